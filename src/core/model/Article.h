@@ -1,0 +1,71 @@
+#pragma once
+
+#include "model/ManualResetEvent.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class CArchive;
+
+// Download states; the value is also the index of the state's icon.
+enum ArticleState : int32_t
+{
+    StateListed = -1,
+    StateQueued = 0,
+    StateDownloading = 1,
+    StateExported = 2,
+    StateDone = 3,
+    StateFailed = 4,
+    StateIncomplete = 5,
+    StateCancelled = 6,
+    StateRemoving = 7,
+    StateShutdown = 8,
+};
+
+// Bits of m_nLists.
+enum ArticleListBits : int32_t
+{
+    ListArticles = 1,
+    ListProgress = 2,
+};
+
+// One article of a listing and of the queue. Both lists and a running download
+// worker hold it through a shared_ptr, so the last one to let go frees it;
+// m_nLists still records list membership because several rules read it.
+class CArticle
+{
+public:
+    CArticle() = default;
+    virtual ~CArticle() = default;
+    CArticle(const CArticle&) = delete;
+    CArticle& operator=(const CArticle&) = delete;
+
+    // Stores or loads the ten persistent fields, in the queue file's order.
+    void Serialize(CArchive& ar);
+
+    void Lock() const { m_lock.lock(); }
+    void Unlock() const { m_lock.unlock(); }
+
+    int32_t m_nLists = 0;
+    // Stop event of the running download; a new one is made for every attempt,
+    // before the worker thread starts, so an early stop is never lost.
+    std::shared_ptr<CManualResetEvent> m_hRunEvent;
+    std::string m_strTimeLeft;
+    float m_fSpeed = 0.0f;
+    int32_t m_nRetries = 0;
+    mutable std::recursive_mutex m_lock;
+    int32_t m_nState = StateQueued;
+    int32_t m_nService = 0;
+    int32_t m_nSize = 0;
+    std::string m_strDecodeQuery;
+    std::string m_strSavedName;
+    std::string m_strDownloadPath;
+    std::string m_strFileName;
+    std::string m_strSubject;
+    std::string m_strDate;
+    std::string m_strAuthor;
+};
+
+using ArticlePtr = std::shared_ptr<CArticle>;
