@@ -1,0 +1,81 @@
+#pragma once
+
+// Shared helpers for the core tests: a private temporary folder, scripted
+// prompts, and a message sink that records what workers post.
+
+#include "ui/MessageSink.h"
+#include "ui/Prompts.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testsupport
+{
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::string File(const std::string& strName) const { return (m_path / strName).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string ReadFile(const std::string& strPath);
+void WriteFile(const std::string& strPath, const std::string& strData);
+
+// Answers questions from a script (default answer when the script is empty)
+// and records every text it was shown.
+class FakePrompts : public IPrompts
+{
+public:
+    bool AskYesNo(const std::string& strText, PromptIcon nIcon) override;
+    void ShowMessage(const std::string& strText, PromptIcon nIcon) override;
+
+    std::deque<bool> m_answers;
+    bool m_bDefaultAnswer = true;
+    std::vector<std::string> m_questions;
+    std::vector<std::string> m_messages;
+    std::vector<PromptIcon> m_icons;
+};
+
+// Records posted messages; tests drain them on their own thread, as the
+// view's event loop would. Message boxes are recorded and return at once.
+class RecordingSink : public IMessageSink
+{
+public:
+    void PostMessage(CViewMessage msg) override;
+    void MessageBox(const std::string& strText) override;
+
+    // Waits up to timeout for the next message; false on time-out.
+    bool WaitNext(CViewMessage& msg, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // Waits until pred holds for a message, returning it; the messages before
+    // it are kept in History(). False on time-out.
+    bool WaitFor(const std::function<bool(const CViewMessage&)>& pred, CViewMessage& msg,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    std::vector<std::string> MessageBoxes() const;
+    // Every message taken by WaitNext / WaitFor so far, in order.
+    const std::vector<CViewMessage>& History() const { return m_history; }
+    std::vector<std::string> StatusLines() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<CViewMessage> m_queue;
+    std::vector<std::string> m_boxes;
+    std::vector<CViewMessage> m_history;
+};
+
+} // namespace testsupport
