@@ -9,7 +9,7 @@
 enum CliExitCode
 {
     CliOk = 0,
-    CliFailed = 1,     // the command ran into a fault (malformed file, write error)
+    CliFailed = 1, // the command ran into a fault (malformed file, write error)
     CliBadArguments = 2,
 };
 

@@ -55,10 +55,12 @@ int ShowQueue(const CCliContext& context, const std::vector<std::string>& args)
         nLoadAll = nWanted;
     }
     if (nLoadAll < 0)
-        nLoadAll = CProfileFile::GetProfileInt("Preferences", "LoadOriginalQueue", 1, context.folder.GetIniPath()) != 0;
+        nLoadAll = CProfileFile::GetProfileInt("Preferences", "LoadOriginalQueue", 1,
+                                               context.folder.GetIniPath()) != 0;
 
     CArticleList progress(CArticleList::KindProgress);
-    CQueueLoadResult result = CQueueFile::LoadQueueFile(context.folder.GetQueuePath(), nLoadAll != 0, progress);
+    CQueueLoadResult result =
+        CQueueFile::LoadQueueFile(context.folder.GetQueuePath(), nLoadAll != 0, progress);
     for (int i = 0; i < progress.GetItemCount(); ++i)
         std::printf("%s\n", FormatArticleLine(*progress.GetArticle(i)).c_str());
     std::fflush(stdout);
@@ -75,8 +77,8 @@ int ShowQueue(const CCliContext& context, const std::vector<std::string>& args)
 int AddToQueue(const CCliContext& context, const std::vector<std::string>& args)
 {
     static const std::map<std::string, std::string> kOptions = {
-        {"--service", ""}, {"--size", ""},   {"--subject", ""},   {"--decode-query", ""},
-        {"--author", ""},  {"--date", ""},   {"--file-name", ""}, {"--path", ""},
+        {"--service", ""}, {"--size", ""}, {"--subject", ""},   {"--decode-query", ""},
+        {"--author", ""},  {"--date", ""}, {"--file-name", ""}, {"--path", ""},
     };
     std::map<std::string, std::string> values;
     for (size_t i = 0; i < args.size(); i += 2)
@@ -110,7 +112,8 @@ int AddToQueue(const CCliContext& context, const std::vector<std::string>& args)
     CQueueLoadResult result = CQueueFile::ReadQueueFile(strPath, articles);
     if (!result.strError.empty())
     {
-        std::fprintf(stderr, "dravelin-cli: %s: %s; left unchanged\n", strPath.c_str(), result.strError.c_str());
+        std::fprintf(stderr, "dravelin-cli: %s: %s; left unchanged\n", strPath.c_str(),
+                     result.strError.c_str());
         return CliFailed;
     }
     articles.push_back(pArticle);

@@ -12,8 +12,9 @@ namespace
 {
 const CCliCommand kCommands[] = {
     {"settings", "settings", RunSettingsCommand},
-    {"queue", "queue [--all|--waiting] | queue add --service N --size N --subject S --decode-query Q "
-              "[--author A] [--date D] [--file-name F] [--path P] | queue clear",
+    {"queue",
+     "queue [--all|--waiting] | queue add --service N --size N --subject S --decode-query Q "
+     "[--author A] [--date D] [--file-name F] [--path P] | queue clear",
      RunQueueCommand},
 };
 

@@ -33,8 +33,8 @@ std::string Quote(const std::string& str)
 // default does not depend on the machine.
 CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args)
 {
-    std::string strCommand = "env -u XDG_CONFIG_HOME -u DRAVELIN_HOME HOME=" + Quote(dir.Path().string()) + " " +
-                             Quote(DRAVELIN_CLI_PATH);
+    std::string strCommand = "env -u XDG_CONFIG_HOME -u DRAVELIN_HOME HOME=" + Quote(dir.Path().string()) +
+                             " " + Quote(DRAVELIN_CLI_PATH);
     for (const auto& strArg : args)
         strCommand += " " + Quote(strArg);
     std::string strOut = dir.File("cli.out");
@@ -86,8 +86,8 @@ TEST(CliTest, SettingsOfAMissingFile)
     TempDir dir;
     CliResult result = RunCli(dir, DataArgs(dir, {"settings"}));
     EXPECT_EQ(result.nExit, 0);
-    EXPECT_EQ(result.strErr,
-              "The Dravelin.ini file is either incompatible or\ndoes not exist. Please, configure Dravelin first.\n");
+    EXPECT_EQ(result.strErr, "The Dravelin.ini file is either incompatible or\ndoes not exist. Please, "
+                             "configure Dravelin first.\n");
     std::vector<std::string> expected = {
         "Dravelin/Version=",
         "Dravelin/CompatibleBuild=",
@@ -176,18 +176,21 @@ TEST(CliTest, QueueListingFollowsTheLoadRules)
     CliResult waiting = RunCli(dir, DataArgs(dir, {"queue", "--waiting"}));
     EXPECT_EQ(waiting.nExit, 0);
     EXPECT_EQ(Lines(waiting.strOut),
-              (std::vector<std::string>{"0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ttab\\there\\\\back\\r\\nline\t/x?y=1",
-                                        "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts1\t/x?y=1",
-                                        "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts6\t/x?y=1"}));
+              (std::vector<std::string>{
+                  "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ttab\\there\\\\back\\r\\nline\t/x?y=1",
+                  "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts1\t/x?y=1",
+                  "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts6\t/x?y=1"}));
 
     CliResult all = RunCli(dir, DataArgs(dir, {"queue", "--all"}));
     EXPECT_EQ(all.nExit, 0);
     EXPECT_EQ(Lines(all.strOut).size(), 5u);
 
     // Without a flag the setting decides.
-    CProfileFile::WriteProfileInt("Preferences", "LoadOriginalQueue", 0, (dir.Path() / "data/Dravelin.ini").string());
+    CProfileFile::WriteProfileInt("Preferences", "LoadOriginalQueue", 0,
+                                  (dir.Path() / "data/Dravelin.ini").string());
     EXPECT_EQ(Lines(RunCli(dir, DataArgs(dir, {"queue"})).strOut).size(), 3u);
-    CProfileFile::WriteProfileInt("Preferences", "LoadOriginalQueue", 1, (dir.Path() / "data/Dravelin.ini").string());
+    CProfileFile::WriteProfileInt("Preferences", "LoadOriginalQueue", 1,
+                                  (dir.Path() / "data/Dravelin.ini").string());
     EXPECT_EQ(Lines(RunCli(dir, DataArgs(dir, {"queue"})).strOut).size(), 5u);
     EXPECT_EQ(ReadFile(strQueue), CQueueFile::Serialize(stored)) << "listing never rewrites the file";
 }
@@ -218,8 +221,8 @@ TEST(CliTest, AddKeepsStoredArticlesAndClearEmpties)
     TempDir dir;
     std::string strQueue = (dir.Path() / "data/Dravelin.dvq").string();
     // Created when missing; the data folder too.
-    CliResult first = RunCli(dir, DataArgs(dir, {"queue", "add", "--service", "16", "--size", "123", "--subject",
-                                                 "Subj", "--decode-query", "/q"}));
+    CliResult first = RunCli(dir, DataArgs(dir, {"queue", "add", "--service", "16", "--size", "123",
+                                                 "--subject", "Subj", "--decode-query", "/q"}));
     ASSERT_EQ(first.nExit, 0) << first.strErr;
     std::vector<ArticlePtr> articles;
     ASSERT_FALSE(CQueueFile::ReadQueueFile(strQueue, articles).bMalformed);
@@ -232,8 +235,8 @@ TEST(CliTest, AddKeepsStoredArticlesAndClearEmpties)
     // Stored articles stay byte for byte, states included (no load rules).
     std::vector<ArticlePtr> stored = {MakeArticle(7, "removing"), MakeArticle(3, "done")};
     ASSERT_TRUE(CQueueFile::SaveQueueFile(strQueue, stored));
-    CliResult add = RunCli(dir, DataArgs(dir, {"queue", "add", "--service", "2", "--size", "9", "--subject", "new",
-                                               "--decode-query", "nq", "--author", "A", "--date", "D",
+    CliResult add = RunCli(dir, DataArgs(dir, {"queue", "add", "--service", "2", "--size", "9", "--subject",
+                                               "new", "--decode-query", "nq", "--author", "A", "--date", "D",
                                                "--file-name", "F", "--path", "/p/"}));
     ASSERT_EQ(add.nExit, 0) << add.strErr;
     auto pNew = std::make_shared<CArticle>();
