@@ -193,7 +193,12 @@ bool FindRedirectObject(const std::string& strRawHeaders, std::string& strObject
         size_t nPath = strClean.find('/', nScheme + 3);
         size_t nQuery = strClean.find('?', nScheme + 3);
         if (nPath == std::string::npos || (nQuery != std::string::npos && nQuery < nPath))
-            strClean = "/" + (nQuery == std::string::npos ? std::string() : strClean.substr(nQuery));
+        {
+            std::string strPath(1, '/');
+            if (nQuery != std::string::npos)
+                strPath.append(strClean, nQuery, std::string::npos);
+            strClean.swap(strPath);
+        }
         else
             strClean = strClean.substr(nPath);
     }
