@@ -285,7 +285,7 @@ TEST_F(DownloadSequenceTest, ShortBodyAndStalledBodyFail)
 
     // A transfer that goes silent fails once the stall time has passed.
     CGatewayFault stall;
-    stall.m_nStallAfter = 1000;
+    stall.m_nStallAfter = 0; // headers, then silence (bytes before it would keep the average speed up for seconds)
     m_pGateway->SetArticleFault("alt.binaries.small", 3, stall);
     long nSaved = CInternetSession::GetDefaultStallSeconds();
     CInternetSession::SetDefaultStallSeconds(1);
@@ -293,5 +293,5 @@ TEST_F(DownloadSequenceTest, ShortBodyAndStalledBodyFail)
     EXPECT_EQ(Download(strBody, bFailed), 200);
     CInternetSession::SetDefaultStallSeconds(nSaved);
     EXPECT_TRUE(bFailed);
-    EXPECT_EQ(strBody.size(), 1000u);
+    EXPECT_TRUE(strBody.empty());
 }
