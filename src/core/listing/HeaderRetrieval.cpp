@@ -93,13 +93,14 @@ bool CHeaderRetrieval::Go(const std::string& strNewsgroupText)
         // ownership keeps them alive for the worker.
         pParams->m_pSettings = std::shared_ptr<CPreferences>(m_pDocument, &m_pDocument->m_settings);
         pParams->m_bEasyNewsPort81 = m_nActiveService == ServiceEasyNews ? m_bEasyNewsPort81 : 0;
+        pParams->m_pRunCount = m_pRunCount;
     }
     catch (const std::bad_alloc&)
     {
         return false;
     }
 
-    m_hHeaderRunEvent->Set();
+    m_pRunCount->Start(*m_hHeaderRunEvent);
     try
     {
         if (m_nActiveService == ServiceEasyNews)
@@ -109,6 +110,7 @@ bool CHeaderRetrieval::Go(const std::string& strNewsgroupText)
     }
     catch (const std::system_error&)
     {
+        m_pRunCount->End(*m_hHeaderRunEvent);
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filters/KillFilter.h"
+#include "listing/ListingRunCount.h"
 #include "model/ManualResetEvent.h"
 #include "ui/MessageSink.h"
 
@@ -76,6 +77,7 @@ public:
     std::time_t m_tLimit = 0;
     CKillFilter m_killFilter;
     std::shared_ptr<CManualResetEvent> m_hHeaderRunEvent = std::make_shared<CManualResetEvent>(false);
+    std::shared_ptr<CListingRunCount> m_pRunCount = std::make_shared<CListingRunCount>();
 
 private:
     void AppendStatusLine(const std::string& strText);

@@ -112,6 +112,8 @@ TEST_F(HeaderRetrievalTest, TwoGoPressesListIntoTheSameList)
     ASSERT_TRUE(m_retrieval.Go("alt.binaries.test"));
     Pump(2);
     EXPECT_EQ(m_nEnded, 2);
+    // The first listing to finish leaves the other one running to its end.
+    EXPECT_FALSE(m_retrieval.m_hHeaderRunEvent->IsSet());
     EXPECT_EQ(std::count(m_status.begin(), m_status.end(), "Done retrieving headers."), 2);
     EXPECT_NE(std::find(m_status.begin(), m_status.end(), "Retrieving headers: 100%"), m_status.end());
     size_t nExpected = gateway.Articles("alt.test").size() + gateway.Articles("alt.binaries.test").size();
