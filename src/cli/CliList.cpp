@@ -194,6 +194,7 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
             retrieval.OnViewMessage(msg);
     }
     sigaction(SIGINT, &previous, nullptr);
+    retrieval.JoinWorkers();
     std::fflush(stdout);
     std::fflush(stderr);
     return CliOk;

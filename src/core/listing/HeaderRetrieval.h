@@ -6,10 +6,12 @@
 #include "ui/MessageSink.h"
 
 #include <cstdint>
+#include <atomic>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CArticle;
@@ -29,7 +31,8 @@ public:
     // pWnd is the sink the workers post to; it must deliver the messages back
     // to this object's OnViewMessage on the user-interface thread.
     CHeaderRetrieval(std::shared_ptr<CQueueDocument> pDocument, std::shared_ptr<IMessageSink> pWnd);
-    virtual ~CHeaderRetrieval() = default;
+    // Workers still running are let go: they end on their own.
+    virtual ~CHeaderRetrieval();
     CHeaderRetrieval(const CHeaderRetrieval&) = delete;
     CHeaderRetrieval& operator=(const CHeaderRetrieval&) = delete;
 
@@ -49,6 +52,9 @@ public:
     bool Go(const std::string& strNewsgroup);
     // Cancel: every running listing worker stops before its next line.
     void Cancel();
+    // Waits for every worker thread to be gone. Only for front ends that end
+    // with the retrieval (the command line, tests); the desktop never waits.
+    void JoinWorkers();
     // Handles WM_HEADER_ITEM, WM_HEADER_PROGRESS and WM_STATUS_TEXT 0;
     // false for any other message.
     bool OnViewMessage(const CViewMessage& msg);
@@ -81,6 +87,15 @@ public:
 
 private:
     void AppendStatusLine(const std::string& strText);
+    // Joins the threads whose worker has returned.
+    void ReapWorkers();
+
+    struct CWorkerThread
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> pFinished;
+    };
+    std::vector<CWorkerThread> m_workers;
 
     std::shared_ptr<CQueueDocument> m_pDocument;
     std::shared_ptr<IMessageSink> m_pWnd;

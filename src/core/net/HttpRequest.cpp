@@ -114,8 +114,11 @@ void CHttpRequest::Setup()
         curl_easy_setopt(hEasy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(hEasy, CURLOPT_MAXREDIRS, 20L);
     }
-    if ((m_nFlags & HttpFlags::kNoCookies) == 0)
+    if ((m_nFlags & HttpFlags::kNoCookies) == 0 && !session.m_bCookieEngine)
+    {
         curl_easy_setopt(hEasy, CURLOPT_COOKIEFILE, "");
+        session.m_bCookieEngine = true;
+    }
     if (m_connection.m_bServerLogin)
     {
         curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));

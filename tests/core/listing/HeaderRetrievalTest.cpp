@@ -111,6 +111,7 @@ TEST_F(HeaderRetrievalTest, TwoGoPressesListIntoTheSameList)
     EXPECT_TRUE(m_retrieval.m_hHeaderRunEvent->IsSet());
     ASSERT_TRUE(m_retrieval.Go("alt.binaries.test"));
     Pump(2);
+    m_retrieval.JoinWorkers();
     EXPECT_EQ(m_nEnded, 2);
     // The first listing to finish leaves the other one running to its end.
     EXPECT_FALSE(m_retrieval.m_hHeaderRunEvent->IsSet());
