@@ -436,13 +436,14 @@ void CGatewaySimulator::CImpl::ServeBody(const CGatewayArticle& article, const C
     }
     else
     {
+        // Without a length only the end of the connection ends the body.
+        res.set_header("Connection", "close");
         res.set_content_provider("application/octet-stream",
-                                 [writePiece, transfer, bComplete](size_t nOffset, httplib::DataSink& sink) {
+                                 [writePiece, transfer, bComplete](size_t nOffset, httplib::DataSink& sink) -> bool {
+                                     // The library would keep the connection open after done();
+                                     // closing it is what ends a body without a length.
                                      if (static_cast<int64_t>(nOffset) >= transfer->m_nSize && bComplete)
-                                     {
-                                         sink.done();
-                                         return true;
-                                     }
+                                         return false;
                                      return writePiece(static_cast<int64_t>(nOffset), sink);
                                  });
     }
