@@ -4,13 +4,13 @@
 #include "ui/Prompts.h"
 
 #include <algorithm>
-#include <functional>
 #include <mutex>
 
 namespace
 {
 constexpr uint8_t kSelectedFocused = CArticleList::RowSelected | CArticleList::RowFocused;
 constexpr uint8_t kFocused = CArticleList::RowFocused;
+constexpr uint8_t kSelected = CArticleList::RowSelected;
 
 // Blanks as the string class's trimming sees them.
 bool IsBlank(char c)
@@ -84,8 +84,18 @@ bool CArticleSearch::FindNext(CArticleList& list, IPrompts* pPrompts)
     int nFound = -1;
     {
         CBusyList busy(pView, false);
+        // Every selected row becomes focused but not selected; one row holds
+        // the focus at a time, so the focus ends on the last of them. Setting
+        // the focus once at the end gives the same states without a pass over
+        // the whole list per row.
+        int nLastDeselected = -1;
         for (int i = list.GetNextSelected(-1); i >= 0; i = list.GetNextSelected(i))
-            list.SetItemState(i, kFocused, kSelectedFocused);
+        {
+            list.SetItemState(i, 0, kSelected);
+            nLastDeselected = i;
+        }
+        if (nLastDeselected >= 0)
+            list.SetItemState(nLastDeselected, kFocused, kFocused);
 
         std::string strBuffer;
         for (int i = std::max(list.m_nFindFrom, 0); i < nCount; ++i)
@@ -130,20 +140,28 @@ void CArticleSearch::ApplyFilter(CArticleList& list, const std::string& strText,
 
     std::vector<int> remove;
     std::string strBuffer;
+    // Each kept row gets "selected and focused" or "focused, not selected".
+    // One row holds the focus at a time, so it ends on the last row the walk
+    // keeps (the topmost); that row is given the focus once at the end instead
+    // of moving it row by row.
+    int nLastKept = -1;
     for (int i = list.GetItemCount() - 1; i >= 0; --i)
     {
         const bool bMatch = SubjectMatches(*list.GetArticle(i), strPattern, bMatchCase, strBuffer);
-        // Every matching row that stays is scrolled into view.
         const bool bWanted = bInverted ? !bMatch : bMatch;
         if (bWanted && bRemove)
         {
             remove.push_back(i);
             continue;
         }
+        // Every matching row that stays is scrolled into view.
         if (bMatch && pView != nullptr)
             pView->EnsureVisible(i);
-        list.SetItemState(i, bWanted ? kSelectedFocused : kFocused, kSelectedFocused);
+        list.SetItemState(i, bWanted ? kSelected : 0, kSelected);
+        nLastKept = i;
     }
+    if (nLastKept >= 0)
+        list.SetItemState(nLastKept, kFocused, kFocused);
     RemoveRows(list, std::move(remove));
 }
 
@@ -189,9 +207,45 @@ int CArticleSearch::ApplyKillFilter(CArticleList& list, const CKillMatcher& auth
 
 void CArticleSearch::RemoveRows(CArticleList& list, std::vector<int> rows)
 {
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
-    // From the last row to the first, so the rows still to go keep their
-    // numbers.
-    for (int nRow : rows)
-        list.RemoveRow(nRow);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty())
+        return;
+
+    if (list.m_nListKind != CArticleList::KindArticles)
+    {
+        // The progress list may ask about a running download and keep it,
+        // which the selection below cannot follow: one row at a time, from
+        // the last row to the first, so the rows still to go keep their
+        // numbers.
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+            list.RemoveRow(*it);
+        return;
+    }
+
+    // Deleting rows one by one moves every row below each of them, which on
+    // a large listing is quadratic. The list removes its selected rows in one
+    // pass, with the same removal rules, so the rows to go are made the
+    // selection for that moment and the kept rows get their selection back.
+    std::vector<int> keptSelected; // row numbers after the removal
+    size_t nNext = 0;
+    const int nCount = list.GetItemCount();
+    for (int i = 0; i < nCount; ++i)
+    {
+        const bool bGoes = nNext < rows.size() && rows[nNext] == i;
+        if (bGoes)
+        {
+            ++nNext;
+            if (!list.IsSelected(i))
+                list.SetItemState(i, kSelected, kSelected);
+        }
+        else if (list.IsSelected(i))
+        {
+            keptSelected.push_back(i - static_cast<int>(nNext));
+            list.SetItemState(i, 0, kSelected);
+        }
+    }
+    list.RemoveSelected();
+    for (int nRow : keptSelected)
+        list.SetItemState(nRow, kSelected, kSelected);
 }

@@ -15,8 +15,8 @@ class IPrompts;
 // The find state (m_strFind, m_bMatchCase, m_bFound, m_nFindFrom) and the
 // last filter text (m_strFilter) live in the list.
 //
-// Removals are collected during the walk and done afterwards from the last
-// row to the first, so the rows a walk still has to look at never move.
+// Removals are collected during the walk and done in one pass afterwards, so
+// a walk over a large listing never shifts the rows it still has to look at.
 class CArticleSearch
 {
 public:
@@ -65,7 +65,8 @@ public:
     static bool SubjectMatches(const CArticle& article, const std::string& strPattern, bool bMatchCase,
                                std::string& strBuffer);
 
-    // Removes the given rows (any order, no duplicates) through the list's
-    // removal rules, from the last row to the first.
+    // Removes the given rows (any order) through the list's removal rules
+    // and keeps the selection of the other rows. On the article list this is
+    // one pass over the list, however many rows go.
     static void RemoveRows(CArticleList& list, std::vector<int> rows);
 };
