@@ -11,20 +11,32 @@
 namespace
 {
 
+std::string CLower(std::string str)
+{
+    for (char& c : str)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return str;
+}
+
 // The rule as the kill filter states it: each entry in turn, both sides
 // lower-cased with the C library's tolower, a plain substring search.
-bool PlainRule(const std::vector<std::string>& entries, const std::string& strText)
+// lowerEntries are the entries already lower-cased, so that a big corpus
+// stays quick to check.
+bool PlainRuleLowered(const std::vector<std::string>& lowerEntries, const std::string& strText)
 {
-    auto lower = [](std::string str) {
-        for (char& c : str)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return str;
-    };
-    const std::string strLower = lower(strText);
-    for (const std::string& entry : entries)
-        if (strLower.find(lower(entry)) != std::string::npos)
+    const std::string strLower = CLower(strText);
+    for (const std::string& entry : lowerEntries)
+        if (strLower.find(entry) != std::string::npos)
             return true;
     return false;
+}
+
+bool PlainRule(const std::vector<std::string>& entries, const std::string& strText)
+{
+    std::vector<std::string> lowerEntries;
+    for (const std::string& entry : entries)
+        lowerEntries.push_back(CLower(entry));
+    return PlainRuleLowered(lowerEntries, strText);
 }
 
 struct MatchCase
@@ -69,6 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"SuffixOfAFailedLongerEntry", {"abcx", "bcd"}, "zabcd", true},
         MatchCase{"ShortEntryInsideLongerOne", {"she", "he", "hers"}, "ushers", true},
         MatchCase{"ShortEntryInsideLongerOneMissed", {"sheep", "hers"}, "ushe", false},
+        MatchCase{"EntryInsideAPartialLongerOne", {"abcd", "bc"}, "xabcx", true},
+        MatchCase{"EntryInsideAPartialLongerOneAtTheEnd", {"abcd", "c"}, "abc", true},
         MatchCase{"RepeatedLetters", {"aab"}, "aaaaab", true},
         MatchCase{"RepeatedLettersMissed", {"aab"}, "abababa", false},
         // Bytes from 0x80 up are not case-folded by the ASCII rule.
@@ -127,18 +141,38 @@ TEST(KillMatcher, AgreesWithThePlainRuleOnARandomCorpus)
     {
         int nEntries;
         size_t nMin, nMax;
-    } lists[] = {{1, 1, 3}, {3, 4, 6}, {30, 5, 8}, {300, 6, 10}, {3000, 7, 12}, {2000, 1, 12}};
+    } lists[] = {{1, 1, 3}, {3, 4, 6}, {20, 2, 5}, {30, 5, 8}, {100, 3, 7}, {300, 6, 10}, {1200, 7, 12}, {2000, 1, 12}};
     for (const auto& spec : lists)
     {
+        // Random entries, pieces of texts (so that long entries occur too) and
+        // pieces of earlier entries (an entry inside another one is what the
+        // automaton's suffix links have to get right).
         std::vector<std::string> entries;
+        std::uniform_int_distribution<int> kind(0, 2);
         for (int i = 0; i < spec.nEntries; ++i)
-            entries.push_back(randomText(spec.nMin, spec.nMax));
+        {
+            const int nKind = i == 0 ? 0 : kind(rng);
+            const std::string& strFrom =
+                nKind == 1 ? texts[static_cast<size_t>(i) % texts.size()] : entries[static_cast<size_t>(i) / 2];
+            if (nKind == 0 || strFrom.size() < spec.nMin)
+            {
+                entries.push_back(randomText(spec.nMin, spec.nMax));
+                continue;
+            }
+            std::uniform_int_distribution<size_t> length(spec.nMin, std::min(spec.nMax, strFrom.size()));
+            const size_t nLength = length(rng);
+            std::uniform_int_distribution<size_t> start(0, strFrom.size() - nLength);
+            entries.push_back(strFrom.substr(start(rng), nLength));
+        }
         // Duplicates on purpose.
         entries.push_back(entries.front());
         CKillMatcher matcher(entries);
+        std::vector<std::string> lowerEntries;
+        for (const std::string& entry : entries)
+            lowerEntries.push_back(CLower(entry));
         for (const std::string& strText : texts)
         {
-            const bool bExpected = PlainRule(entries, strText);
+            const bool bExpected = PlainRuleLowered(lowerEntries, strText);
             ASSERT_EQ(matcher.Matches(strText), bExpected)
                 << "entries " << spec.nEntries << ", text \"" << strText << "\"";
             (bExpected ? nKilled : nKept)++;
