@@ -152,9 +152,12 @@ TEST(KillMatcher, AgreesWithThePlainRuleOnARandomCorpus)
         for (int i = 0; i < spec.nEntries; ++i)
         {
             const int nKind = i == 0 ? 0 : kind(rng);
-            const std::string& strFrom =
-                nKind == 1 ? texts[static_cast<size_t>(i) % texts.size()] : entries[static_cast<size_t>(i) / 2];
-            if (nKind == 0 || strFrom.size() < spec.nMin)
+            std::string strFrom;
+            if (nKind == 1)
+                strFrom = texts[static_cast<size_t>(i) % texts.size()];
+            else if (nKind == 2)
+                strFrom = entries[static_cast<size_t>(i) / 2];
+            if (strFrom.empty() || strFrom.size() < spec.nMin)
             {
                 entries.push_back(randomText(spec.nMin, spec.nMax));
                 continue;
