@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <list>
+#include <ostream>
 #include <memory>
 #include <random>
 #include <string>
@@ -203,6 +204,11 @@ struct FilterCase
     Texts selected;
     std::vector<int> visible; // rows scrolled into view, in walk order
 };
+
+void PrintTo(const FilterCase& c, std::ostream* os)
+{
+    *os << c.szName;
+}
 
 class ArticleFilterTable : public ArticleSearchTest, public ::testing::WithParamInterface<FilterCase>
 {

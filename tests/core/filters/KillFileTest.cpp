@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <list>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,11 @@ struct LoadCase
     std::string strFile;
     Entries expected;
 };
+
+void PrintTo(const LoadCase& c, std::ostream* os)
+{
+    *os << c.szName;
+}
 
 class KillFileLoad : public ::testing::TestWithParam<LoadCase>
 {

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <list>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -47,6 +48,11 @@ struct MatchCase
     bool bKilled;
 };
 
+void PrintTo(const MatchCase& c, std::ostream* os)
+{
+    *os << c.szName;
+}
+
 class KillMatcherRules : public ::testing::TestWithParam<MatchCase>
 {
 };
@@ -65,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MatchCase{"MixedCaseEntryKillsAnyCase", {"xYz"}, "XYZ123", true},
         MatchCase{"LowerEntryUpperAuthor", {"xyz"}, "poster XYZ123@example.org", true},
-        MatchCase{"PartOfAWord", {"tion"}, "Compilation part 3 of 7", true},
+        MatchCase{"PartOfAWord", {"tion"}, "Compilation (3/7)", true},
         MatchCase{"NoMatch", {"spam", "ham"}, "Holiday pictures", false},
         MatchCase{"EntryLongerThanText", {"abcdef"}, "abcde", false},
         MatchCase{"EntryAtTheEnd", {"rar"}, "file.part01.RAR", true},
@@ -142,14 +148,14 @@ TEST(KillMatcher, AgreesWithThePlainRuleOnARandomCorpus)
         int nEntries;
         size_t nMin, nMax;
     } lists[] = {{1, 1, 3}, {3, 4, 6}, {20, 2, 5}, {30, 5, 8}, {100, 3, 7}, {300, 6, 10}, {1200, 7, 12}, {2000, 1, 12}};
-    for (const auto& spec : lists)
+    for (const auto& shape : lists)
     {
         // Random entries, pieces of texts (so that long entries occur too) and
         // pieces of earlier entries (an entry inside another one is what the
         // automaton's suffix links have to get right).
         std::vector<std::string> entries;
         std::uniform_int_distribution<int> kind(0, 2);
-        for (int i = 0; i < spec.nEntries; ++i)
+        for (int i = 0; i < shape.nEntries; ++i)
         {
             const int nKind = i == 0 ? 0 : kind(rng);
             std::string strFrom;
@@ -157,12 +163,12 @@ TEST(KillMatcher, AgreesWithThePlainRuleOnARandomCorpus)
                 strFrom = texts[static_cast<size_t>(i) % texts.size()];
             else if (nKind == 2)
                 strFrom = entries[static_cast<size_t>(i) / 2];
-            if (strFrom.empty() || strFrom.size() < spec.nMin)
+            if (strFrom.empty() || strFrom.size() < shape.nMin)
             {
-                entries.push_back(randomText(spec.nMin, spec.nMax));
+                entries.push_back(randomText(shape.nMin, shape.nMax));
                 continue;
             }
-            std::uniform_int_distribution<size_t> length(spec.nMin, std::min(spec.nMax, strFrom.size()));
+            std::uniform_int_distribution<size_t> length(shape.nMin, std::min(shape.nMax, strFrom.size()));
             const size_t nLength = length(rng);
             std::uniform_int_distribution<size_t> start(0, strFrom.size() - nLength);
             entries.push_back(strFrom.substr(start(rng), nLength));
@@ -177,7 +183,7 @@ TEST(KillMatcher, AgreesWithThePlainRuleOnARandomCorpus)
         {
             const bool bExpected = PlainRuleLowered(lowerEntries, strText);
             ASSERT_EQ(matcher.Matches(strText), bExpected)
-                << "entries " << spec.nEntries << ", text \"" << strText << "\"";
+                << "entries " << shape.nEntries << ", text \"" << strText << "\"";
             (bExpected ? nKilled : nKept)++;
         }
     }
