@@ -24,9 +24,10 @@ constexpr int kArticles = 100000;
 constexpr int kEntries = 1000;
 
 const char* const kWords[] = {
-    "holiday", "pictures", "video", "part", "of", "file", "archive", "repost", "collection", "linux",
-    "iso", "sample", "music", "album", "live", "concert", "documentary", "episode", "season", "complete",
-    "request", "fill", "yenc", "par2", "rar", "zip", "mp3", "flac", "dvd", "hd",
+    "holiday",     "pictures", "video",  "part",     "of",      "file",  "archive", "repost",
+    "collection",  "linux",    "iso",    "sample",   "music",   "album", "live",    "concert",
+    "documentary", "episode",  "season", "complete", "request", "fill",  "yenc",    "par2",
+    "rar",         "zip",      "mp3",    "flac",     "dvd",     "hd",
 };
 
 struct CCorpus
@@ -58,7 +59,8 @@ std::string Name(std::mt19937& rng, int nLength)
 // so that about one article in twenty is killed.
 const CCorpus& Corpus()
 {
-    static const CCorpus corpus = [] {
+    static const CCorpus corpus = []
+    {
         CCorpus c;
         std::mt19937 rng(12345u);
         std::uniform_int_distribution<int> number(1, 99);
@@ -66,15 +68,15 @@ const CCorpus& Corpus()
         for (int i = 0; i < 20000; ++i)
         {
             std::string strName = Name(rng, 6 + i % 5);
-            posters.push_back(strName + " <" + strName + std::to_string(i) + "@host" + std::to_string(i % 97) +
-                              ".example>");
+            posters.push_back(strName + " <" + strName + std::to_string(i) + "@host" +
+                              std::to_string(i % 97) + ".example>");
         }
         for (int i = 0; i < kArticles; ++i)
         {
             std::string strSubject = Word(rng) + " " + Word(rng) + " " + Name(rng, 5) + " - [" +
                                      std::to_string(number(rng)) + "/99] - \"" + Word(rng) + "." + Word(rng) +
-                                     "\" yEnc (" + std::to_string(number(rng)) + "/" + std::to_string(number(rng)) +
-                                     ")";
+                                     "\" yEnc (" + std::to_string(number(rng)) + "/" +
+                                     std::to_string(number(rng)) + ")";
             strSubject[0] = static_cast<char>(strSubject[0] - 'a' + 'A');
             c.subjects.push_back(strSubject);
             c.authors.push_back(posters[static_cast<size_t>(number(rng) * 199 + i) % posters.size()]);
@@ -234,7 +236,8 @@ void BM_ArrivalTestPlainRule(benchmark::State& state)
 {
     const CCorpus& c = Corpus();
     size_t i = 0;
-    auto killedBy = [](const std::vector<std::string>& entries, const std::string& strField) {
+    auto killedBy = [](const std::vector<std::string>& entries, const std::string& strField)
+    {
         for (const std::string& entry : entries)
             if (CKillMatcher::ToLower(strField).find(CKillMatcher::ToLower(entry)) != std::string::npos)
                 return true;
@@ -242,7 +245,8 @@ void BM_ArrivalTestPlainRule(benchmark::State& state)
     };
     for (auto _ : state)
     {
-        benchmark::DoNotOptimize(killedBy(c.killAuthors, c.authors[i]) || killedBy(c.killSubjects, c.subjects[i]));
+        benchmark::DoNotOptimize(killedBy(c.killAuthors, c.authors[i]) ||
+                                 killedBy(c.killSubjects, c.subjects[i]));
         i = (i + 1) % c.subjects.size();
     }
     state.SetItemsProcessed(state.iterations());

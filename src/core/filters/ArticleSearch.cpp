@@ -130,8 +130,8 @@ bool CArticleSearch::Find(CArticleList& list, const std::string& strText, bool b
     return FindNext(list, pPrompts);
 }
 
-void CArticleSearch::ApplyFilter(CArticleList& list, const std::string& strText, bool bMatchCase, bool bRemove,
-                                 bool bInverted)
+void CArticleSearch::ApplyFilter(CArticleList& list, const std::string& strText, bool bMatchCase,
+                                 bool bRemove, bool bInverted)
 {
     IArticleListView* pView = list.GetView();
     CBusyList busy(pView, true);
@@ -182,12 +182,14 @@ int CArticleSearch::HideIncomplete(CArticleList& list)
     return nRemoved;
 }
 
-bool CArticleSearch::IsKilled(const CArticle& article, const CKillMatcher& authors, const CKillMatcher& subjects)
+bool CArticleSearch::IsKilled(const CArticle& article, const CKillMatcher& authors,
+                              const CKillMatcher& subjects)
 {
     return authors.Matches(article.m_strAuthor) || subjects.Matches(article.m_strSubject);
 }
 
-int CArticleSearch::ApplyKillFilter(CArticleList& list, const CKillMatcher& authors, const CKillMatcher& subjects)
+int CArticleSearch::ApplyKillFilter(CArticleList& list, const CKillMatcher& authors,
+                                    const CKillMatcher& subjects)
 {
     std::vector<int> remove;
     if (authors.IsEmpty() && subjects.IsEmpty())

@@ -16,8 +16,7 @@ public:
     // A trailing CR is dropped, as files written on the other platform end
     // their lines with CR LF. A file that is missing or cannot be read adds
     // nothing, silently. Works for any list of std::string with push_back.
-    template <class TList>
-    static void LoadKillFilter(const std::string& strPath, TList& lstEntries)
+    template <class TList> static void LoadKillFilter(const std::string& strPath, TList& lstEntries)
     {
         std::vector<std::string> lines;
         if (!ReadLines(strPath, lines))
@@ -34,8 +33,7 @@ public:
     // same folder that then replaces the old file, so a crash or a full disk
     // leaves the old file or the new one, never half of one. False when it
     // could not be written; the old file (or none) is then left in place.
-    template <class TList>
-    static bool SaveKillFilter(const std::string& strPath, const TList& lstEntries)
+    template <class TList> static bool SaveKillFilter(const std::string& strPath, const TList& lstEntries)
     {
         std::string strText;
         for (const auto& entry : lstEntries)

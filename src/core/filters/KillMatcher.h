@@ -21,14 +21,9 @@ public:
 
     // Builds the automaton from any sequence of std::string entries (the
     // kill lists may be vectors or lists); duplicates are harmless.
-    template <class TEntries>
-    explicit CKillMatcher(const TEntries& entries)
-    {
-        Build(entries);
-    }
+    template <class TEntries> explicit CKillMatcher(const TEntries& entries) { Build(entries); }
 
-    template <class TEntries>
-    void Build(const TEntries& entries)
+    template <class TEntries> void Build(const TEntries& entries)
     {
         std::vector<std::string_view> views;
         for (const auto& entry : entries)
@@ -49,10 +44,7 @@ public:
 
     // The ASCII lower-casing both sides of every test use (the C locale's
     // tolower, byte by byte; bytes from 0x80 up are left as they are).
-    static char LowerChar(char c)
-    {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+    static char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
     static std::string ToLower(std::string_view str);
     static void ToLowerInPlace(std::string& str);
 

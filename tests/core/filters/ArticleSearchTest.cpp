@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <list>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -37,7 +37,10 @@ public:
         m_bRedraw = bRedraw;
     }
     // Redrawing was off for the whole walk and is on again.
-    bool RedrawnOnceAtTheEnd() const { return !m_redraw.empty() && !m_redraw.front() && m_bRedraw && m_nDrawnChanges == 0; }
+    bool RedrawnOnceAtTheEnd() const
+    {
+        return !m_redraw.empty() && !m_redraw.front() && m_bRedraw && m_nDrawnChanges == 0;
+    }
     void BeginWaitCursor() override { ++m_nWait; }
     void EndWaitCursor() override { --m_nWait; }
 
@@ -241,22 +244,63 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ArticleFilterTable,
     ::testing::Values(
         FilterCase{"DefaultsRemoveMatches", "pic", false, true, false, {"text", "more text"}, {}, {}},
-        FilterCase{"SelectMatches", "pic", false, false, false,
+        FilterCase{"SelectMatches",
+                   "pic",
+                   false,
+                   false,
+                   false,
                    {"Pic one", "text", "pic two", "more text", "PIC three"},
-                   {"Pic one", "pic two", "PIC three"}, {4, 2, 0}},
-        FilterCase{"InvertedRemoveKeepsMatches", "pic", false, true, true,
-                   {"Pic one", "pic two", "PIC three"}, {}, {4, 2, 0}},
-        FilterCase{"InvertedSelectsTheOthers", "pic", false, false, true,
-                   {"Pic one", "text", "pic two", "more text", "PIC three"}, {"text", "more text"}, {4, 2, 0}},
-        FilterCase{"MatchCaseRemoves", "pic", true, true, false,
-                   {"Pic one", "text", "more text", "PIC three"}, {}, {}},
-        FilterCase{"MatchCaseSelects", "PIC", true, false, false,
-                   {"Pic one", "text", "pic two", "more text", "PIC three"}, {"PIC three"}, {4}},
+                   {"Pic one", "pic two", "PIC three"},
+                   {4, 2, 0}},
+        FilterCase{"InvertedRemoveKeepsMatches",
+                   "pic",
+                   false,
+                   true,
+                   true,
+                   {"Pic one", "pic two", "PIC three"},
+                   {},
+                   {4, 2, 0}},
+        FilterCase{"InvertedSelectsTheOthers",
+                   "pic",
+                   false,
+                   false,
+                   true,
+                   {"Pic one", "text", "pic two", "more text", "PIC three"},
+                   {"text", "more text"},
+                   {4, 2, 0}},
+        FilterCase{"MatchCaseRemoves",
+                   "pic",
+                   true,
+                   true,
+                   false,
+                   {"Pic one", "text", "more text", "PIC three"},
+                   {},
+                   {}},
+        FilterCase{"MatchCaseSelects",
+                   "PIC",
+                   true,
+                   false,
+                   false,
+                   {"Pic one", "text", "pic two", "more text", "PIC three"},
+                   {"PIC three"},
+                   {4}},
         FilterCase{"EmptyTextRemovesEverything", "", false, true, false, {}, {}, {}},
-        FilterCase{"BlanksAreKept", " two", false, true, false,
-                   {"Pic one", "text", "more text", "PIC three"}, {}, {}},
-        FilterCase{"BlanksAreKeptNoMatch", "two ", false, true, false,
-                   {"Pic one", "text", "pic two", "more text", "PIC three"}, {}, {}}),
+        FilterCase{"BlanksAreKept",
+                   " two",
+                   false,
+                   true,
+                   false,
+                   {"Pic one", "text", "more text", "PIC three"},
+                   {},
+                   {}},
+        FilterCase{"BlanksAreKeptNoMatch",
+                   "two ",
+                   false,
+                   true,
+                   false,
+                   {"Pic one", "text", "pic two", "more text", "PIC three"},
+                   {},
+                   {}}),
     [](const ::testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.szName); });
 
 TEST_F(ArticleSearchTest, FilterTwiceRemovesNothingMore)
@@ -332,7 +376,9 @@ TEST_F(ArticleSearchTest, ApplyKillFilterKeepsQueuedArticlesInTheProgressList)
     ArticlePtr pQueued = Queue(List(MakeArticle("unwanted", "x")));
     List(MakeArticle("wanted", "y"));
 
-    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, std::list<std::string>{}, std::list<std::string>{"UNWANTED"}), 1);
+    EXPECT_EQ(
+        CArticleSearch::ApplyKillFilter(m_list, std::list<std::string>{}, std::list<std::string>{"UNWANTED"}),
+        1);
     EXPECT_EQ(Subjects(), Texts{"wanted"});
     ASSERT_EQ(m_progress.GetItemCount(), 1);
     EXPECT_EQ(m_progress.GetArticle(0), pQueued);
@@ -353,7 +399,8 @@ TEST_F(ArticleSearchTest, ApplyKillFilterAgreesWithTheArrivalTest)
 {
     std::mt19937 rng(77u);
     std::uniform_int_distribution<int> letter('a', 'h');
-    auto word = [&](int nLength) {
+    auto word = [&](int nLength)
+    {
         std::string str;
         for (int i = 0; i < nLength; ++i)
             str += static_cast<char>(letter(rng));
@@ -414,7 +461,8 @@ TEST_F(ArticleSearchTest, RemoveRowsKeepsTheSelectionOfTheRest)
 
     EXPECT_EQ(Subjects(), expectedRows);
     EXPECT_EQ(SelectedSubjects(), expectedSelected);
-    EXPECT_EQ(m_list.GetItemState(m_list.GetItemCount() - 1) & CArticleList::RowFocused, CArticleList::RowFocused);
+    EXPECT_EQ(m_list.GetItemState(m_list.GetItemCount() - 1) & CArticleList::RowFocused,
+              CArticleList::RowFocused);
 }
 
 TEST_F(ArticleSearchTest, KillFilterAndHideIncompleteKeepTheSelection)

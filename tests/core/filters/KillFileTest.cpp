@@ -48,8 +48,7 @@ TEST_P(KillFileLoad, ReadsEntries)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, KillFileLoad,
-    ::testing::Values(LoadCase{"Empty", "", {}},
-                      LoadCase{"OneEntryALine", "spam\nham\n", {"spam", "ham"}},
+    ::testing::Values(LoadCase{"Empty", "", {}}, LoadCase{"OneEntryALine", "spam\nham\n", {"spam", "ham"}},
                       LoadCase{"LastLineWithoutLineEnd", "spam\nham", {"spam", "ham"}},
                       LoadCase{"CrLfFromTheOtherPlatform", "spam\r\nham\r\n", {"spam", "ham"}},
                       LoadCase{"OnlyOneCrIsALineEnd", "a\r\r\n", {"a\r"}},

@@ -68,34 +68,33 @@ TEST_P(KillMatcherRules, MatchesAsThePlainRule)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, KillMatcherRules,
-    ::testing::Values(
-        MatchCase{"MixedCaseEntryKillsAnyCase", {"xYz"}, "XYZ123", true},
-        MatchCase{"LowerEntryUpperAuthor", {"xyz"}, "poster XYZ123@example.org", true},
-        MatchCase{"PartOfAWord", {"tion"}, "Compilation (3/7)", true},
-        MatchCase{"NoMatch", {"spam", "ham"}, "Holiday pictures", false},
-        MatchCase{"EntryLongerThanText", {"abcdef"}, "abcde", false},
-        MatchCase{"EntryAtTheEnd", {"rar"}, "file.part01.RAR", true},
-        MatchCase{"EntryIsTheWholeText", {"Exact"}, "exact", true},
-        MatchCase{"EmptyEntryKillsEverything", {"zzz", ""}, "anything", true},
-        MatchCase{"EmptyEntryKillsEmptyText", {""}, "", true},
-        MatchCase{"NonEmptyEntryNeverInEmptyText", {"a"}, "", false},
-        MatchCase{"NoEntries", {}, "anything", false},
-        MatchCase{"NoEntriesEmptyText", {}, "", false},
-        MatchCase{"DuplicateEntries", {"dup", "dup", "DUP"}, "a Dup here", true},
-        MatchCase{"DuplicateEntriesNoMatch", {"dup", "dup"}, "d u p", false},
-        // Overlapping entries: the automaton must fall back along suffixes.
-        MatchCase{"SuffixOfAFailedLongerEntry", {"abcx", "bcd"}, "zabcd", true},
-        MatchCase{"ShortEntryInsideLongerOne", {"she", "he", "hers"}, "ushers", true},
-        MatchCase{"ShortEntryInsideLongerOneMissed", {"sheep", "hers"}, "ushe", false},
-        MatchCase{"EntryInsideAPartialLongerOne", {"abcd", "bc"}, "xabcx", true},
-        MatchCase{"EntryInsideAPartialLongerOneAtTheEnd", {"abcd", "c"}, "abc", true},
-        MatchCase{"RepeatedLetters", {"aab"}, "aaaaab", true},
-        MatchCase{"RepeatedLettersMissed", {"aab"}, "abababa", false},
-        // Bytes from 0x80 up are not case-folded by the ASCII rule.
-        MatchCase{"HighBytesCompareExactly", {"\xC4"}, "\xE4rger", false},
-        MatchCase{"HighBytesMatch", {"gr\xFC\xDF"}, "GR\xFC\xDF GOTT", true},
-        MatchCase{"PunctuationAroundLetters", {"[ab]"}, "x[AB]y", true},
-        MatchCase{"BracketDoesNotFoldToLetter", {"["}, "{", false}),
+    ::testing::Values(MatchCase{"MixedCaseEntryKillsAnyCase", {"xYz"}, "XYZ123", true},
+                      MatchCase{"LowerEntryUpperAuthor", {"xyz"}, "poster XYZ123@example.org", true},
+                      MatchCase{"PartOfAWord", {"tion"}, "Compilation (3/7)", true},
+                      MatchCase{"NoMatch", {"spam", "ham"}, "Holiday pictures", false},
+                      MatchCase{"EntryLongerThanText", {"abcdef"}, "abcde", false},
+                      MatchCase{"EntryAtTheEnd", {"rar"}, "file.part01.RAR", true},
+                      MatchCase{"EntryIsTheWholeText", {"Exact"}, "exact", true},
+                      MatchCase{"EmptyEntryKillsEverything", {"zzz", ""}, "anything", true},
+                      MatchCase{"EmptyEntryKillsEmptyText", {""}, "", true},
+                      MatchCase{"NonEmptyEntryNeverInEmptyText", {"a"}, "", false},
+                      MatchCase{"NoEntries", {}, "anything", false},
+                      MatchCase{"NoEntriesEmptyText", {}, "", false},
+                      MatchCase{"DuplicateEntries", {"dup", "dup", "DUP"}, "a Dup here", true},
+                      MatchCase{"DuplicateEntriesNoMatch", {"dup", "dup"}, "d u p", false},
+                      // Overlapping entries: the automaton must fall back along suffixes.
+                      MatchCase{"SuffixOfAFailedLongerEntry", {"abcx", "bcd"}, "zabcd", true},
+                      MatchCase{"ShortEntryInsideLongerOne", {"she", "he", "hers"}, "ushers", true},
+                      MatchCase{"ShortEntryInsideLongerOneMissed", {"sheep", "hers"}, "ushe", false},
+                      MatchCase{"EntryInsideAPartialLongerOne", {"abcd", "bc"}, "xabcx", true},
+                      MatchCase{"EntryInsideAPartialLongerOneAtTheEnd", {"abcd", "c"}, "abc", true},
+                      MatchCase{"RepeatedLetters", {"aab"}, "aaaaab", true},
+                      MatchCase{"RepeatedLettersMissed", {"aab"}, "abababa", false},
+                      // Bytes from 0x80 up are not case-folded by the ASCII rule.
+                      MatchCase{"HighBytesCompareExactly", {"\xC4"}, "\xE4rger", false},
+                      MatchCase{"HighBytesMatch", {"gr\xFC\xDF"}, "GR\xFC\xDF GOTT", true},
+                      MatchCase{"PunctuationAroundLetters", {"[ab]"}, "x[AB]y", true},
+                      MatchCase{"BracketDoesNotFoldToLetter", {"["}, "{", false}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.szName); });
 
 TEST(KillMatcher, WorksFromAListAndCanBeRebuilt)
@@ -127,7 +126,8 @@ TEST(KillMatcher, AgreesWithThePlainRuleOnARandomCorpus)
 {
     std::mt19937 rng(20260612u);
     const std::string strAlphabet = "abcdeABCDE .-_\xC4\xE4";
-    auto randomText = [&](size_t nMin, size_t nMax) {
+    auto randomText = [&](size_t nMin, size_t nMax)
+    {
         std::uniform_int_distribution<size_t> length(nMin, nMax);
         std::uniform_int_distribution<size_t> letter(0, strAlphabet.size() - 1);
         std::string str(length(rng), ' ');
@@ -147,7 +147,8 @@ TEST(KillMatcher, AgreesWithThePlainRuleOnARandomCorpus)
     {
         int nEntries;
         size_t nMin, nMax;
-    } lists[] = {{1, 1, 3}, {3, 4, 6}, {20, 2, 5}, {30, 5, 8}, {100, 3, 7}, {300, 6, 10}, {1200, 7, 12}, {2000, 1, 12}};
+    } lists[] = {{1, 1, 3},   {3, 4, 6},    {20, 2, 5},    {30, 5, 8},
+                 {100, 3, 7}, {300, 6, 10}, {1200, 7, 12}, {2000, 1, 12}};
     for (const auto& shape : lists)
     {
         // Random entries, pieces of texts (so that long entries occur too) and
