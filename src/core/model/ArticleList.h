@@ -92,6 +92,12 @@ private:
         uint8_t nState = 0;
     };
 
+    // The membership rules of one row's removal, without touching m_rows:
+    // returns true when the row is to go, false when the user kept it.
+    bool ApplyRemoval(const ArticlePtr& pArticle);
+    // Deletes every row marked in bRemove in one pass and tells the view.
+    void CompactRows(const std::vector<bool>& bRemove);
+
     std::vector<CRow> m_rows;
     IArticleListView* m_pView = nullptr;
     IPrompts* m_pPrompts = nullptr;

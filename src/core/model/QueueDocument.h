@@ -26,7 +26,9 @@ public:
     // running-download count reset.
     bool Open(const std::string& strIniPath, IPrompts* pPrompts);
 
-    // Accounts from and to the settings file.
+    // Accounts from and to the settings file. Saving skips an account whose
+    // code has no section and a second account of a code already written,
+    // since the file holds one account per service.
     int32_t LoadAccounts(const std::string& strIniPath); // returns the largest "MaxDownloads"
     void SaveAccounts(const std::string& strIniPath) const;
     // The first account whose service code is nService; null when none.
@@ -41,6 +43,10 @@ public:
     mutable std::recursive_mutex m_lock;
     int32_t m_nActiveDownloads = 0;
     int32_t m_nSubscriptions = 0;
+    // The largest per-account "MaxDownloads" of the last LoadAccounts: the
+    // per-server connection limit. libcurl has no process-wide cap, so the
+    // download side applies it from here.
+    int32_t m_nMaxConnectionsPerServer = 0;
     std::vector<AccountPtr> m_accounts;
     CPreferences m_settings;
 };

@@ -1,0 +1,346 @@
+#include "model/ArticleList.h"
+
+#include "ui/ListView.h"
+#include "ui/MessageSink.h"
+#include "ui/Prompts.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace
+{
+constexpr const char* kRemoveRunningQuestion =
+    "The article is currently being downloaded.\nAre you sure you want to remove it?";
+
+// Case-insensitive byte compare, as the list's text columns sort.
+int CompareNoCase(const std::string& a, const std::string& b)
+{
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i)
+    {
+        auto ca = static_cast<unsigned char>(a[i]);
+        auto cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z')
+            ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z')
+            cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+// The key of one row for one column, copied under the article's lock so the
+// sort itself runs without taking locks.
+struct CSortKey
+{
+    int64_t nValue = 0;
+    std::string strText;
+};
+
+CSortKey MakeSortKey(const CArticle& article, int nColumn)
+{
+    std::lock_guard lock(article.m_lock);
+    CSortKey key;
+    switch (nColumn)
+    {
+    case 0:
+        key.nValue = article.m_nState;
+        break;
+    case 1:
+        key.strText = article.m_strDate;
+        break;
+    case 2:
+        key.strText = article.m_strAuthor;
+        break;
+    case 3:
+        key.nValue = article.m_nSize;
+        break;
+    case 4:
+        key.strText = article.m_strSubject;
+        break;
+    case 5:
+        key.strText = article.m_strFileName;
+        break;
+    default:
+        break;
+    }
+    return key;
+}
+
+// Ascending order of first against second.
+int CompareKeys(const CSortKey& first, const CSortKey& second, int nColumn)
+{
+    switch (nColumn)
+    {
+    case 0: // higher states first
+        return second.nValue < first.nValue ? -1 : (second.nValue > first.nValue ? 1 : 0);
+    case 3: // smaller first
+        return first.nValue < second.nValue ? -1 : (first.nValue > second.nValue ? 1 : 0);
+    case 1:
+    case 2:
+    case 4:
+    case 5:
+        return CompareNoCase(first.strText, second.strText);
+    default:
+        return 0;
+    }
+}
+} // namespace
+
+CArticleList::CArticleList(int nKind) : m_nListKind(nKind) {}
+
+int CArticleList::InsertArticleRow(int nPos, ArticlePtr pArticle, uint8_t nRowState)
+{
+    nPos = std::clamp(nPos, 0, GetItemCount());
+    m_rows.insert(m_rows.begin() + nPos, CRow{std::move(pArticle), nRowState});
+    if (m_pView)
+        m_pView->OnRowsInserted(nPos, 1);
+    return nPos;
+}
+
+void CArticleList::DeleteRow(int nRow)
+{
+    if (nRow < 0 || nRow >= GetItemCount())
+        return;
+    m_rows.erase(m_rows.begin() + nRow);
+    if (m_pView)
+        m_pView->OnRowsRemoved(nRow, 1);
+}
+
+int CArticleList::AddArticleRow(ArticlePtr pArticle)
+{
+    int nRow = InsertArticleRow(GetItemCount(), std::move(pArticle));
+    if (m_bAutoScroll && m_pView)
+        m_pView->EnsureVisible(nRow);
+    return nRow;
+}
+
+int CArticleList::FindArticleRow(const CArticle* pArticle) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].pArticle.get() == pArticle)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void CArticleList::RedrawArticleRow(const CArticle* pArticle)
+{
+    if (!m_pView)
+        return;
+    int nRow = FindArticleRow(pArticle);
+    if (nRow < 0)
+        return;
+    int nTop = m_pView->GetTopIndex();
+    if (nRow >= nTop && nRow < nTop + m_pView->GetCountPerPage())
+        m_pView->OnRowChanged(nRow);
+}
+
+void CArticleList::SetItemState(int nRow, uint8_t nState, uint8_t nMask)
+{
+    if (nRow < 0 || nRow >= GetItemCount())
+        return;
+    auto& row = m_rows[static_cast<size_t>(nRow)];
+    uint8_t nNew = static_cast<uint8_t>((row.nState & ~nMask) | (nState & nMask));
+    if (nNew == row.nState)
+        return;
+    // One focused row at most, as in a list view.
+    if ((nMask & RowFocused) && (nState & RowFocused))
+        for (auto& other : m_rows)
+            other.nState = static_cast<uint8_t>(other.nState & ~RowFocused);
+    row.nState = nNew;
+    if (m_pView)
+        m_pView->OnSelectionChanged();
+}
+
+int CArticleList::GetSelectedCount() const
+{
+    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(),
+                                          [](const CRow& row) { return (row.nState & RowSelected) != 0; }));
+}
+
+int CArticleList::GetNextSelected(int nAfter) const
+{
+    for (int i = std::max(nAfter + 1, 0); i < GetItemCount(); ++i)
+        if (m_rows[static_cast<size_t>(i)].nState & RowSelected)
+            return i;
+    return -1;
+}
+
+bool CArticleList::ApplyRemoval(const ArticlePtr& pArticle)
+{
+    bool bRemove = true;
+    {
+        std::lock_guard lock(pArticle->m_lock);
+        if (m_nListKind == KindProgress)
+        {
+            if (pArticle->m_nState == StateDownloading)
+            {
+                // Without anyone to ask, a running download is kept.
+                bRemove = m_pPrompts && m_pPrompts->AskYesNo(kRemoveRunningQuestion, PromptIcon::Question);
+                if (bRemove)
+                {
+                    pArticle->m_nLists &= ~ListProgress;
+                    pArticle->m_nState = StateRemoving;
+                    if (pArticle->m_hRunEvent)
+                        pArticle->m_hRunEvent->Reset();
+                }
+            }
+            else
+            {
+                pArticle->m_nLists &= ~ListProgress;
+            }
+        }
+        else
+        {
+            pArticle->m_nLists &= ~ListArticles;
+        }
+        if (pArticle->m_nLists != 0 && m_nListKind == KindProgress && pArticle->m_nState == StateQueued)
+        {
+            // No longer queued, but still listed.
+            pArticle->m_nState = StateListed;
+            pArticle->m_nRetries = 0;
+        }
+        // An article no list holds any more and no worker uses is freed by
+        // the last shared_ptr; nobody needs to redraw it.
+        if (pArticle->m_nLists == 0 && pArticle->m_nState != StateRemoving &&
+            pArticle->m_nState != StateCancelled)
+            return bRemove;
+    }
+    if (m_nListKind == KindProgress && m_hNotifyWnd)
+    {
+        CViewMessage msg;
+        msg.nMessage = WM_REDRAW_ARTICLE;
+        msg.wParam = 0;
+        msg.pArticle = pArticle;
+        m_hNotifyWnd->PostMessage(std::move(msg));
+    }
+    return bRemove;
+}
+
+bool CArticleList::RemoveRow(int nRow)
+{
+    if (nRow < 0 || nRow >= GetItemCount())
+        return false;
+    ArticlePtr pArticle = m_rows[static_cast<size_t>(nRow)].pArticle;
+    bool bRemove = ApplyRemoval(pArticle);
+    if (bRemove)
+        DeleteRow(nRow);
+    return bRemove;
+}
+
+void CArticleList::CompactRows(const std::vector<bool>& bRemove)
+{
+    // Ranges of removed rows, found before compacting.
+    std::vector<std::pair<int, int>> ranges;
+    for (size_t i = 0; i < bRemove.size();)
+    {
+        if (!bRemove[i])
+        {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < bRemove.size() && bRemove[j])
+            ++j;
+        ranges.emplace_back(static_cast<int>(i), static_cast<int>(j - i));
+        i = j;
+    }
+    if (ranges.empty())
+        return;
+    size_t nOut = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (!bRemove[i])
+            m_rows[nOut++] = std::move(m_rows[i]);
+    m_rows.resize(nOut);
+    if (!m_pView)
+        return;
+    // Many scattered ranges: one reset is cheaper for the view than a
+    // notification each.
+    constexpr size_t kMaxRanges = 64;
+    if (ranges.size() > kMaxRanges)
+    {
+        m_pView->OnRowsReset();
+        return;
+    }
+    // From the last range to the first, so each one's indices hold when the
+    // view applies them in order.
+    for (auto it = ranges.rbegin(); it != ranges.rend(); ++it)
+        m_pView->OnRowsRemoved(it->first, it->second);
+}
+
+void CArticleList::RemoveSelected()
+{
+    if (m_pView)
+        m_pView->SetRedraw(false);
+    // Rows are decided top-down as the user sees them; the deletion itself is
+    // one pass at the end, so a large selection is not quadratic.
+    std::vector<bool> bRemove(m_rows.size(), false);
+    for (size_t i = 0; i < m_rows.size(); ++i)
+    {
+        if (!(m_rows[i].nState & RowSelected))
+            continue;
+        ArticlePtr pArticle = m_rows[i].pArticle;
+        bRemove[i] = ApplyRemoval(pArticle);
+    }
+    CompactRows(bRemove);
+    if (m_pView)
+        m_pView->SetRedraw(true);
+}
+
+void CArticleList::RemoveAll()
+{
+    if (m_pView)
+    {
+        m_pView->BeginWaitCursor();
+        m_pView->SetRedraw(false);
+    }
+    std::vector<bool> bRemove(m_rows.size(), false);
+    for (size_t i = m_rows.size(); i-- > 0;)
+    {
+        ArticlePtr pArticle = m_rows[i].pArticle;
+        bRemove[i] = ApplyRemoval(pArticle);
+    }
+    CompactRows(bRemove);
+    if (m_pView)
+    {
+        m_pView->SetRedraw(true);
+        m_pView->EndWaitCursor();
+    }
+}
+
+void CArticleList::SortByColumn(int nColumn)
+{
+    if (m_pView)
+        m_pView->BeginWaitCursor();
+    bool bDescending = nColumn == m_nSortColumn && m_bSortToggle;
+
+    std::vector<CSortKey> keys;
+    keys.reserve(m_rows.size());
+    for (const auto& row : m_rows)
+        keys.push_back(MakeSortKey(*row.pArticle, nColumn));
+    std::vector<size_t> order(m_rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b)
+                     {
+                         // Descending is the ascending comparison with the two rows swapped.
+                         return bDescending ? CompareKeys(keys[b], keys[a], nColumn) < 0
+                                            : CompareKeys(keys[a], keys[b], nColumn) < 0;
+                     });
+    std::vector<CRow> sorted;
+    sorted.reserve(m_rows.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(m_rows[i]));
+    m_rows = std::move(sorted);
+
+    m_bSortToggle = !m_bSortToggle;
+    m_nSortColumn = nColumn;
+    if (m_pView)
+    {
+        m_pView->OnRowsReset();
+        m_pView->EndWaitCursor();
+    }
+}
