@@ -3,35 +3,20 @@
 #include "filters/KillFile.h"
 #include "model/Article.h"
 
-namespace
+void CKillFilter::Compile() const
 {
-std::string ToLower(const std::string& str)
-{
-    std::string strLower(str);
-    for (char& c : strLower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return strLower;
+    m_authorMatcher.Build(m_lstKillAuthors);
+    m_subjectMatcher.Build(m_lstKillSubjects);
 }
-
-bool ContainsAny(const std::string& strField, const std::vector<std::string>& entries)
-{
-    if (entries.empty())
-        return false;
-    std::string strLower = ToLower(strField);
-    for (const std::string& strEntry : entries)
-    {
-        if (strLower.find(ToLower(strEntry)) != std::string::npos)
-            return true;
-    }
-    return false;
-}
-} // namespace
 
 bool CKillFilter::IsKilled(const CArticle& article) const
 {
-    return ContainsAny(article.m_strAuthor, m_lstKillAuthors) ||
-           ContainsAny(article.m_strSubject, m_lstKillSubjects);
+    if (m_lstKillAuthors.empty() && m_lstKillSubjects.empty())
+        return false;
+    if (m_authorMatcher.GetEntryCount() != m_lstKillAuthors.size() ||
+        m_subjectMatcher.GetEntryCount() != m_lstKillSubjects.size())
+        Compile();
+    return m_authorMatcher.Matches(article.m_strAuthor) || m_subjectMatcher.Matches(article.m_strSubject);
 }
 
 void CKillFilter::LoadKillFilter(const std::string& strFolder)
@@ -41,4 +26,5 @@ void CKillFilter::LoadKillFilter(const std::string& strFolder)
         strBase.push_back('/');
     CKillFile::LoadKillFilter(strBase + "Author.kill", m_lstKillAuthors);
     CKillFile::LoadKillFilter(strBase + "Subject.kill", m_lstKillSubjects);
+    Compile();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filters/KillMatcher.h"
+
 #include <string>
 #include <vector>
 
@@ -13,7 +15,11 @@ class CKillFilter
 public:
     virtual ~CKillFilter() = default;
 
+    // Author list first, then the subject list. The lists are compiled into
+    // matchers on first use and again whenever an entry was added or removed;
+    // after editing an entry in place call Compile().
     bool IsKilled(const CArticle& article) const;
+    void Compile() const;
 
     // Fills both lists from "Author.kill" and "Subject.kill" in strFolder: one
     // entry a line, an entry already in the list is skipped, an empty line is
@@ -22,4 +28,8 @@ public:
 
     std::vector<std::string> m_lstKillAuthors;
     std::vector<std::string> m_lstKillSubjects;
+
+private:
+    mutable CKillMatcher m_authorMatcher;
+    mutable CKillMatcher m_subjectMatcher;
 };

@@ -51,3 +51,21 @@ TEST(KillFilter, LoadSkipsDuplicatesAndKeepsEmptyLines)
     EXPECT_TRUE(none.m_lstKillAuthors.empty());
     EXPECT_TRUE(none.m_lstKillSubjects.empty());
 }
+
+TEST(KillFilter, EntriesAddedOrRemovedAfterUseTakeEffect)
+{
+    CKillFilter filter;
+    filter.m_lstKillSubjects = {"alpha"};
+    CArticle a;
+    EXPECT_FALSE(filter.IsKilled(Fill(a, "x", "beta release")));
+    // The add commands append to the list; the next test must see the entry.
+    filter.m_lstKillSubjects.push_back("BETA");
+    EXPECT_TRUE(filter.IsKilled(Fill(a, "x", "beta release")));
+    // The dialog's OK replaces the list with fewer entries.
+    filter.m_lstKillSubjects = {"alpha"};
+    EXPECT_FALSE(filter.IsKilled(Fill(a, "x", "beta release")));
+    // An entry edited in place needs an explicit compile.
+    filter.m_lstKillSubjects[0] = "release";
+    filter.Compile();
+    EXPECT_TRUE(filter.IsKilled(Fill(a, "x", "beta release")));
+}
