@@ -8,7 +8,7 @@ namespace
 {
 std::atomic<bool> g_bProgressDisabled{false};
 std::atomic<int64_t> g_nFailureWaitMs{CDownloadOptions::kFailureWaitMs};
-std::atomic<int64_t> g_nStallMs{CDownloadOptions::kStallMs};
+std::atomic<int64_t> g_nStallSeconds{CDownloadOptions::kStallSeconds};
 } // namespace
 
 bool CDownloadOptions::CommandLineDisablesProgress(const std::string& strCommandLine)
@@ -53,19 +53,19 @@ int64_t CDownloadOptions::GetFailureWaitMs()
     return g_nFailureWaitMs.load();
 }
 
-void CDownloadOptions::SetStallMs(int64_t nMs)
+void CDownloadOptions::SetStallSeconds(int64_t nSeconds)
 {
-    g_nStallMs.store(std::max<int64_t>(1, nMs));
+    g_nStallSeconds.store(std::max<int64_t>(1, nSeconds));
 }
 
-int64_t CDownloadOptions::GetStallMs()
+int64_t CDownloadOptions::GetStallSeconds()
 {
-    return g_nStallMs.load();
+    return g_nStallSeconds.load();
 }
 
 void CDownloadOptions::Reset()
 {
     g_bProgressDisabled.store(false);
     g_nFailureWaitMs.store(kFailureWaitMs);
-    g_nStallMs.store(kStallMs);
+    g_nStallSeconds.store(kStallSeconds);
 }

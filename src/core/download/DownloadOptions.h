@@ -14,7 +14,7 @@ public:
     static constexpr int64_t kFailureWaitMs = 5000;
     // An attempt that receives nothing for this long fails (then the normal
     // retry rules apply), so a stalled server never holds a worker forever.
-    static constexpr int64_t kStallMs = 60000;
+    static constexpr int64_t kStallSeconds = 60;
 
     // "disableprogressbytes" anywhere in the command line, in any letter case,
     // turns off the speed and time-remaining reports.
@@ -27,8 +27,8 @@ public:
     static void SetFailureWaitMs(int64_t nMs);
     static int64_t GetFailureWaitMs();
 
-    static void SetStallMs(int64_t nMs);
-    static int64_t GetStallMs();
+    static void SetStallSeconds(int64_t nSeconds);
+    static int64_t GetStallSeconds();
 
     // Back to the product's values.
     static void Reset();

@@ -32,7 +32,10 @@ void DeletePartialFile(const std::string& strFolder, const std::string& strName)
     if (strName.empty())
         return;
     std::error_code ec;
-    std::filesystem::path path(strFolder + strName);
+    std::string strDir = strFolder;
+    if (!strDir.empty() && strDir.back() != '/')
+        strDir += '/';
+    std::filesystem::path path(strDir + strName);
     auto status = std::filesystem::symlink_status(path, ec);
     if (ec || std::filesystem::is_directory(status))
         return;

@@ -94,13 +94,20 @@ std::string CSavedFileName::FromContentDisposition(const std::string& strValue)
 {
     std::string strPlain;
     std::string strExtended;
-    size_t i = strValue.find(';');
-    while (i != std::string::npos && i < strValue.size())
+    // Parameters are "name=value" between semicolons; the disposition type
+    // in front has no '='.
+    size_t i = 0;
+    while (i < strValue.size())
     {
-        ++i; // past ';'
         size_t nEq = strValue.find('=', i);
+        size_t nSemi = strValue.find(';', i);
         if (nEq == std::string::npos)
             break;
+        if (nSemi != std::string::npos && nSemi < nEq)
+        {
+            i = nSemi + 1;
+            continue;
+        }
         std::string strName = Lower(Trim(strValue.substr(i, nEq - i)));
         i = nEq + 1;
         std::string strParam = ReadParameterValue(strValue, i);
@@ -114,7 +121,10 @@ std::string CSavedFileName::FromContentDisposition(const std::string& strValue)
             if (nSecond != std::string::npos)
                 strExtended = UrlDecode(strParam.substr(nSecond + 1));
         }
-        i = strValue.find(';', i);
+        size_t nNext = strValue.find(';', i);
+        if (nNext == std::string::npos)
+            break;
+        i = nNext + 1;
     }
     return strExtended.empty() ? strPlain : strExtended;
 }

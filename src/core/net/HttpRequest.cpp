@@ -52,6 +52,21 @@ CHttpRequest::CHttpRequest(CHttpConnection& connection, const std::string& strOb
 CHttpRequest::~CHttpRequest()
 {
     Detach(false);
+    curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
+}
+
+void CHttpRequest::SetRequestHeaders(const std::vector<std::string>& headers)
+{
+    m_extraHeaders.clear();
+    for (const auto& strHeader : headers)
+    {
+        std::string strLine;
+        for (char c : strHeader)
+            if (c != '\r' && c != '\n')
+                strLine.push_back(c);
+        if (!strLine.empty())
+            m_extraHeaders.push_back(std::move(strLine));
+    }
 }
 
 std::string CHttpRequest::MakeTarget(const std::string& strObject)
@@ -116,6 +131,17 @@ void CHttpRequest::Setup()
     }
     if ((m_nFlags & HttpFlags::kNoCookies) == 0)
         curl_easy_setopt(hEasy, CURLOPT_COOKIEFILE, "");
+    curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
+    m_pHeaderList = nullptr;
+    if (!m_extraHeaders.empty())
+    {
+        curl_slist* pList = nullptr;
+        for (const auto& strLine : m_extraHeaders)
+            if (curl_slist* pNew = curl_slist_append(pList, strLine.c_str()))
+                pList = pNew;
+        m_pHeaderList = pList;
+        curl_easy_setopt(hEasy, CURLOPT_HTTPHEADER, pList);
+    }
     if (m_connection.m_bServerLogin)
     {
         curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CHttpConnection;
 class CManualResetEvent;
@@ -24,6 +25,9 @@ public:
     // Sends (or re-sends, after a login was set) the request and waits for the
     // final response headers. False on a network failure before them.
     bool Send();
+    // Extra header lines ("Name: value") sent with this request from the next
+    // Send on; CR and LF are dropped from them.
+    void SetRequestHeaders(const std::vector<std::string>& headers);
     // Ends the transfer; the connection stays open for the next request of
     // the session when the response was read to its end.
     void Close();
@@ -97,4 +101,6 @@ private:
     // ReadBlock's buffer while it waits: body bytes go there directly.
     char* m_pDirect = nullptr;
     size_t m_nDirectLeft = 0;
+    std::vector<std::string> m_extraHeaders;
+    void* m_pHeaderList = nullptr; // curl_slist* of m_extraHeaders while attached
 };
