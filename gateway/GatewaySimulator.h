@@ -68,8 +68,10 @@ struct CGatewayArticle
     uint64_t m_nBodyKey = 0;         // what the body bytes are generated from (GatewayBodyByte)
 
     // What a parser is expected to read (decoded, as a user sees it).
-    std::string m_strSubject;        // NewsGuy: decoded subject; EasyNews: link text decoded (ends with " - SIZE")
-    std::string m_strAuthor;         // decoded; EasyNews: empty when the line carries no author
+    std::string m_strSubject;        // NewsGuy subject, decoded (before any yEnc rewrite)
+    std::string m_strAuthor;         // NewsGuy author, decoded
+    std::string m_strEasySubject;    // EasyNews link text, decoded; ends with " - " and the size part
+    std::string m_strEasyAuthor;     // EasyNews author a parser ends up with (inherited when the line has none)
     std::string m_strDate;           // NewsGuy date text "MM/DD"
     bool m_bComplete = true;         // NewsGuy completeness mark is "0" (blanks trimmed)
     std::string m_strCompleteMark;   // the mark as written: "0", " 0 ", "1", "00"
