@@ -29,7 +29,7 @@ constexpr const char* kNoAccount = "The account information for this article is 
 // (an article that never got a file name would otherwise name its folder).
 void DeletePartialFile(const std::string& strFolder, const std::string& strName)
 {
-    if (strName.empty())
+    if (strName.empty() || strFolder.empty())
         return;
     std::error_code ec;
     std::string strDir = strFolder;

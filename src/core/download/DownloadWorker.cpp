@@ -263,14 +263,19 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             PostStatusLine(profile, "Download failed!");
 
         std::string strTarget;
+        bool bNoFolder = false;
         {
             std::lock_guard lock(pArticle->m_lock);
             pArticle->m_strSavedName = strName;
-            if (pArticle->m_strDownloadPath.empty() || pArticle->m_strDownloadPath.back() != '/')
+            // Without a folder the name alone would land in the root folder.
+            bNoFolder = pArticle->m_strDownloadPath.empty();
+            if (!bNoFolder && pArticle->m_strDownloadPath.back() != '/')
                 pArticle->m_strDownloadPath += '/';
             strTarget = pArticle->m_strDownloadPath + strName;
             pArticle->m_strResumeValidator = strValidator;
         }
+        if (bNoFolder)
+            bOk = false;
         if (bOk)
         {
             int nFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC);
@@ -285,15 +290,47 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         int32_t nRemaining = nTotal;
         int32_t nLastSpeed = 0;
         nEnd = EndNormal;
-        std::unique_ptr<char[]> pBuffer;
-        if (bOk)
-            pBuffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+        // A block's bytes go to the file as they arrive, straight from the
+        // receive buffer; the stop test and the progress report come once
+        // per block, as before.
+        int nWriteError = 0;
+        int64_t nBlockRoom = 0;
+        bool bTooLong = false;
+        CHttpRequest::BodyConsumer write = [&](const char* pData, size_t nLen) {
+            // More than announced cannot be this article.
+            if (static_cast<int64_t>(nLen) > nBlockRoom)
+            {
+                bTooLong = true;
+                return false;
+            }
+            if (!WriteAll(fd, pData, nLen))
+            {
+                nWriteError = errno;
+                return false;
+            }
+            nBlockRoom -= static_cast<int64_t>(nLen);
+            return true;
+        };
         bool bReachedEnd = false;
         while (bOk)
         {
             if (!pRunEvent->IsSet())
                 break;
-            int64_t n = pRequest->ReadBlock(pBuffer.get(), kBlockSize);
+            nBlockRoom = nRemaining;
+            int64_t n = pRequest->ReadBlockTo(write, kBlockSize);
+            if (nWriteError != 0)
+            {
+                if (nWriteError == ENOSPC || nWriteError == EDQUOT)
+                {
+                    // The view starts its clean-ups before the user reads this.
+                    Post(pView, WM_DISK_FULL, 0, nullptr);
+                    if (pView)
+                        pView->MessageBox(kDiskFull);
+                }
+                bOk = false;
+                nEnd = EndNoAverage;
+                break;
+            }
             if (n < 0)
             {
                 // The connection failed: no average line.
@@ -301,8 +338,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 nEnd = EndNoAverage;
                 break;
             }
-            // More than announced cannot be this article.
-            if (n > static_cast<int64_t>(nRemaining))
+            if (bTooLong)
             {
                 bOk = false;
                 break;
@@ -328,22 +364,15 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 bReachedEnd = true;
                 break;
             }
-            if (!WriteAll(fd, pBuffer.get(), static_cast<size_t>(n)))
-            {
-                if (errno == ENOSPC || errno == EDQUOT)
-                {
-                    // The view starts its clean-ups before the user reads this.
-                    Post(pView, WM_DISK_FULL, 0, nullptr);
-                    if (pView)
-                        pView->MessageBox(kDiskFull);
-                }
-                bOk = false;
-                nEnd = EndNoAverage;
-                break;
-            }
         }
         if (bOk || bReachedEnd)
             bOk = nRemaining == 0 && fd >= 0;
+        if (bOk && bAppend)
+        {
+            // The whole file, continued part and all, must have the size.
+            struct stat st{};
+            bOk = ::fstat(fd, &st) == 0 && st.st_size == nResumeFrom + nTotal;
+        }
         if (nEnd == EndNormal)
         {
             char szText[96];

@@ -255,7 +255,9 @@ void CHttpRequest::Pump(bool bUntilHeaders)
     auto bReady = [&] {
         if (m_bDone)
             return true;
-        return bUntilHeaders ? m_bHeadersDone : (Available() >= m_nWant || (m_pDirect && m_nDirectLeft == 0));
+        return bUntilHeaders ? m_bHeadersDone
+                             : (Available() >= m_nWant || (m_pDirect && m_nDirectLeft == 0) ||
+                                (m_pConsume && m_nConsumeLeft == 0));
     };
     for (;;)
     {
@@ -325,6 +327,28 @@ size_t CHttpRequest::WriteCallback(char* pData, size_t nSize, size_t nCount, voi
 size_t CHttpRequest::OnBody(const char* pData, size_t nLen)
 {
     m_bHeadersDone = true;
+    // A caller waiting in ReadBlockTo takes the bytes where they are.
+    if (m_pConsume && m_nConsumeLeft > 0 && Available() == 0)
+    {
+        size_t n = std::min(nLen, m_nConsumeLeft);
+        if ((*m_pConsume)(pData, n))
+        {
+            m_nConsumeLeft -= n;
+            m_nConsumed += n;
+        }
+        else
+        {
+            m_bConsumeFailed = true;
+            m_nConsumeLeft = 0;
+            n = 0; // kept below for a later read
+        }
+        m_nBodyBytes += static_cast<int64_t>(n);
+        if (n == nLen)
+            return n;
+        m_buf.append(pData + n, nLen - n);
+        m_nBodyBytes += static_cast<int64_t>(nLen - n);
+        return nLen;
+    }
     // A caller waiting in ReadBlock takes the bytes straight into its buffer.
     if (m_pDirect && m_nDirectLeft > 0 && Available() == 0)
     {
@@ -428,6 +452,45 @@ int64_t CHttpRequest::ReadBlock(void* pBuffer, size_t nSize)
         nGot = static_cast<size_t>(m_pDirect - pOut);
         m_pDirect = nullptr;
         m_nDirectLeft = 0;
+    }
+    if (nGot == 0 && m_bDone && m_nResult != CURLE_OK)
+        return -1;
+    return static_cast<int64_t>(nGot);
+}
+
+int64_t CHttpRequest::ReadBlockTo(const BodyConsumer& consume, size_t nSize)
+{
+    size_t nGot = 0;
+    while (nGot < nSize)
+    {
+        size_t n = std::min(Available(), nSize - nGot);
+        if (n > 0)
+        {
+            if (!consume(m_buf.data() + m_nPos, n))
+                return static_cast<int64_t>(nGot);
+            m_nPos += n;
+            nGot += n;
+            if (m_nPos == m_buf.size())
+            {
+                m_buf.clear();
+                m_nPos = m_nScan = 0;
+            }
+            continue;
+        }
+        if (m_bDone)
+            break;
+        m_pConsume = &consume;
+        m_nConsumeLeft = nSize - nGot;
+        m_nConsumed = 0;
+        m_bConsumeFailed = false;
+        m_nWant = 1;
+        Pump(false);
+        nGot += m_nConsumed;
+        const bool bFailed = m_bConsumeFailed;
+        m_pConsume = nullptr;
+        m_nConsumeLeft = 0;
+        if (bFailed)
+            return static_cast<int64_t>(nGot);
     }
     if (nGot == 0 && m_bDone && m_nResult != CURLE_OK)
         return -1;
