@@ -14,7 +14,7 @@ set -euo pipefail
 
 BIN=${1:-build-release/bin}
 TARGET=${2:-$(mktemp -d "${TMPDIR:-/var/tmp}/dravelin-bench.XXXXXX")}
-ROUNDS=${ROUNDS:-3}
+ROUNDS=${ROUNDS:-5}
 WORK=$(mktemp -d)
 GW_PIDS=()
 GIB=1073741824
@@ -64,8 +64,8 @@ DATA=$(make_data "$PORT")
 queue() { # data folder, then group:index:size...
     local data=$1; shift
     "$BIN/dravelin-cli" --data-dir "$data" queue clear
-    for spec in "$@"; do
-        IFS=: read -r group index size <<<"$spec"
+    for item in "$@"; do
+        IFS=: read -r group index size <<<"$item"
         "$BIN/dravelin-cli" --data-dir "$data" queue add --service 1 --size "$size" \
             --subject "$group $index" --decode-query "$group/$index/x" --path "$TARGET/bench-dravelin"
     done
@@ -82,39 +82,43 @@ report() { # label bytes wall user sys
         printf "%-34s %7.3f s %8.1f MB/s  cpu %6.3f s  %6.3f ns/byte\n", l, w, b / w / 1e6, u + s, (u + s) / b * 1e9 }'
 }
 
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
 run_pair() { # label bytes dravelin-args... -- curl urls...
     local label=$1 bytes=$2; shift 2
     local dargs=() urls=()
     while [ "$1" != "--" ]; do dargs+=("$1"); shift; done
     shift
     urls=("$@")
-    local sum_d="0 0 0" sum_c="0 0 0"
+    : >"$WORK/d.txt"; : >"$WORK/c.txt"
     for r in $(seq "$ROUNDS"); do
-        rm -rf "$TARGET"/bench-*; mkdir -p "$TARGET/bench-dravelin" "$TARGET/bench-curl"
-        queue "$DATA" "${SPECS[@]}"
+        rm -rf "$TARGET"/bench-*; mkdir -p "$TARGET/bench-dravelin"
+        queue "$DATA" "${ARTICLES[@]}"
         sync
         read -r w u s < <(timed "$BIN/dravelin-cli" --data-dir "$DATA" download "${dargs[@]}")
         report "$label dravelin-cli #$r" "$bytes" "$w" "$u" "$s"
-        sum_d=$(echo "$sum_d $w $u $s" | awk '{ print $1 + $4, $2 + $5, $3 + $6 }')
+        echo "$w $(echo "$u + $s" | bc)" >>"$WORK/d.txt"
         rm -rf "$TARGET"/bench-*; mkdir -p "$TARGET/bench-curl"
         sync
         local script="cd '$TARGET/bench-curl'; i=0; for u in ${urls[*]}; do i=\$((i+1)); curl -s --noproxy '*' -o f\$i \"\$u\" & done; wait"
         read -r w u s < <(timed bash -c "$script")
         report "$label curl #$r" "$bytes" "$w" "$u" "$s"
-        sum_c=$(echo "$sum_c $w $u $s" | awk '{ print $1 + $4, $2 + $5, $3 + $6 }')
+        echo "$w $(echo "$u + $s" | bc)" >>"$WORK/c.txt"
     done
-    echo "$sum_d $sum_c" | awk -v l="$label" -v b="$bytes" -v n="$ROUNDS" '{
-        printf "%s, mean of %d: dravelin %.1f MB/s, curl %.1f MB/s; throughput ratio %.2f; CPU per byte ratio %.2f (dravelin %.3f ns/B, curl %.3f ns/B)\n",
-            l, n, b * n / $1 / 1e6, b * n / $4 / 1e6, $4 / $1, ($2 + $3) / ($5 + $6),
-            ($2 + $3) / (b * n) * 1e9, ($5 + $6) / (b * n) * 1e9 }'
+    local dw dc cw cc
+    dw=$(cut -d' ' -f1 "$WORK/d.txt" | median); dc=$(cut -d' ' -f2 "$WORK/d.txt" | median)
+    cw=$(cut -d' ' -f1 "$WORK/c.txt" | median); cc=$(cut -d' ' -f2 "$WORK/c.txt" | median)
+    awk -v l="$label" -v b="$bytes" -v n="$ROUNDS" -v dw="$dw" -v dc="$dc" -v cw="$cw" -v cc="$cc" 'BEGIN {
+        printf "%s, median of %d: dravelin %.1f MB/s, curl %.1f MB/s, throughput ratio %.2f; CPU dravelin %.3f ns/B, curl %.3f ns/B, ratio %.2f\n",
+            l, n, b / dw / 1e6, b / cw / 1e6, cw / dw, dc / b * 1e9, cc / b * 1e9, dc / cc }'
 }
 
 echo "== A: one 1 GiB article"
-SPECS=("bench.big:0:$GIB")
+ARTICLES=("bench.big:0:$GIB")
 run_pair "1 GiB" "$GIB" -- "$BASE/news-bin/wwwdecode?bench.big/0/x"
 
 echo "== B: four 256 MiB articles"
-SPECS=("bench.quarter:0:$QUARTER" "bench.quarter:1:$QUARTER" "bench.quarter:2:$QUARTER" "bench.quarter:3:$QUARTER")
+ARTICLES=("bench.quarter:0:$QUARTER" "bench.quarter:1:$QUARTER" "bench.quarter:2:$QUARTER" "bench.quarter:3:$QUARTER")
 run_pair "4 x 256 MiB" "$GIB" --max 4 -- "$BASE/news-bin/wwwdecode?bench.quarter/0/x" \
     "$BASE/news-bin/wwwdecode?bench.quarter/1/x" "$BASE/news-bin/wwwdecode?bench.quarter/2/x" \
     "$BASE/news-bin/wwwdecode?bench.quarter/3/x"
