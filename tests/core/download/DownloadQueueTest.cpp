@@ -192,7 +192,11 @@ TEST_F(GatewayDownloadTest, ExitWhileRunningLeavesTheArticleToItsWorker)
     EXPECT_EQ(m_progress.GetItemCount(), 0);
     // Freed once, by the worker, which reports nothing.
     ASSERT_TRUE(RunUntil([&] { return wArticle.expired(); }));
-    EXPECT_EQ(m_pDoc->FindAccount(1)->m_nRunning, 0);
+    {
+        auto pAccount = m_pDoc->FindAccount(1);
+        std::lock_guard lock(pAccount->m_lock);
+        EXPECT_EQ(pAccount->m_nRunning, 0);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(m_pQueue->Count("done:0") + m_pQueue->Count("done:1"), 0u);
 }
@@ -223,4 +227,46 @@ TEST_F(GatewayDownloadTest, DailyLimitAcceptsTheExactAllowanceAndRefusesMore)
     EXPECT_EQ(counter.m_nBytesToday, static_cast<uint32_t>(nAllowance));
     EXPECT_EQ(Downloads().size(), 2u);
 }
+} // namespace
+
+namespace
+{
+class GatewayProgressTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(GatewayProgressTest, ReportsSpeedUnlessSwitchedOff)
+{
+    const bool bDisabled = GetParam();
+    CDownloadOptions::SetProgressDisabled(bDisabled);
+    Account(1);
+    int32_t nIndex = -1;
+    for (const auto& a : m_pSim->Articles(kGroup))
+        if (a.m_nSize >= 2200000)
+        {
+            nIndex = a.m_nIndex;
+            break;
+        }
+    ASSERT_GE(nIndex, 0);
+    CGatewayFault fault;
+    fault.m_nThrottle = 1600000; // over a second: at least one whole second passes
+    Fault(nIndex, fault);
+    auto pA = Queue(nIndex);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pA->m_nState, StateDone);
+    if (bDisabled)
+    {
+        EXPECT_EQ(m_pQueue->Count("progress"), 0u);
+        EXPECT_EQ(pA->m_fSpeed, 0.0f);
+        EXPECT_EQ(pA->m_strTimeLeft, "");
+    }
+    else
+    {
+        EXPECT_GE(m_pQueue->Count("progress"), 1u);
+        EXPECT_GT(pA->m_fSpeed, 0.0f);
+        EXPECT_EQ(pA->m_strTimeLeft.size(), 8u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Switch, GatewayProgressTest, ::testing::Bool());
 } // namespace
