@@ -474,6 +474,12 @@ int CGatewaySimulator::Start()
     impl.m_server.set_read_timeout(10);
     impl.m_server.set_write_timeout(10);
     impl.m_server.set_tcp_nodelay(true);
+    // The library's default also sets SO_REUSEPORT, which lets a second
+    // simulator share a fixed port silently; a busy port must fail instead.
+    impl.m_server.set_socket_options([](socket_t sock) {
+        int nYes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &nYes, sizeof nYes);
+    });
     impl.m_server.set_pre_routing_handler([&impl](const httplib::Request& req, httplib::Response& res) {
         impl.Handle(req, res);
         return httplib::Server::HandlerResponse::Handled;

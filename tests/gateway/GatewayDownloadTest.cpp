@@ -214,3 +214,15 @@ TEST(GatewayDownload, StopEndsAStalledAnswer)
     EXPECT_NE(stalled.m_nResult, CURLE_OK);
     EXPECT_TRUE(stalled.m_strBody.empty());
 }
+
+TEST(GatewayDownload, ABusyFixedPortFailsToStart)
+{
+    CGatewaySimulator first(Options());
+    ASSERT_GT(first.Start(), 0);
+    CGatewayOptions options = Options();
+    options.m_nPort = first.Port();
+    CGatewaySimulator second(options);
+    EXPECT_EQ(second.Start(), 0);
+    second.Stop();
+    EXPECT_EQ(GatewayFetch(first.BaseUrl() + CGatewaySimulator::EasyNewsDayTarget("alt.test", 0)).m_nStatus, 200);
+}

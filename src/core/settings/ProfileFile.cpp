@@ -196,7 +196,9 @@ int32_t CProfileFile::GetInt(const std::string& strSection, const std::string& s
     int nLine = FindKey(nSection, strKey);
     if (nLine < 0)
         return nDefault;
-    return ParseInt(ValueOf(nLine));
+    // An empty value counts as missing, as with the private-profile reader.
+    std::string strValue = ValueOf(nLine);
+    return strValue.empty() ? nDefault : ParseInt(strValue);
 }
 
 int32_t CProfileFile::ParseInt(const std::string& strText)

@@ -60,6 +60,7 @@ TEST(ProfileFileTest, ReadsWithDefaultsAndAnyLetterCase)
     EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "ProxyPort", 80, strPath), 80) << "commented out";
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "ProxyAddress", "", strPath), "proxy.local");
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "Empty", "dflt", strPath), "");
+    EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "Empty", 4, strPath), 4) << "empty value: the default";
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "Version", "dflt", strPath), "dflt")
         << "keys belong to their own section";
     EXPECT_EQ(CProfileFile::GetProfileInt("Nothing", "Here", -100, strPath), -100);
