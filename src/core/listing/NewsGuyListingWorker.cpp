@@ -40,6 +40,7 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
     std::string strNewsgroup = pParams->m_strNewsgroup;
     AccountPtr pAccount = pParams->m_pAccount;
     std::shared_ptr<CPreferences> pSettings = pParams->m_pSettings;
+    std::shared_ptr<CListingRunCount> pRunCount = pParams->m_pRunCount;
     pParams.reset();
 
     CListingPoster poster(pWnd);
@@ -87,7 +88,10 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
         // that this retrieval is over (below).
     }
     CloseRequest(pRequest, pConnection, pSession);
-    pRunEvent->Reset();
+    if (pRunCount)
+        pRunCount->End(*pRunEvent);
+    else
+        pRunEvent->Reset();
     poster.PostDone();
     return 0;
 }

@@ -20,6 +20,7 @@ public:
 
     void SetServerLogin(const std::string& strUser, const std::string& strPassword);
     void SetProxyLogin(const std::string& strUser, const std::string& strPassword);
+    void ClearProxyLogin();
 
     // "http://host:port" for the request URLs.
     std::string GetBaseUrl() const;

@@ -97,8 +97,9 @@ void CHttpRequest::Setup()
 {
     CInternetSession& session = m_connection.m_session;
     CURL* hEasy = static_cast<CURL*>(session.m_hEasy);
-    // A reset keeps the handle's live connections and cookies.
-    curl_easy_reset(hEasy);
+    // Every option a request of this session may change is set afresh here
+    // instead of resetting the handle: libcurl 7.88 loses the cookie file
+    // list on a reset (a leak), and the handle keeps its live connections.
     std::string strUrl = m_connection.GetBaseUrl() + m_strTarget;
     curl_easy_setopt(hEasy, CURLOPT_URL, strUrl.c_str());
     curl_easy_setopt(hEasy, CURLOPT_NOSIGNAL, 1L);
@@ -122,15 +123,16 @@ void CHttpRequest::Setup()
         curl_easy_setopt(hEasy, CURLOPT_PROXY, session.m_proxy.strProxyName.c_str());
         break;
     default:
-        break; // libcurl itself takes http_proxy / no_proxy from the environment
+        // libcurl itself takes http_proxy / no_proxy from the environment.
+        curl_easy_setopt(hEasy, CURLOPT_PROXY, nullptr);
+        break;
     }
-    if (m_bAutoRedirect)
+    curl_easy_setopt(hEasy, CURLOPT_FOLLOWLOCATION, m_bAutoRedirect ? 1L : 0L);
+    curl_easy_setopt(hEasy, CURLOPT_MAXREDIRS, 20L);
+    if ((m_nFlags & HttpFlags::kNoCookies) == 0 && !session.m_bCookieEngine)
     {
-        curl_easy_setopt(hEasy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(hEasy, CURLOPT_MAXREDIRS, 20L);
-    }
-    if ((m_nFlags & HttpFlags::kNoCookies) == 0)
         curl_easy_setopt(hEasy, CURLOPT_COOKIEFILE, "");
+<<<<<<< HEAD
     curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
     m_pHeaderList = nullptr;
     if (!m_extraHeaders.empty())
@@ -153,7 +155,20 @@ void CHttpRequest::Setup()
         curl_easy_setopt(hEasy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
         curl_easy_setopt(hEasy, CURLOPT_PROXYUSERNAME, m_connection.m_strProxyUsername.c_str());
         curl_easy_setopt(hEasy, CURLOPT_PROXYPASSWORD, m_connection.m_strProxyPassword.c_str());
+=======
+        session.m_bCookieEngine = true;
+>>>>>>> listing
     }
+    curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(hEasy, CURLOPT_USERNAME,
+                     m_connection.m_bServerLogin ? m_connection.m_strUsername.c_str() : nullptr);
+    curl_easy_setopt(hEasy, CURLOPT_PASSWORD,
+                     m_connection.m_bServerLogin ? m_connection.m_strPassword.c_str() : nullptr);
+    curl_easy_setopt(hEasy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(hEasy, CURLOPT_PROXYUSERNAME,
+                     m_connection.m_bProxyLogin ? m_connection.m_strProxyUsername.c_str() : nullptr);
+    curl_easy_setopt(hEasy, CURLOPT_PROXYPASSWORD,
+                     m_connection.m_bProxyLogin ? m_connection.m_strProxyPassword.c_str() : nullptr);
 }
 
 bool CHttpRequest::Send()
