@@ -27,7 +27,7 @@ namespace
 {
 std::atomic<int> g_nInterrupts{0};
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnDownloadInterrupt(int)
 {
     g_nInterrupts.fetch_add(1);
 }
@@ -275,7 +275,7 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
     });
 
     struct sigaction action{};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnDownloadInterrupt;
     sigemptyset(&action.sa_mask);
     struct sigaction oldInt{};
     struct sigaction oldTerm{};

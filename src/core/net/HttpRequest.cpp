@@ -132,33 +132,17 @@ void CHttpRequest::Setup()
     if ((m_nFlags & HttpFlags::kNoCookies) == 0 && !session.m_bCookieEngine)
     {
         curl_easy_setopt(hEasy, CURLOPT_COOKIEFILE, "");
-<<<<<<< HEAD
-    curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
-    m_pHeaderList = nullptr;
-    if (!m_extraHeaders.empty())
-    {
-        curl_slist* pList = nullptr;
-        for (const auto& strLine : m_extraHeaders)
-            if (curl_slist* pNew = curl_slist_append(pList, strLine.c_str()))
-                pList = pNew;
-        m_pHeaderList = pList;
-        curl_easy_setopt(hEasy, CURLOPT_HTTPHEADER, pList);
-    }
-    if (m_connection.m_bServerLogin)
-    {
-        curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(hEasy, CURLOPT_USERNAME, m_connection.m_strUsername.c_str());
-        curl_easy_setopt(hEasy, CURLOPT_PASSWORD, m_connection.m_strPassword.c_str());
-    }
-    if (m_connection.m_bProxyLogin)
-    {
-        curl_easy_setopt(hEasy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(hEasy, CURLOPT_PROXYUSERNAME, m_connection.m_strProxyUsername.c_str());
-        curl_easy_setopt(hEasy, CURLOPT_PROXYPASSWORD, m_connection.m_strProxyPassword.c_str());
-=======
         session.m_bCookieEngine = true;
->>>>>>> listing
     }
+    // The handle may still point at the previous request's list: set the
+    // new one (or none) before the old one goes.
+    curl_slist* pList = nullptr;
+    for (const auto& strLine : m_extraHeaders)
+        if (curl_slist* pNew = curl_slist_append(pList, strLine.c_str()))
+            pList = pNew;
+    curl_easy_setopt(hEasy, CURLOPT_HTTPHEADER, pList);
+    curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
+    m_pHeaderList = pList;
     curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
     curl_easy_setopt(hEasy, CURLOPT_USERNAME,
                      m_connection.m_bServerLogin ? m_connection.m_strUsername.c_str() : nullptr);
