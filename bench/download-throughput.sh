@@ -139,7 +139,7 @@ stop_once() { # data folder, label
     kill -INT "$pid"
     wait "$pid" || true
     t1=$(date +%s.%N)
-    echo "$label: stop took $(echo "($t1 - $t0) * 1000" | bc) ms; $(tail -1 "$WORK/stop.err")"
+    echo "$label: SIGINT to exit $(echo "($t1 - $t0) * 1000 / 1" | bc) ms; $(grep -o 'Downloads stopped in [0-9]* ms' "$WORK/stop.err"); $(tail -1 "$WORK/stop.err")"
 }
 for r in $(seq "$ROUNDS"); do stop_once "$DATA" "full speed #$r"; done
 SLOW_PORT=$(start_gateway --throttle 20000000)

@@ -321,8 +321,9 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
         }
         if (scheduler.GetActiveDownloads() <= 0 && pQueue->GetPending() == 0)
             break; // nothing runs and nothing could start
+        // A signal does not wake the wait; a short one keeps Ctrl-C prompt.
         CViewMessage msg;
-        if (pQueue->Wait(msg, std::chrono::milliseconds(200)))
+        if (pQueue->Wait(msg, std::chrono::milliseconds(50)))
             handle(msg);
         for (int nId : clock.TakeDue())
             counter.OnTimer(nId);
@@ -335,6 +336,7 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
         // Nothing new starts; the running ones stop after their current block
         // and are left to their workers, which report nothing.
         scheduler.SetPaused(true);
+        const auto stopStart = std::chrono::steady_clock::now();
         std::vector<ArticlePtr> stopped;
         for (int i = 0; i < progress.GetItemCount(); ++i)
         {
@@ -352,9 +354,12 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
         while (RunningWorkers(*pDoc) && g_nInterrupts.load() == nInterrupts)
         {
             CViewMessage msg;
-            if (pQueue->Wait(msg, std::chrono::milliseconds(100)))
+            if (pQueue->Wait(msg, std::chrono::milliseconds(5)))
                 handle(msg);
         }
+        const auto nStopMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopStart).count();
+        display.Status("Downloads stopped in " + std::to_string(nStopMs) + " ms");
         // They wait again in the saved queue.
         for (const auto& pArticle : stopped)
         {
