@@ -55,7 +55,10 @@ public:
         else if (msg.nMessage == WM_HEADER_ITEM && msg.wParam == 1)
             m_bDone = true;
     }
-    void MessageBox(const std::string& strText) override { std::fprintf(stderr, "box: %s\n", strText.c_str()); }
+    void MessageBox(const std::string& strText) override
+    {
+        std::fprintf(stderr, "box: %s\n", strText.c_str());
+    }
 
     std::mutex m_mutex;
     std::vector<ArticlePtr> m_articles;
@@ -161,7 +164,8 @@ int main()
     std::printf("curl to /dev/null:            %.3f s\n", fCurl);
     std::printf("listing worker (to last art): %.3f s  (%zu articles, %.2f x curl)\n", fWorker, nListed,
                 fWorker / fCurl);
-    std::printf("parser alone:                 %.3f s  (%zu articles, %.0f MB/s)\n", fBest, nParsed, fMB / fBest);
+    std::printf("parser alone:                 %.3f s  (%zu articles, %.0f MB/s)\n", fBest, nParsed,
+                fMB / fBest);
     std::printf("RSS growth, %zu articles held: %.1f MB\n", nListed,
                 static_cast<double>(nRssAfter - nRssBefore) / 1024.0);
     return nListed == static_cast<size_t>(nArticles) && nParsed == static_cast<size_t>(nArticles) ? 0 : 1;

@@ -159,13 +159,16 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
     retrieval.m_killFilter.LoadKillFilter(context.folder.GetPath());
 
     bool bEnded = false;
-    retrieval.SetStatusCallback([](const std::string& strLine) { std::fprintf(stderr, "%s\n", strLine.c_str()); });
+    retrieval.SetStatusCallback([](const std::string& strLine)
+                                { std::fprintf(stderr, "%s\n", strLine.c_str()); });
     retrieval.SetRetrievalEndedCallback([&bEnded] { bEnded = true; });
-    retrieval.SetArticleCallback([](const ArticlePtr& pArticle) {
-        std::string strLine = FormatArticleLine(*pArticle);
-        strLine.push_back('\n');
-        std::fwrite(strLine.data(), 1, strLine.size(), stdout);
-    });
+    retrieval.SetArticleCallback(
+        [](const ArticlePtr& pArticle)
+        {
+            std::string strLine = FormatArticleLine(*pArticle);
+            strLine.push_back('\n');
+            std::fwrite(strLine.data(), 1, strLine.size(), stdout);
+        });
 
     if (!retrieval.Go(strGroup))
     {
@@ -175,10 +178,14 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
     }
 
     s_bInterrupted.store(false);
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    struct sigaction previous{};
+    struct sigaction previous
+    {
+    };
     sigaction(SIGINT, &action, &previous);
     bool bCancelled = false;
     while (!bEnded)

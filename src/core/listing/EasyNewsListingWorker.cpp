@@ -60,7 +60,7 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
         PostStatusLine(profile, "Retrieving Headers...");
         std::string strLine;
         bool bLastPage = false;
-        for (int nPage = 0;; )
+        for (int nPage = 0;;)
         {
             std::unique_ptr<CInternetSession> pSession =
                 OpenInternetSession(proxy, HttpFlags::kListingSession, profile);

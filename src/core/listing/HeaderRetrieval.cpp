@@ -12,7 +12,8 @@
 #include <new>
 #include <thread>
 
-CHeaderRetrieval::CHeaderRetrieval(std::shared_ptr<CQueueDocument> pDocument, std::shared_ptr<IMessageSink> pWnd)
+CHeaderRetrieval::CHeaderRetrieval(std::shared_ptr<CQueueDocument> pDocument,
+                                   std::shared_ptr<IMessageSink> pWnd)
     : m_pDocument(std::move(pDocument)), m_pWnd(std::move(pWnd))
 {
 }
@@ -28,7 +29,8 @@ std::string CHeaderRetrieval::TrimNewsgroup(const std::string& strText)
 
 bool CHeaderRetrieval::AddFavourite(std::vector<std::string>& favourites, const std::string& strNewsgroup)
 {
-    auto lower = [](std::string str) {
+    auto lower = [](std::string str)
+    {
         for (char& c : str)
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
@@ -107,10 +109,12 @@ bool CHeaderRetrieval::Go(const std::string& strNewsgroupText)
         auto pFinished = std::make_shared<std::atomic<bool>>(false);
         int (*pfnWorker)(std::unique_ptr<CRetrieveParams>) =
             m_nActiveService == ServiceEasyNews ? EasyNewsListingWorker : NewsGuyListingWorker;
-        std::thread worker([pfnWorker, pFinished, pParams = std::move(pParams)]() mutable {
-            pfnWorker(std::move(pParams));
-            pFinished->store(true);
-        });
+        std::thread worker(
+            [pfnWorker, pFinished, pParams = std::move(pParams)]() mutable
+            {
+                pfnWorker(std::move(pParams));
+                pFinished->store(true);
+            });
         m_workers.push_back(CWorkerThread{std::move(worker), pFinished});
     }
     catch (const std::exception&)

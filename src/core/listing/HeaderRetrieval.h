@@ -5,8 +5,8 @@
 #include "model/ManualResetEvent.h"
 #include "ui/MessageSink.h"
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -45,7 +45,10 @@ public:
     // A worker ended (the view disables Cancel).
     void SetRetrievalEndedCallback(std::function<void()> fn) { m_fnEnded = std::move(fn); }
     // An article passed the arrival filter and was appended (after the list).
-    void SetArticleCallback(std::function<void(const std::shared_ptr<CArticle>&)> fn) { m_fnArticle = std::move(fn); }
+    void SetArticleCallback(std::function<void(const std::shared_ptr<CArticle>&)> fn)
+    {
+        m_fnArticle = std::move(fn);
+    }
 
     // Go with the newsgroup text as typed; true when a worker was started
     // (the view then sets the window title and enables Cancel).

@@ -56,7 +56,8 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
             profile.m_strHost = pAccount->m_strHeaderDomain;
             pAccount->m_nRetrieveBy = 3;
             pAccount->m_bShowOnlyBin = 0;
-            profile.m_strObject = NewsGuyListingObject(pAccount->m_nRetrieveBy, pAccount->m_bShowOnlyBin != 0, strNewsgroup);
+            profile.m_strObject =
+                NewsGuyListingObject(pAccount->m_nRetrieveBy, pAccount->m_bShowOnlyBin != 0, strNewsgroup);
             nService = pAccount->m_nService;
         }
         profile.m_nPort = 0;

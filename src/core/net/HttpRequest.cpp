@@ -242,7 +242,8 @@ void CHttpRequest::CheckDone()
             m_nResult = pMsg->data.result;
             m_bHeadersDone = true;
             if (m_nStatusCode == 0 && m_nResult == CURLE_OK)
-                curl_easy_getinfo(static_cast<CURL*>(session.m_hEasy), CURLINFO_RESPONSE_CODE, &m_nStatusCode);
+                curl_easy_getinfo(static_cast<CURL*>(session.m_hEasy), CURLINFO_RESPONSE_CODE,
+                                  &m_nStatusCode);
         }
     }
 }
@@ -251,7 +252,8 @@ void CHttpRequest::Pump(bool bUntilHeaders)
 {
     CInternetSession& session = m_connection.m_session;
     CURLM* hMulti = static_cast<CURLM*>(session.m_hMulti);
-    auto bReady = [&] {
+    auto bReady = [&]
+    {
         if (m_bDone)
             return true;
         return bUntilHeaders ? m_bHeadersDone
@@ -300,7 +302,8 @@ void CHttpRequest::OnHeaderLine(std::string_view line)
         m_strRawHeaders.clear();
         m_bHasLocation = false;
         size_t nBlank = text.find(' ');
-        m_nStatusCode = nBlank == std::string_view::npos ? 0 : std::atol(std::string(text.substr(nBlank + 1)).c_str());
+        m_nStatusCode =
+            nBlank == std::string_view::npos ? 0 : std::atol(std::string(text.substr(nBlank + 1)).c_str());
     }
     else if (text.empty())
     {

@@ -177,7 +177,8 @@ bool FindRedirectObject(const std::string& strRawHeaders, std::string& strObject
     while (nStart < strRawHeaders.size() && (strRawHeaders[nStart] == ' ' || strRawHeaders[nStart] == '\t'))
         ++nStart;
     size_t nEnd = strRawHeaders.find('\n', nStart);
-    std::string strLocation = strRawHeaders.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
+    std::string strLocation =
+        strRawHeaders.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
     // The CR in front of the LF is part of the line end, never of the target.
     std::string strClean;
     strClean.reserve(strLocation.size());

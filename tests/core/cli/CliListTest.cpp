@@ -131,11 +131,12 @@ TEST_F(CliListTest, ListsTheActiveServicesGroup)
     EXPECT_EQ(result.nExit, 0) << result.strErr;
     auto expected = m_pGateway->Articles("alt.test");
     ASSERT_EQ(result.out.size(), expected.size());
-    // Tab-separated like "queue": state, retries, service, size, author, date, path, file name, subject, query.
+    // Tab-separated like "queue": state, retries, service, size, author, date, path, file name, subject,
+    // query.
     for (size_t i = 0; i < expected.size(); ++i)
     {
-        std::string strWant = std::to_string(expected[i].m_bComplete ? StateListed : StateIncomplete) + "\t0\t1\t" +
-                              std::to_string(expected[i].m_nListedSize) + "\t";
+        std::string strWant = std::to_string(expected[i].m_bComplete ? StateListed : StateIncomplete) +
+                              "\t0\t1\t" + std::to_string(expected[i].m_nListedSize) + "\t";
         EXPECT_EQ(result.out[i].rfind(strWant, 0), 0u) << result.out[i];
         EXPECT_NE(result.out[i].find("\t" + expected[i].m_strDecodeQuery), std::string::npos);
     }

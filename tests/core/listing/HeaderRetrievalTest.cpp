@@ -1,5 +1,5 @@
-#include "gateway/GatewaySimulator.h"
 #include "listing/HeaderRetrieval.h"
+#include "gateway/GatewaySimulator.h"
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "net/GatewayHosts.h"
@@ -27,8 +27,8 @@ std::time_t LocalTime(int nYear, int nMonth, int nDay, int nHour = 0, int nMinut
     return std::mktime(&tm);
 }
 
-ArticlePtr MakeArticle(const std::string& strAuthor, const std::string& strSubject, const std::string& strDate = "",
-                       int32_t nState = StateListed)
+ArticlePtr MakeArticle(const std::string& strAuthor, const std::string& strSubject,
+                       const std::string& strDate = "", int32_t nState = StateListed)
 {
     auto p = std::make_shared<CArticle>();
     p->m_strAuthor = strAuthor;
@@ -38,7 +38,8 @@ ArticlePtr MakeArticle(const std::string& strAuthor, const std::string& strSubje
     return p;
 }
 
-CViewMessage Message(uint32_t nMessage, intptr_t wParam, ArticlePtr pArticle = nullptr, std::string strText = "")
+CViewMessage Message(uint32_t nMessage, intptr_t wParam, ArticlePtr pArticle = nullptr,
+                     std::string strText = "")
 {
     CViewMessage msg;
     msg.nMessage = nMessage;
@@ -136,8 +137,8 @@ TEST_F(HeaderRetrievalTest, MessagesBecomeStatusLines)
     EXPECT_FALSE(m_retrieval.OnViewMessage(Message(WM_STATUS_TEXT, 1, MakeArticle("a", "s"))));
     EXPECT_FALSE(m_retrieval.OnViewMessage(Message(WM_DOWNLOAD_DONE, 1, MakeArticle("a", "s"))));
     EXPECT_TRUE(m_retrieval.OnViewMessage(Message(WM_HEADER_ITEM, 1)));
-    EXPECT_EQ(m_status,
-              (std::vector<std::string>{"Retrieving headers: 40%", "Open Request...", "Done retrieving headers."}));
+    EXPECT_EQ(m_status, (std::vector<std::string>{"Retrieving headers: 40%", "Open Request...",
+                                                  "Done retrieving headers."}));
     EXPECT_EQ(m_nEnded, 1);
 }
 
@@ -151,10 +152,8 @@ TEST_F(HeaderRetrievalTest, ArrivalFilter)
         ArticlePtr pArticle;
         bool bListed;
     } cases[] = {
-        {MakeArticle("XYZ123", "fine"), false},
-        {MakeArticle("abc", "some SPAMMY post"), false},
-        {MakeArticle("abc", "fine"), true},
-        {MakeArticle("abc", "fine", "", StateIncomplete), false},
+        {MakeArticle("XYZ123", "fine"), false}, {MakeArticle("abc", "some SPAMMY post"), false},
+        {MakeArticle("abc", "fine"), true},     {MakeArticle("abc", "fine", "", StateIncomplete), false},
         {MakeArticle("x y z", "sp am"), true},
     };
     for (auto& c : cases)
@@ -206,10 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
         DateLimitCase{"DayAfter", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5, 9, 30), "05/06", false},
         DateLimitCase{"PickedMidnight", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5), "05/05", false},
         // In January, December is last year's.
-        DateLimitCase{"DecemberInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "12/31", true},
-        DateLimitCase{"DecemberLimitLastYear", LocalTime(2026, 1, 10, 12), LocalTime(2025, 12, 30, 8), "12/31",
+        DateLimitCase{"DecemberInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "12/31",
+                      true},
+        DateLimitCase{"DecemberLimitLastYear", LocalTime(2026, 1, 10, 12), LocalTime(2025, 12, 30, 8),
+                      "12/31", false},
+        DateLimitCase{"JanuaryInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "01/02",
                       false},
-        DateLimitCase{"JanuaryInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "01/02", false},
         // An empty date is 30 November of the year before.
         DateLimitCase{"EmptyBeforeLimit", LocalTime(2026, 1, 10, 12), LocalTime(2025, 12, 1), "", true},
         DateLimitCase{"EmptyAfterLimit", LocalTime(2026, 1, 10, 12), LocalTime(2025, 11, 29), "", false}),
@@ -226,7 +227,8 @@ TEST_F(HeaderRetrievalTest, DateLimitOnlyWhenChecked)
 
 TEST(HeaderRetrievalTitles, WindowTitles)
 {
-    EXPECT_EQ(CHeaderRetrieval::WindowTitle("alt.test", ServiceNewsGuy, false), "alt.test - Dravelin - NewsGuy");
+    EXPECT_EQ(CHeaderRetrieval::WindowTitle("alt.test", ServiceNewsGuy, false),
+              "alt.test - Dravelin - NewsGuy");
     EXPECT_EQ(CHeaderRetrieval::WindowTitle("alt.test", ServiceNewsGuyExtra, true),
               "alt.test - Dravelin - NewsGuy Extra");
     EXPECT_EQ(CHeaderRetrieval::WindowTitle("a.b", ServiceEasyNews, false), "a.b - Dravelin - EasyNews:80");

@@ -75,7 +75,8 @@ protected:
         return run;
     }
 
-    CRun RunNewsGuy(const std::string& strGroup, const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
+    CRun RunNewsGuy(const std::string& strGroup,
+                    const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
     {
         m_pRunEvent->Set();
         std::thread worker(NewsGuyListingWorker, Params(strGroup));
@@ -84,7 +85,8 @@ protected:
         return run;
     }
 
-    CRun RunEasyNews(const std::string& strGroup, const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
+    CRun RunEasyNews(const std::string& strGroup,
+                     const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
     {
         m_pRunEvent->Set();
         auto pParams = Params(strGroup);
@@ -105,7 +107,8 @@ protected:
     // parser sees the name's quotes (EasyNews pages may carry them as &quot;).
     static std::string Shown(const std::string& strSubject, const std::string& strFileName, bool bQuotesSeen)
     {
-        if (bQuotesSeen && strSubject.rfind("(?\?\?\?)", 0) == 0 && strSubject.find("yEnc") != std::string::npos)
+        if (bQuotesSeen && strSubject.rfind("(?\?\?\?)", 0) == 0 &&
+            strSubject.find("yEnc") != std::string::npos)
             return strFileName + " " + strSubject.substr(6);
         return strSubject;
     }
@@ -217,7 +220,8 @@ TEST_F(ListingWorkerTest, NewsGuyWrongPasswordTwiceEndsTheRetrieval)
     StartGateway(options);
     CRun run = RunNewsGuy("alt.test");
     EXPECT_EQ(Count(run.status, "Sending NewsGuy Password..."), 2u);
-    EXPECT_EQ(m_pSink->MessageBoxes(), std::vector<std::string>{"The configured password for NewsGuy is incorrect!"});
+    EXPECT_EQ(m_pSink->MessageBoxes(),
+              std::vector<std::string>{"The configured password for NewsGuy is incorrect!"});
     EXPECT_TRUE(run.articles.empty());
     EXPECT_EQ(run.nDone, 1);
     EXPECT_EQ(m_pGateway->RequestCount(), 2u); // no third request
@@ -241,10 +245,12 @@ TEST_F(ListingWorkerTest, NewsGuyCancelStopsBeforeTheNextLine)
     CGatewayOptions options;
     options.m_groups.push_back(CGatewayGroup{"alt.binaries.big", 100000, 0, 0, false});
     StartGateway(options);
-    CRun run = RunNewsGuy("alt.binaries.big", [this](const CViewMessage& msg, CRun& r) {
-        if (msg.nMessage == WM_HEADER_ITEM && r.articles.size() == 10)
-            m_pRunEvent->Reset();
-    });
+    CRun run = RunNewsGuy("alt.binaries.big",
+                          [this](const CViewMessage& msg, CRun& r)
+                          {
+                              if (msg.nMessage == WM_HEADER_ITEM && r.articles.size() == 10)
+                                  m_pRunEvent->Reset();
+                          });
     EXPECT_EQ(run.nDone, 1);
     EXPECT_GE(run.articles.size(), 10u);
     EXPECT_LT(run.articles.size(), 100000u);
@@ -295,8 +301,8 @@ TEST_F(ListingWorkerTest, EasyNewsListsEveryDayUntil404)
             if (!e.m_strEasyAuthorHtml.empty())
                 strAuthor = e.m_strAuthor;
             EXPECT_EQ(a.m_strAuthor, strAuthor);
-            EXPECT_EQ(a.m_strSubject,
-                      Shown(e.m_strEasySubject, e.m_strFileName, e.m_strEasySubjectHtml.find('"') != std::string::npos));
+            EXPECT_EQ(a.m_strSubject, Shown(e.m_strEasySubject, e.m_strFileName,
+                                            e.m_strEasySubjectHtml.find('"') != std::string::npos));
             EXPECT_EQ(a.m_strDecodeQuery, e.m_strEasyQuery);
             EXPECT_EQ(a.m_nSize, e.m_nEasyListedSize);
             EXPECT_EQ(a.m_strDate, strDate);
@@ -315,6 +321,22 @@ TEST_F(ListingWorkerTest, EasyNewsExplicitPortWinsOverPort81)
     EXPECT_EQ(m_pGateway->Requests().back().m_nStatus, 404);
 }
 
+TEST_F(ListingWorkerTest, EasyNewsPort81FlagUsesPort81)
+{
+    CGatewayOptions options;
+    options.m_nPort = GatewayHosts::kEasyNewsAltPort;
+    m_pGateway = std::make_unique<CGatewaySimulator>(options);
+    if (m_pGateway->Start() == 0)
+        GTEST_SKIP() << "port 81 is not available here";
+    m_pAccount->m_strHeaderDomain = "127.0.0.1";
+    m_bPort81 = 1;
+    CRun run = RunEasyNews("alt.test");
+    EXPECT_EQ(run.articles.size(), m_pGateway->Articles("alt.test").size());
+    // Later pages are asked for by path, without the port of the final address.
+    EXPECT_EQ(Count(run.status, "127.0.0.1" + CGatewaySimulator::EasyNewsDayTarget("alt.test", 1)), 1u);
+    EXPECT_EQ(m_pGateway->Requests().back().m_nStatus, 404);
+}
+
 TEST_F(ListingWorkerTest, EasyNewsWrongPasswordTwiceEndsEveryPage)
 {
     CGatewayOptions options;
@@ -322,7 +344,8 @@ TEST_F(ListingWorkerTest, EasyNewsWrongPasswordTwiceEndsEveryPage)
     StartGateway(options);
     CRun run = RunEasyNews("alt.test");
     EXPECT_EQ(Count(run.status, "Sending EasyNews Password..."), 2u);
-    EXPECT_EQ(m_pSink->MessageBoxes(), std::vector<std::string>{"The configured password for EasyNews is incorrect!"});
+    EXPECT_EQ(m_pSink->MessageBoxes(),
+              std::vector<std::string>{"The configured password for EasyNews is incorrect!"});
     EXPECT_EQ(m_pGateway->RequestCount(), 2u);
     EXPECT_EQ(run.nDone, 1);
 }
@@ -330,10 +353,13 @@ TEST_F(ListingWorkerTest, EasyNewsWrongPasswordTwiceEndsEveryPage)
 TEST_F(ListingWorkerTest, EasyNewsUnreachableHostTriesPagesUntilCancel)
 {
     m_pAccount->m_strHeaderDomain = "127.0.0.1:" + std::to_string(ClosedPort());
-    CRun run = RunEasyNews("alt.test", [this](const CViewMessage& msg, CRun& r) {
-        if (msg.nMessage == WM_STATUS_TEXT && Count(r.status, "Open InternetSession...") == 3)
-            m_pRunEvent->Reset();
-    });
+    CRun run =
+        RunEasyNews("alt.test",
+                    [this](const CViewMessage& msg, CRun& r)
+                    {
+                        if (msg.nMessage == WM_STATUS_TEXT && Count(r.status, "Open InternetSession...") == 3)
+                            m_pRunEvent->Reset();
+                    });
     EXPECT_EQ(run.nDone, 1);
     EXPECT_TRUE(run.articles.empty());
     EXPECT_TRUE(m_pSink->MessageBoxes().empty());

@@ -1,8 +1,8 @@
 // The request framework: its pure rules in tables, and whole request
 // sequences against the gateway simulator's download host.
 
-#include "gateway/GatewaySimulator.h"
 #include "net/HttpRequestFramework.h"
+#include "gateway/GatewaySimulator.h"
 #include "settings/Preferences.h"
 #include "settings/ServiceAccount.h"
 #include "support/TestSupport.h"
@@ -38,7 +38,8 @@ TEST_P(ResolveProxyTable, AccessTypeAndName)
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, ResolveProxyTable,
-                         ::testing::Values(ProxyCase{0, 1, ProxyAccessDirect, ""}, ProxyCase{0, 0, ProxyAccessDirect, ""},
+                         ::testing::Values(ProxyCase{0, 1, ProxyAccessDirect, ""},
+                                           ProxyCase{0, 0, ProxyAccessDirect, ""},
                                            ProxyCase{1, 0, ProxyAccessPreconfig, ""},
                                            ProxyCase{1, 1, ProxyAccessNamed, "proxy:8080"}));
 
@@ -63,15 +64,14 @@ TEST_P(SplitHostPortTable, ExplicitPortWins)
     EXPECT_EQ(nPort, GetParam().nPort);
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, SplitHostPortTable,
-                         ::testing::Values(HostCase{"www.newsguy.com", 0, "www.newsguy.com", 80},
-                                           HostCase{"members.easynews.com", 81, "members.easynews.com", 81},
-                                           HostCase{"127.0.0.1:8080", 81, "127.0.0.1", 8080},
-                                           HostCase{" host:1234 ", 0, "host", 1234},
-                                           HostCase{"host:", 0, "host:", 80},
-                                           HostCase{"host:99999", 0, "host:99999", 80},
-                                           HostCase{"[::1]:8080", 0, "[::1]", 8080},
-                                           HostCase{"[::1]", 81, "[::1]", 81}, HostCase{"::1", 0, "::1", 80}));
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, SplitHostPortTable,
+    ::testing::Values(HostCase{"www.newsguy.com", 0, "www.newsguy.com", 80},
+                      HostCase{"members.easynews.com", 81, "members.easynews.com", 81},
+                      HostCase{"127.0.0.1:8080", 81, "127.0.0.1", 8080},
+                      HostCase{" host:1234 ", 0, "host", 1234}, HostCase{"host:", 0, "host:", 80},
+                      HostCase{"host:99999", 0, "host:99999", 80}, HostCase{"[::1]:8080", 0, "[::1]", 8080},
+                      HostCase{"[::1]", 81, "[::1]", 81}, HostCase{"::1", 0, "::1", 80}));
 
 struct LocationCase
 {
@@ -95,8 +95,10 @@ TEST_P(RedirectObjectTable, SameHostTargetWithoutLineEnds)
 INSTANTIATE_TEST_SUITE_P(
     Locations, RedirectObjectTable,
     ::testing::Values(
-        LocationCase{"Relative", "HTTP/1.1 302 Found\r\nLocation: /file/a.rar\r\nServer: x\r\n", true, "/file/a.rar"},
-        LocationCase{"OtherHost", "HTTP/1.1 302 Found\r\nLocation: http://other.invalid:81/file/a.rar?x=1\r\n", true,
+        LocationCase{"Relative", "HTTP/1.1 302 Found\r\nLocation: /file/a.rar\r\nServer: x\r\n", true,
+                     "/file/a.rar"},
+        LocationCase{"OtherHost",
+                     "HTTP/1.1 302 Found\r\nLocation: http://other.invalid:81/file/a.rar?x=1\r\n", true,
                      "/file/a.rar?x=1"},
         LocationCase{"HostOnly", "HTTP/1.1 302 Found\r\nLocation: http://other.invalid\r\n", true, "/"},
         LocationCase{"HostAndQuery", "HTTP/1.1 302 Found\r\nLocation: http://h?x=1\r\n", true, "/?x=1"},
@@ -234,7 +236,8 @@ TEST_F(DownloadSequenceTest, RedirectWithoutLocationFails)
     std::string strBody;
     bool bFailed = false;
     EXPECT_EQ(Download(strBody, bFailed), SendRedirectFailed);
-    EXPECT_EQ(m_pSink->MessageBoxes(), std::vector<std::string>{"Error: Site redirects with no new location"});
+    EXPECT_EQ(m_pSink->MessageBoxes(),
+              std::vector<std::string>{"Error: Site redirects with no new location"});
     EXPECT_EQ(m_pGateway->RequestCount(), 1u);
 }
 
@@ -285,7 +288,8 @@ TEST_F(DownloadSequenceTest, ShortBodyAndStalledBodyFail)
 
     // A transfer that goes silent fails once the stall time has passed.
     CGatewayFault stall;
-    stall.m_nStallAfter = 0; // headers, then silence (bytes before it would keep the average speed up for seconds)
+    stall.m_nStallAfter =
+        0; // headers, then silence (bytes before it would keep the average speed up for seconds)
     m_pGateway->SetArticleFault("alt.binaries.small", 3, stall);
     long nSaved = CInternetSession::GetDefaultStallSeconds();
     CInternetSession::SetDefaultStallSeconds(1);

@@ -67,7 +67,8 @@ public:
             m_strLog = dir.File("tinyproxy.log");
             std::string strConf = "Port " + std::to_string(m_nPort) +
                                   "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\n"
-                                  "LogLevel Info\nLogFile \"" + m_strLog + "\"\n";
+                                  "LogLevel Info\nLogFile \"" +
+                                  m_strLog + "\"\n";
             if (!strBasicAuth.empty())
                 strConf += "BasicAuth " + strBasicAuth + "\n";
             std::string strConfPath = dir.File("tinyproxy.conf");
@@ -147,7 +148,8 @@ private:
 class ProxyTest : public ::testing::Test
 {
 protected:
-    void StartAll(const std::string& strProxyAuth, std::vector<std::pair<std::string, std::string>> users = {})
+    void StartAll(const std::string& strProxyAuth,
+                  std::vector<std::pair<std::string, std::string>> users = {})
     {
         CGatewayOptions options;
         options.m_users = std::move(users);
@@ -246,7 +248,8 @@ TEST_F(ProxyTest, ProxyLoginRefusedTwice)
     std::vector<std::string> status;
     EXPECT_EQ(List(status), 0u);
     EXPECT_EQ(Count(status, "Sending Proxy Password..."), 2u);
-    EXPECT_EQ(m_pSink->MessageBoxes(), std::vector<std::string>{"The configured proxy password is incorrect!"});
+    EXPECT_EQ(m_pSink->MessageBoxes(),
+              std::vector<std::string>{"The configured proxy password is incorrect!"});
     EXPECT_EQ(m_pGateway->RequestCount(), 0u);
 }
 
