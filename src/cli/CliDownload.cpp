@@ -157,7 +157,9 @@ private:
         }
         // The bytes on disk: a continued download counts its whole file.
         int64_t nHave = 0;
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (!strPath.empty() && ::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
             nHave = st.st_size;
         int nPercent = nSize > 0 ? static_cast<int>(std::min<int64_t>(100, nHave * 100 / nSize)) : 0;
@@ -172,8 +174,8 @@ private:
             constexpr int kWidth = 24;
             std::string strBar(static_cast<size_t>(nPercent * kWidth / 100), '#');
             strBar.resize(kWidth, '.');
-            std::snprintf(szLine, sizeof(szLine), "[%s] %3d%% %14s %s %.60s", strBar.c_str(), nPercent, szSpeed,
-                          strTimeLeft.c_str(), strName.c_str());
+            std::snprintf(szLine, sizeof(szLine), "[%s] %3d%% %14s %s %.60s", strBar.c_str(), nPercent,
+                          szSpeed, strTimeLeft.c_str(), strName.c_str());
         }
         else
             std::snprintf(szLine, sizeof(szLine), "%s %d%% %s %s", strName.c_str(), nPercent, szSpeed,
@@ -261,28 +263,37 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
         std::fprintf(stderr, "dravelin-cli: the queue is not loaded (LoadQueue is off)\n");
 
     CProgressDisplay display;
-    auto pQueue = std::make_shared<CMessageQueue>([](const std::string& strText) {
-        std::fprintf(stderr, "dravelin-cli: %s\n", strText.c_str());
-    });
+    auto pQueue = std::make_shared<CMessageQueue>(
+        [](const std::string& strText) { std::fprintf(stderr, "dravelin-cli: %s\n", strText.c_str()); });
     CCliClock clock;
     CDailyCounter counter;
     counter.SetupDailyCounter(strIni, &clock);
     CDownloadScheduler scheduler(pDoc, articles, progress, pQueue, &prompts);
     scheduler.SetDailyCounter(&counter);
-    scheduler.SetPauseChanged([&](bool bPaused) {
-        if (bPaused)
-            display.Status("Paused: the NewsGuy daily download limit is reached (" + counter.GetCountText() + ")");
-    });
+    scheduler.SetPauseChanged(
+        [&](bool bPaused)
+        {
+            if (bPaused)
+                display.Status("Paused: the NewsGuy daily download limit is reached (" +
+                               counter.GetCountText() + ")");
+        });
 
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = OnDownloadInterrupt;
     sigemptyset(&action.sa_mask);
-    struct sigaction oldInt{};
-    struct sigaction oldTerm{};
+    struct sigaction oldInt
+    {
+    };
+    struct sigaction oldTerm
+    {
+    };
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
 
-    auto handle = [&](const CViewMessage& msg) {
+    auto handle = [&](const CViewMessage& msg)
+    {
         switch (msg.nMessage)
         {
         case WM_STATUS_TEXT:
@@ -357,8 +368,9 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
             if (pQueue->Wait(msg, std::chrono::milliseconds(5)))
                 handle(msg);
         }
-        const auto nStopMs =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopStart).count();
+        const auto nStopMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - stopStart)
+                                 .count();
         display.Status("Downloads stopped in " + std::to_string(nStopMs) + " ms");
         // They wait again in the saved queue.
         for (const auto& pArticle : stopped)

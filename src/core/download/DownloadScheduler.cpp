@@ -20,8 +20,10 @@ namespace
 {
 constexpr const char* kAskRemoveQueued =
     "Article is queued for downloading.\nAre you sure you want to remove it from the queue?";
-constexpr const char* kAskExportedAgain = "Article was copied to Clipboard.\nDo you want to download it again?";
-constexpr const char* kAskDoneAgain = "Article was downloaded successfully.\nDo you want to download it again?";
+constexpr const char* kAskExportedAgain =
+    "Article was copied to Clipboard.\nDo you want to download it again?";
+constexpr const char* kAskDoneAgain =
+    "Article was downloaded successfully.\nDo you want to download it again?";
 constexpr const char* kIncomplete = "Article is incomplete. It cannot be downloaded!";
 constexpr const char* kNoAccount = "The account information for this article is no longer available!";
 
@@ -103,13 +105,15 @@ void CDownloadScheduler::QueueSelectedArticles(const std::string& strFolder)
         // Without a hand-off installed there is nowhere else to send them.
         bHandOff = m_pDoc->m_settings.m_bDoNotQueue && m_pHandOff != nullptr;
     }
-    auto ask = [this](const char* pszText) {
+    auto ask = [this](const char* pszText)
+    {
         SetRedraw(true);
         bool bYes = m_pPrompts && m_pPrompts->AskYesNo(pszText, PromptIcon::Question);
         SetRedraw(false);
         return bYes;
     };
-    auto queue = [&](const ArticlePtr& pArticle, int nRow) {
+    auto queue = [&](const ArticlePtr& pArticle, int nRow)
+    {
         if (bHandOff)
             m_pHandOff->HandOffArticle(pArticle, nRow, strFolder);
         else
@@ -155,7 +159,8 @@ void CDownloadScheduler::QueueSelectedArticles(const std::string& strFolder)
     StartDownloads();
 }
 
-void CDownloadScheduler::QueueArticle(const ArticlePtr& pArticle, int nArticleRow, const std::string& strFolder)
+void CDownloadScheduler::QueueArticle(const ArticlePtr& pArticle, int nArticleRow,
+                                      const std::string& strFolder)
 {
     {
         std::lock_guard lock(pArticle->m_lock);

@@ -186,7 +186,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     profile.m_pStatusWindow = pView;
     profile.m_pRunEvent = pRunEvent;
     profile.m_bHandleRedirects = true;
-    profile.m_nRedirectFlags = bResumeFailed ? HttpFlags::kRedirectRequestResume : HttpFlags::kRedirectRequest;
+    profile.m_nRedirectFlags =
+        bResumeFailed ? HttpFlags::kRedirectRequestResume : HttpFlags::kRedirectRequest;
 
     // A retry continues its partial file when the first answer left a
     // validator and the file is still there.
@@ -196,7 +197,9 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         std::string strDir = strResumePath;
         if (!strDir.empty() && strDir.back() != '/')
             strDir += '/';
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::stat((strDir + strResumeName).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
         {
             nResumeFrom = static_cast<int64_t>(st.st_size);
@@ -208,7 +211,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     bool bOk = false;
     AttemptEnd nEnd = EndNoAverage;
     int fd = -1;
-    std::unique_ptr<CInternetSession> pSession = OpenInternetSession(proxy, HttpFlags::kDownloadSession, profile);
+    std::unique_ptr<CInternetSession> pSession =
+        OpenInternetSession(proxy, HttpFlags::kDownloadSession, profile);
     std::unique_ptr<CHttpConnection> pConnection;
     std::unique_ptr<CHttpRequest> pRequest;
     if (pSession)
@@ -225,8 +229,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         // The file name from this answer.
         std::string strDisposition;
         pRequest->QueryHeader("Content-Disposition", strDisposition);
-        std::string strName = CSavedFileName::Make(strDisposition, pRequest->GetObject(), bComCtl5,
-                                                   bReplaceUnderscore);
+        std::string strName =
+            CSavedFileName::Make(strDisposition, pRequest->GetObject(), bComCtl5, bReplaceUnderscore);
 
         // The size.
         int32_t nTotal = 0;
@@ -296,7 +300,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         int nWriteError = 0;
         int64_t nBlockRoom = 0;
         bool bTooLong = false;
-        CHttpRequest::BodyConsumer write = [&](const char* pData, size_t nLen) {
+        CHttpRequest::BodyConsumer write = [&](const char* pData, size_t nLen)
+        {
             // More than announced cannot be this article.
             if (static_cast<int64_t>(nLen) > nBlockRoom)
             {
@@ -348,8 +353,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             if (bProgress)
             {
                 std::string strTimeLeft;
-                if (CTransferProgress::Step(nReceived, nRemaining, NowSeconds() - nStart, static_cast<int32_t>(n),
-                                            nLastSpeed, strTimeLeft))
+                if (CTransferProgress::Step(nReceived, nRemaining, NowSeconds() - nStart,
+                                            static_cast<int32_t>(n), nLastSpeed, strTimeLeft))
                 {
                     {
                         std::lock_guard lock(pArticle->m_lock);
@@ -370,7 +375,9 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         if (bOk && bAppend)
         {
             // The whole file, continued part and all, must have the size.
-            struct stat st{};
+            struct stat st
+            {
+            };
             bOk = ::fstat(fd, &st) == 0 && st.st_size == nResumeFrom + nTotal;
         }
         if (nEnd == EndNormal)

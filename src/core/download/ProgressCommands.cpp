@@ -61,7 +61,8 @@ int CProgressCommands::CancelDownload(CArticleList& progress)
     return nMoved;
 }
 
-void CProgressCommands::EditDownloadPath(CArticleList& progress, const std::string& strFolder, IPrompts* pPrompts)
+void CProgressCommands::EditDownloadPath(CArticleList& progress, const std::string& strFolder,
+                                         IPrompts* pPrompts)
 {
     CWaitCursor wait(progress);
     for (int nRow = progress.GetNextSelected(-1); nRow >= 0; nRow = progress.GetNextSelected(nRow))

@@ -16,7 +16,8 @@ std::string Trim(const std::string& s)
 
 std::string Lower(std::string s)
 {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
@@ -117,7 +118,8 @@ std::string CSavedFileName::FromContentDisposition(const std::string& strValue)
         {
             // charset'language'percent-encoded-value
             size_t nQuote = strParam.find('\'');
-            size_t nSecond = nQuote == std::string::npos ? std::string::npos : strParam.find('\'', nQuote + 1);
+            size_t nSecond =
+                nQuote == std::string::npos ? std::string::npos : strParam.find('\'', nQuote + 1);
             if (nSecond != std::string::npos)
                 strExtended = UrlDecode(strParam.substr(nSecond + 1));
         }
@@ -168,7 +170,8 @@ std::string CSavedFileName::MakeSafe(const std::string& strName)
         std::string strExt;
         if (nDot != std::string::npos && nDot > 0 && strSafe.size() - nDot <= 32)
             strExt = strSafe.substr(nDot);
-        strSafe = CutBytes(strSafe.substr(0, strSafe.size() - strExt.size()), kMaxNameBytes - strExt.size()) + strExt;
+        strSafe = CutBytes(strSafe.substr(0, strSafe.size() - strExt.size()), kMaxNameBytes - strExt.size()) +
+                  strExt;
     }
     if (strSafe.empty() || strSafe == "." || strSafe == "..")
         return kFallbackName;

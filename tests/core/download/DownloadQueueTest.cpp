@@ -77,11 +77,13 @@ TEST_P(GatewayRetryTest, ThreeAttemptsThenFailed)
     auto pA = Queue(nIndex);
     auto pB = Queue(nIndex == 1 ? 2 : 1);
     std::vector<std::string> orders;
-    ASSERT_TRUE(RunUntil([&] {
-        if (pA->m_nState == StateQueued && m_progress.GetArticle(m_progress.GetItemCount() - 1) == pA)
-            orders.push_back("A last");
-        return m_scheduler.GetActiveDownloads() == 0 && m_pQueue->GetPending() == 0;
-    }));
+    ASSERT_TRUE(RunUntil(
+        [&]
+        {
+            if (pA->m_nState == StateQueued && m_progress.GetArticle(m_progress.GetItemCount() - 1) == pA)
+                orders.push_back("A last");
+            return m_scheduler.GetActiveDownloads() == 0 && m_pQueue->GetPending() == 0;
+        }));
     EXPECT_EQ(pA->m_nState, StateFailed);
     EXPECT_EQ(pA->m_nRetries, 3);
     EXPECT_EQ(m_pSim->Attempts(kGroup, nIndex), 3);

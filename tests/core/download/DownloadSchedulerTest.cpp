@@ -132,7 +132,8 @@ TEST_P(SchedulerRetryTest, ThreeAttemptsThenFailedAndKeepFailedDecides)
     auto pA = Queue(1, "A");
     auto pB = Queue(1, "B");
     auto pC = Queue(1, "C");
-    auto failA = [&] {
+    auto failA = [&]
+    {
         ASSERT_EQ(pA->m_nState, StateDownloading);
         pA->m_strSavedName = "a.bin";
         testsupport::WriteFile(m_dir.File("a.bin"), "partial");
@@ -394,8 +395,10 @@ TEST_F(SchedulerTest, QueueSelectedAsksByState)
     ASSERT_EQ(m_prompts.m_questions.size(), 3u);
     EXPECT_EQ(m_prompts.m_questions[0],
               "Article is queued for downloading.\nAre you sure you want to remove it from the queue?");
-    EXPECT_EQ(m_prompts.m_questions[1], "Article was copied to Clipboard.\nDo you want to download it again?");
-    EXPECT_EQ(m_prompts.m_questions[2], "Article was downloaded successfully.\nDo you want to download it again?");
+    EXPECT_EQ(m_prompts.m_questions[1],
+              "Article was copied to Clipboard.\nDo you want to download it again?");
+    EXPECT_EQ(m_prompts.m_questions[2],
+              "Article was downloaded successfully.\nDo you want to download it again?");
     ASSERT_EQ(m_prompts.m_messages.size(), 1u);
     EXPECT_EQ(m_prompts.m_messages[0], "Article is incomplete. It cannot be downloaded!");
     EXPECT_EQ(m_prompts.m_icons[0], PromptIcon::Question);

@@ -94,7 +94,8 @@ TEST_P(DownloadUnsafeNameTest, SavedInsideTheFolder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, DownloadUnsafeNameTest,
-                         ::testing::Values(UnsafeCase{UnsafeNameParent, "x"}, UnsafeCase{UnsafeNameAbsolute, "x"},
+                         ::testing::Values(UnsafeCase{UnsafeNameParent, "x"},
+                                           UnsafeCase{UnsafeNameAbsolute, "x"},
                                            UnsafeCase{UnsafeNameControl, "bad_name__.txt"},
                                            UnsafeCase{UnsafeNameEmpty, "wwwdecode"},
                                            UnsafeCase{UnsafeNameLong, std::string(251, 'n') + ".bin"}));

@@ -138,7 +138,8 @@ protected:
     }
     bool RunUntilIdle()
     {
-        return RunUntil([this] { return m_scheduler.GetActiveDownloads() == 0 && m_pQueue->GetPending() == 0; });
+        return RunUntil([this]
+                        { return m_scheduler.GetActiveDownloads() == 0 && m_pQueue->GetPending() == 0; });
     }
     std::string Saved(const ArticlePtr& pArticle) const
     {

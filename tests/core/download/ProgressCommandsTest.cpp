@@ -133,15 +133,15 @@ TEST_P(ProgressMove, ByOneRow)
     EXPECT_EQ(Selected(), c.pszSelected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ProgressMove,
-    ::testing::Values(MoveCase{"UpTwoAndFive", true, {2, 5}, "ACBDFE", "CF"},
-                      MoveCase{"UpTopSelected", true, {0, 5}, "ABCDEF", "AF"},
-                      MoveCase{"UpAdjacent", true, {2, 3}, "ACDBEF", "CD"},
-                      MoveCase{"UpNothingSelected", true, {}, "ABCDEF", ""},
-                      MoveCase{"DownOneAndThree", false, {1, 3}, "ACBEDF", "BD"},
-                      MoveCase{"DownLastSelected", false, {1, 5}, "ABCDEF", "BF"},
-                      MoveCase{"DownAdjacent", false, {3, 4}, "ABCFDE", "DE"},
-                      MoveCase{"DownNothingSelected", false, {}, "ABCDEF", ""}),
-    [](const ::testing::TestParamInfo<MoveCase>& info) { return std::string(info.param.pszName); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProgressMove,
+                         ::testing::Values(MoveCase{"UpTwoAndFive", true, {2, 5}, "ACBDFE", "CF"},
+                                           MoveCase{"UpTopSelected", true, {0, 5}, "ABCDEF", "AF"},
+                                           MoveCase{"UpAdjacent", true, {2, 3}, "ACDBEF", "CD"},
+                                           MoveCase{"UpNothingSelected", true, {}, "ABCDEF", ""},
+                                           MoveCase{"DownOneAndThree", false, {1, 3}, "ACBEDF", "BD"},
+                                           MoveCase{"DownLastSelected", false, {1, 5}, "ABCDEF", "BF"},
+                                           MoveCase{"DownAdjacent", false, {3, 4}, "ABCFDE", "DE"},
+                                           MoveCase{"DownNothingSelected", false, {}, "ABCDEF", ""}),
+                         [](const ::testing::TestParamInfo<MoveCase>& info)
+                         { return std::string(info.param.pszName); });
 } // namespace

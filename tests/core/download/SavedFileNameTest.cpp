@@ -42,8 +42,9 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Token", "attachment; filename=movie.avi; size=3", "/x", true, false, "movie.avi"},
         NameCase{"TokenNoType", "filename=a.zip", "/x", true, false, "a.zip"},
         NameCase{"CaseOfParameter", "inline; FileName=\"A.ZIP\"", "/x", true, false, "A.ZIP"},
-        NameCase{"ExtendedPreferred", "attachment; filename=\"plain.txt\"; filename*=UTF-8''caf%C3%A9%20x.txt",
-                 "/x", true, false, "caf\xC3\xA9 x.txt"},
+        NameCase{"ExtendedPreferred",
+                 "attachment; filename=\"plain.txt\"; filename*=UTF-8''caf%C3%A9%20x.txt", "/x", true, false,
+                 "caf\xC3\xA9 x.txt"},
         NameCase{"EscapedQuote", "attachment; filename=\"a\\\"b.txt\"", "/x", true, false, "a\"b.txt"},
         NameCase{"PathFallback", "", "/dl/alt.test/3/my%20file.rar?x=1", true, false, "my file.rar"},
         NameCase{"PathQueryOnly", "", "/news-bin/wwwdecode?abc/def", true, false, "wwwdecode"},
@@ -61,7 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"DotDotOnly", "attachment; filename=\"..\"", "/x", true, false, "download"},
         NameCase{"DotOnly", "attachment; filename=\".\"", "/x", true, false, "download"},
         NameCase{"TrailingSlash", "attachment; filename=\"dir/\"", "/x", true, false, "download"},
-        NameCase{"Control", "attachment; filename=\"a\tb\x01" "c\x7F.txt\"", "/x", true, false, "a_b_c_.txt"},
+        NameCase{"Control",
+                 "attachment; filename=\"a\tb\x01"
+                 "c\x7F.txt\"",
+                 "/x", true, false, "a_b_c_.txt"},
         NameCase{"EncodedNul", "", "/file/a%00b.txt", true, false, "a_b.txt"},
         NameCase{"EncodedNewline", "", "/file/a%0D%0Ab.txt", true, false, "a__b.txt"},
         NameCase{"Empty", "attachment; filename=\"\"", "/", true, false, "download"},
@@ -71,8 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string(251, 'a') + ".zip"},
         NameCase{"LongNoExtension", "attachment; filename=\"" + k300 + "\"", "/x", true, false,
                  std::string(255, 'a')},
-        NameCase{"LongExactly255", "attachment; filename=\"" + std::string(251, 'b') + ".zip\"", "/x", true, false,
-                 std::string(251, 'b') + ".zip"}),
+        NameCase{"LongExactly255", "attachment; filename=\"" + std::string(251, 'b') + ".zip\"", "/x", true,
+                 false, std::string(251, 'b') + ".zip"}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.pszName); });
 
 TEST(SavedFileName, LongUtf8NameIsNotCutInsideACharacter)

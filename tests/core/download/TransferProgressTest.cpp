@@ -1,5 +1,5 @@
-#include "download/DownloadOptions.h"
 #include "download/TransferProgress.h"
+#include "download/DownloadOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -26,31 +26,31 @@ TEST_P(TransferProgressStep, SpeedAndTimeRemaining)
     const StepCase& c = GetParam();
     int32_t nSpeed = c.nSpeedBefore;
     std::string strTimeLeft = "unchanged";
-    bool bReport = CTransferProgress::Step(c.nReceived, c.nRemaining, c.nElapsed, c.nBlock, nSpeed, strTimeLeft);
+    bool bReport =
+        CTransferProgress::Step(c.nReceived, c.nRemaining, c.nElapsed, c.nBlock, nSpeed, strTimeLeft);
     EXPECT_EQ(bReport, c.bReport);
     EXPECT_EQ(nSpeed, c.nSpeedAfter);
     EXPECT_EQ(strTimeLeft, c.bReport ? c.pszTimeLeft : "unchanged");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TransferProgressStep,
-    ::testing::Values(
-        // 3,000,000 bytes after 10 s with 7,000,000 remaining.
-        StepCase{3000000, 7000000, 10, 1024000, 0, true, 292, "00:00:23"},
-        // The first second measures nothing and reports nothing.
-        StepCase{1024000, 9000000, 0, 1024000, 0, false, 0, ""},
-        // An empty read keeps the last speed and still reports (end of body).
-        StepCase{10000000, 0, 12, 0, 813, true, 813, "00:00:00"},
-        // An empty read before any speed was measured: nothing.
-        StepCase{0, 0, 3, 0, 0, false, 0, ""},
-        // Under 1 kB/s measured: no report, speed 0.
-        StepCase{2000, 5000000, 3, 2000, 0, false, 0, ""},
-        // Hours take more than two digits when they must.
-        StepCase{1024000, 2000000000, 1000, 1024000, 0, true, 1, "542:32:05"},
-        // Minutes and seconds split: 3725 s.
-        StepCase{102400, 381440000, 1, 102400, 0, true, 100, "01:02:05"},
-        // Received above 2 GiB as unsigned (a body longer than announced).
-        StepCase{-2147483648, -1024, 1, 100, 0, true, 2097152, "00:00:00"}));
+INSTANTIATE_TEST_SUITE_P(Cases, TransferProgressStep,
+                         ::testing::Values(
+                             // 3,000,000 bytes after 10 s with 7,000,000 remaining.
+                             StepCase{3000000, 7000000, 10, 1024000, 0, true, 292, "00:00:23"},
+                             // The first second measures nothing and reports nothing.
+                             StepCase{1024000, 9000000, 0, 1024000, 0, false, 0, ""},
+                             // An empty read keeps the last speed and still reports (end of body).
+                             StepCase{10000000, 0, 12, 0, 813, true, 813, "00:00:00"},
+                             // An empty read before any speed was measured: nothing.
+                             StepCase{0, 0, 3, 0, 0, false, 0, ""},
+                             // Under 1 kB/s measured: no report, speed 0.
+                             StepCase{2000, 5000000, 3, 2000, 0, false, 0, ""},
+                             // Hours take more than two digits when they must.
+                             StepCase{1024000, 2000000000, 1000, 1024000, 0, true, 1, "542:32:05"},
+                             // Minutes and seconds split: 3725 s.
+                             StepCase{102400, 381440000, 1, 102400, 0, true, 100, "01:02:05"},
+                             // Received above 2 GiB as unsigned (a body longer than announced).
+                             StepCase{-2147483648, -1024, 1, 100, 0, true, 2097152, "00:00:00"}));
 
 TEST(TransferProgress, AverageUsesTotalSizeAndWholeSeconds)
 {
