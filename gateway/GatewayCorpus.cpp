@@ -299,7 +299,7 @@ bool CGatewayFault::IsClean() const
 {
     return m_nFailFirst == 0 && m_nStatus == 0 && !m_bShortBody && !m_bNoContentLength &&
            m_nRedirect == RedirectNone && m_nThrottle == 0 && m_nStallAfter < 0 && m_nDropAfter < 0 &&
-           m_nUnsafeName == UnsafeNameNone && !m_bNoRange;
+           m_nUnsafeName == UnsafeNameNone && !m_bNoRange && !m_bEmptyBody;
 }
 
 CGatewayCorpus::CGatewayCorpus(uint64_t nCorpusKey, int32_t nArticles, int32_t nDays,

@@ -347,6 +347,12 @@ void CGatewaySimulator::CImpl::ServeDownload(const httplib::Request& req, const 
     res.set_header("ETag", article.m_strETag);
     res.set_header("Last-Modified", article.m_strLastModified);
 
+    if (fault.m_bEmptyBody)
+    {
+        res.status = 200;
+        res.set_content("", "application/octet-stream");
+        return;
+    }
     const bool bRanges = m_options.m_bRanges && !fault.m_bNoRange && !fault.m_bNoContentLength;
     if (bRanges)
         res.set_header("Accept-Ranges", "bytes");

@@ -55,6 +55,7 @@ struct CGatewayFault
     int64_t m_nDropAfter = -1;        // after this many body bytes close the connection
     GatewayUnsafeName m_nUnsafeName = UnsafeNameNone;
     bool m_bNoRange = false;          // ignore Range headers (always 200 with the whole body)
+    bool m_bEmptyBody = false;        // 200 with "Content-Length: 0" and no body
 
     bool IsClean() const;
 };

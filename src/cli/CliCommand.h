@@ -33,3 +33,4 @@ struct CCliCommand
 int RunSettingsCommand(const CCliContext& context, const std::vector<std::string>& args);
 int RunQueueCommand(const CCliContext& context, const std::vector<std::string>& args);
 int RunListCommand(const CCliContext& context, const std::vector<std::string>& args);
+int RunDownloadCommand(const CCliContext& context, const std::vector<std::string>& args);

@@ -18,6 +18,7 @@ const CCliCommand kCommands[] = {
      RunQueueCommand},
     {"list", "list [--service newsguy|newsguy-extra|easynews|easynews81] [--limit MM/DD] [--hide-incomplete] GROUP",
      RunListCommand},
+    {"download", "download [--max N]", RunDownloadCommand},
 };
 
 int Usage()

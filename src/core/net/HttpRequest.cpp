@@ -52,6 +52,21 @@ CHttpRequest::CHttpRequest(CHttpConnection& connection, const std::string& strOb
 CHttpRequest::~CHttpRequest()
 {
     Detach(false);
+    curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
+}
+
+void CHttpRequest::SetRequestHeaders(const std::vector<std::string>& headers)
+{
+    m_extraHeaders.clear();
+    for (const auto& strHeader : headers)
+    {
+        std::string strLine;
+        for (char c : strHeader)
+            if (c != '\r' && c != '\n')
+                strLine.push_back(c);
+        if (!strLine.empty())
+            m_extraHeaders.push_back(std::move(strLine));
+    }
 }
 
 std::string CHttpRequest::MakeTarget(const std::string& strObject)
@@ -119,6 +134,15 @@ void CHttpRequest::Setup()
         curl_easy_setopt(hEasy, CURLOPT_COOKIEFILE, "");
         session.m_bCookieEngine = true;
     }
+    // The handle may still point at the previous request's list: set the
+    // new one (or none) before the old one goes.
+    curl_slist* pList = nullptr;
+    for (const auto& strLine : m_extraHeaders)
+        if (curl_slist* pNew = curl_slist_append(pList, strLine.c_str()))
+            pList = pNew;
+    curl_easy_setopt(hEasy, CURLOPT_HTTPHEADER, pList);
+    curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
+    m_pHeaderList = pList;
     curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
     curl_easy_setopt(hEasy, CURLOPT_USERNAME,
                      m_connection.m_bServerLogin ? m_connection.m_strUsername.c_str() : nullptr);
@@ -232,7 +256,9 @@ void CHttpRequest::Pump(bool bUntilHeaders)
     {
         if (m_bDone)
             return true;
-        return bUntilHeaders ? m_bHeadersDone : (Available() >= m_nWant || (m_pDirect && m_nDirectLeft == 0));
+        return bUntilHeaders ? m_bHeadersDone
+                             : (Available() >= m_nWant || (m_pDirect && m_nDirectLeft == 0) ||
+                                (m_pConsume && m_nConsumeLeft == 0));
     };
     for (;;)
     {
@@ -303,6 +329,28 @@ size_t CHttpRequest::WriteCallback(char* pData, size_t nSize, size_t nCount, voi
 size_t CHttpRequest::OnBody(const char* pData, size_t nLen)
 {
     m_bHeadersDone = true;
+    // A caller waiting in ReadBlockTo takes the bytes where they are.
+    if (m_pConsume && m_nConsumeLeft > 0 && Available() == 0)
+    {
+        size_t n = std::min(nLen, m_nConsumeLeft);
+        if ((*m_pConsume)(pData, n))
+        {
+            m_nConsumeLeft -= n;
+            m_nConsumed += n;
+        }
+        else
+        {
+            m_bConsumeFailed = true;
+            m_nConsumeLeft = 0;
+            n = 0; // kept below for a later read
+        }
+        m_nBodyBytes += static_cast<int64_t>(n);
+        if (n == nLen)
+            return n;
+        m_buf.append(pData + n, nLen - n);
+        m_nBodyBytes += static_cast<int64_t>(nLen - n);
+        return nLen;
+    }
     // A caller waiting in ReadBlock takes the bytes straight into its buffer.
     if (m_pDirect && m_nDirectLeft > 0 && Available() == 0)
     {
@@ -406,6 +454,45 @@ int64_t CHttpRequest::ReadBlock(void* pBuffer, size_t nSize)
         nGot = static_cast<size_t>(m_pDirect - pOut);
         m_pDirect = nullptr;
         m_nDirectLeft = 0;
+    }
+    if (nGot == 0 && m_bDone && m_nResult != CURLE_OK)
+        return -1;
+    return static_cast<int64_t>(nGot);
+}
+
+int64_t CHttpRequest::ReadBlockTo(const BodyConsumer& consume, size_t nSize)
+{
+    size_t nGot = 0;
+    while (nGot < nSize)
+    {
+        size_t n = std::min(Available(), nSize - nGot);
+        if (n > 0)
+        {
+            if (!consume(m_buf.data() + m_nPos, n))
+                return static_cast<int64_t>(nGot);
+            m_nPos += n;
+            nGot += n;
+            if (m_nPos == m_buf.size())
+            {
+                m_buf.clear();
+                m_nPos = m_nScan = 0;
+            }
+            continue;
+        }
+        if (m_bDone)
+            break;
+        m_pConsume = &consume;
+        m_nConsumeLeft = nSize - nGot;
+        m_nConsumed = 0;
+        m_bConsumeFailed = false;
+        m_nWant = 1;
+        Pump(false);
+        nGot += m_nConsumed;
+        const bool bFailed = m_bConsumeFailed;
+        m_pConsume = nullptr;
+        m_nConsumeLeft = 0;
+        if (bFailed)
+            return static_cast<int64_t>(nGot);
     }
     if (nGot == 0 && m_bDone && m_nResult != CURLE_OK)
         return -1;

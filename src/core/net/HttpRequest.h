@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CHttpConnection;
 class CManualResetEvent;
@@ -25,6 +27,9 @@ public:
     // Sends (or re-sends, after a login was set) the request and waits for the
     // final response headers. False on a network failure before them.
     bool Send();
+    // Extra header lines ("Name: value") sent with this request from the next
+    // Send on; CR and LF are dropped from them.
+    void SetRequestHeaders(const std::vector<std::string>& headers);
     // Ends the transfer; the connection stays open for the next request of
     // the session when the response was read to its end.
     void Close();
@@ -36,6 +41,13 @@ public:
     // body. Returns the count (0 at the end), or -1 on a network failure
     // (bytes received before a failure are returned first).
     int64_t ReadBlock(void* pBuffer, size_t nSize);
+    // As ReadBlock, but the body bytes go to consume as they arrive, straight
+    // from libcurl's buffer (a download writes them to its file without a copy
+    // in between). Stops early when consume returns false; the bytes of that
+    // call are not counted. Returns the count consumed (0 at the end), or -1
+    // on a network failure before any byte.
+    using BodyConsumer = std::function<bool(const char* pData, size_t nLen)>;
+    int64_t ReadBlockTo(const BodyConsumer& consume, size_t nSize);
 
     // Response of the last Send.
     long GetStatusCode() const { return m_nStatusCode; }
@@ -98,4 +110,11 @@ private:
     // ReadBlock's buffer while it waits: body bytes go there directly.
     char* m_pDirect = nullptr;
     size_t m_nDirectLeft = 0;
+    // ReadBlockTo's consumer while it waits.
+    const BodyConsumer* m_pConsume = nullptr;
+    size_t m_nConsumeLeft = 0;
+    size_t m_nConsumed = 0;
+    bool m_bConsumeFailed = false;
+    std::vector<std::string> m_extraHeaders;
+    void* m_pHeaderList = nullptr; // curl_slist* of m_extraHeaders while attached
 };

@@ -66,6 +66,8 @@ std::unique_ptr<CHttpRequest> OpenHttpRequest(CHttpConnection& connection, const
                                               uint32_t nFlags, const HttpRequestProfile& profile)
 {
     auto pRequest = std::make_unique<CHttpRequest>(connection, strObject, nFlags, profile.m_bAutoRedirect);
+    if (!profile.m_extraHeaders.empty())
+        pRequest->SetRequestHeaders(profile.m_extraHeaders);
     PostStatusLine(profile, "Open Request...");
     return pRequest;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Request flag bits as the callers state them (the values of the original
 // platform's HTTP layer, so the callers' tables read the same).
@@ -59,4 +60,7 @@ struct HttpRequestProfile
     // EasyNews listing: the HTTP client follows redirects itself and the final
     // address is read from the request afterwards.
     bool m_bAutoRedirect = false;
+    // Extra request header lines ("Name: value") for every request of the
+    // sequence, redirects included (a download's Range and If-Range).
+    std::vector<std::string> m_extraHeaders;
 };
