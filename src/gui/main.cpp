@@ -1,0 +1,65 @@
+// dravelin: the desktop program.
+
+#include "app/DravelinApp.h"
+#include "app/MainFrame.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#ifdef DRAVELIN_HAVE_DEMO
+#include "demo/DemoMode.h"
+#endif
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dravelin"));
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    CDravelinApp::CCommandLine cmd = CDravelinApp::ParseCommandLine(args);
+    if (cmd.bError)
+    {
+        std::fprintf(stderr, "dravelin: %s\n", cmd.strError.c_str());
+        return 2;
+    }
+
+#ifdef DRAVELIN_HAVE_DEMO
+    CDemoMode demo;
+    if (cmd.bDemo)
+    {
+        std::string strError;
+        if (!demo.Start(cmd.strDataDir, &strError))
+        {
+            std::fprintf(stderr, "dravelin: demo mode: %s\n", strError.c_str());
+            return 1;
+        }
+        cmd.strDataDir = demo.DataFolder();
+        std::fprintf(stderr, "dravelin: demo gateway on %s, data folder %s\n", demo.HostPort().c_str(),
+                     demo.DataFolder().c_str());
+    }
+#else
+    if (cmd.bDemo)
+    {
+        std::fprintf(stderr, "dravelin: this build has no demo gateway\n");
+        return 1;
+    }
+#endif
+
+    int nResult = 0;
+    {
+        CDravelinApp dravelin;
+        std::string strError;
+        if (!dravelin.InitInstance(cmd, nullptr, &strError))
+        {
+            std::fprintf(stderr, "dravelin: %s\n", strError.c_str());
+            return 1;
+        }
+        nResult = QApplication::exec();
+    }
+    return nResult;
+}
