@@ -47,7 +47,8 @@ void CGuiMessageSink::MessageBox(const std::string& strText)
 {
     if (QThread::currentThread() == m_pTarget->thread())
     {
-        ShowBox(strText);
+        if (!IsClosed())
+            ShowBox(strText);
         return;
     }
     auto pDone = std::make_shared<std::promise<void>>();
