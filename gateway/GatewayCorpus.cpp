@@ -79,10 +79,11 @@ std::string Decimal(int64_t nValue, int nDigits)
     int64_t nScale = 1;
     for (int i = 0; i < nDigits; ++i)
         nScale *= 10;
-    char sz[64];
-    std::snprintf(sz, sizeof sz, "%lld.%0*lld", static_cast<long long>(nValue / nScale), nDigits,
-                  static_cast<long long>(nValue % nScale));
-    return sz;
+    std::string str = std::to_string(nValue / nScale);
+    std::string strFraction = std::to_string(nValue % nScale);
+    str += '.';
+    str.append(static_cast<size_t>(nDigits) - strFraction.size(), '0');
+    return str + strFraction;
 }
 
 // A decimal text whose value times ten, computed in doubles, is exactly nTenths;
@@ -370,7 +371,9 @@ CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nInd
             pTheme = &theme;
 
     // Size of the body.
-    if (group.m_nMaxSize > 0)
+    if (group.m_nFixedSize > 0)
+        a.m_nSize = std::min<int64_t>(group.m_nFixedSize, 0x7FFFFFFF);
+    else if (group.m_nMaxSize > 0)
         a.m_nSize = dice.LogBetween(std::min<int64_t>(1000, group.m_nMaxSize), group.m_nMaxSize);
     else if (nIndex < 10)
         a.m_nSize = dice.LogBetween(1, 999999); // small first articles keep quick tests quick
@@ -517,7 +520,7 @@ std::string CGatewayCorpus::EscapeName(const std::string& strName)
     strOut.reserve(strName.size() + 16);
     for (unsigned char c : strName)
     {
-        if (std::isalnum(c) || c == '.' || c == '_' || c == '~')
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '~')
             strOut += static_cast<char>(c);
         else
         {

@@ -91,6 +91,7 @@ public:
     void ServeEasyNewsDay(const std::string& strTarget, const std::string& strHost, httplib::Response& res);
     void ServeDownload(const httplib::Request& req, const std::string& strTarget, const std::string& strHost,
                        httplib::Response& res);
+    void StreamPage(std::shared_ptr<CListingPage> page, httplib::Response& res);
     void ServeBody(const CGatewayArticle& article, const CGatewayFault& fault, bool bWithLength,
                    httplib::Response& res);
     std::string RealmFor(const std::string& strPath) const;
@@ -213,14 +214,21 @@ void CGatewaySimulator::CImpl::ServeNewsGuyListing(const std::string& strTarget,
     const std::string strGroup =
         nPlus == std::string::npos ? std::string() : CGatewayCorpus::UnescapeText(strTarget.substr(nPlus + 1));
     const CGatewayGroup* pGroup = m_corpus.FindGroup(strGroup);
-    auto page = std::make_shared<CListingPage>(m_corpus, pGroup, CListingPage::KindNewsGuy, 0, strHost);
+    StreamPage(std::make_shared<CListingPage>(m_corpus, pGroup, CListingPage::KindNewsGuy, 0, strHost), res);
+}
+
+void CGatewaySimulator::CImpl::StreamPage(std::shared_ptr<CListingPage> page, httplib::Response& res)
+{
+    // Pieces stay well below the allocator's mmap threshold and reuse one
+    // buffer: large short-lived buffers cost page faults on every piece.
+    auto buffer = std::make_shared<std::string>();
     res.status = 200;
-    res.set_chunked_content_provider("text/html", [this, page](size_t, httplib::DataSink& sink) {
+    res.set_chunked_content_provider("text/html", [this, page, buffer](size_t, httplib::DataSink& sink) {
         if (m_bStopping)
             return false;
-        std::string strPiece;
-        const bool bMore = page->Next(strPiece);
-        if (!strPiece.empty() && !sink.write(strPiece.data(), strPiece.size()))
+        buffer->clear();
+        const bool bMore = page->Next(*buffer, 48 * 1024);
+        if (!buffer->empty() && !sink.write(buffer->data(), buffer->size()))
             return false;
         if (!bMore)
             sink.done();
@@ -257,19 +265,7 @@ void CGatewaySimulator::CImpl::ServeEasyNewsDay(const std::string& strTarget, co
         res.set_content("<html><body><h1>404 Not Found</h1></body></html>\n", "text/html");
         return;
     }
-    auto page = std::make_shared<CListingPage>(m_corpus, pGroup, CListingPage::KindEasyNews, nDay, strHost);
-    res.status = 200;
-    res.set_chunked_content_provider("text/html", [this, page](size_t, httplib::DataSink& sink) {
-        if (m_bStopping)
-            return false;
-        std::string strPiece;
-        const bool bMore = page->Next(strPiece);
-        if (!strPiece.empty() && !sink.write(strPiece.data(), strPiece.size()))
-            return false;
-        if (!bMore)
-            sink.done();
-        return true;
-    });
+    StreamPage(std::make_shared<CListingPage>(m_corpus, pGroup, CListingPage::KindEasyNews, nDay, strHost), res);
 }
 
 void CGatewaySimulator::CImpl::ServeDownload(const httplib::Request& req, const std::string& strTarget,

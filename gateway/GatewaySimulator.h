@@ -111,6 +111,7 @@ struct CGatewayGroup
     int32_t m_nDays = 0;             // 0 = the simulator's m_nDays
     int64_t m_nMaxSize = 0;          // largest body; 0 = the standard size mix (bytes to gigabytes)
     bool m_bFaults = false;          // some articles carry corpus faults
+    int64_t m_nFixedSize = 0;        // when > 0 every body has exactly this size (benchmarks)
 };
 
 struct CGatewayOptions

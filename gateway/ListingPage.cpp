@@ -1,6 +1,6 @@
 #include "gateway/ListingPage.h"
 
-#include <cstdio>
+#include <charconv>
 #include <string_view>
 #include <utility>
 
@@ -94,8 +94,8 @@ void CListingPage::AppendNewsGuyEntry(std::string& strOut, const CGatewayArticle
 {
     // Appended piece by piece: this runs a million times for the large listings.
     char szNumber[16];
-    const int nNumber = std::snprintf(szNumber, sizeof szNumber, "%d", a.m_nIndex + 1);
-    const std::string_view number(szNumber, static_cast<size_t>(nNumber));
+    const auto [pEnd, ec] = std::to_chars(szNumber, szNumber + sizeof szNumber, a.m_nIndex + 1);
+    const std::string_view number(szNumber, static_cast<size_t>(pEnd - szNumber));
     strOut.append("<tr><td><script language=\"JavaScript\">BatchLink('ng").append(number).append("','");
     strOut.append(a.m_strSubjectHtml).append("',").append(a.m_strCompleteMark).append(",").append(number);
     strOut.append(")</script></td>\n<td align=right>").append(number).append("</td>\n<td nowrap><font size=-1>");

@@ -25,7 +25,8 @@ const char kUsage[] =
     "  --se" "ed N              corpus key: the same key gives the same corpus (default 1)\n"
     "  --articles N          articles in alt.test and alt.binaries.test (default 200)\n"
     "  --days N              EasyNews day pages per group (default 5)\n"
-    "  --group NAME:COUNT[:DAYS[:MAXSIZE]]  add (or replace) a newsgroup\n"
+    "  --group NAME:COUNT[:DAYS[:MAXSIZE]]  add (or replace) a newsgroup; MAXSIZE written\n"
+    "                        as =N gives every article exactly N bytes\n"
     "  --user NAME:PASSWORD  accept these credentials (repeatable); none = no authentication\n"
     "  --realm TEXT          authentication realm (default \"Dravelin Gateway\")\n"
     "  --path-realm PREFIX=REALM  a distinct realm for paths starting with PREFIX (repeatable)\n"
@@ -116,12 +117,19 @@ int main(int argc, char** argv)
         {
             CGatewayGroup group;
             long long nParts[3] = {0, 0, 0};
+            bool bFixed = false;
             size_t nStart = strValue.find(':');
             group.m_strName = strValue.substr(0, nStart);
             for (int k = 0; k < 3 && nStart != std::string::npos; ++k)
             {
                 const size_t nNext = strValue.find(':', nStart + 1);
-                if (!ParseNumber(strValue.substr(nStart + 1, nNext - nStart - 1).c_str(), nParts[k]) || nParts[k] < 0)
+                std::string strPart = strValue.substr(nStart + 1, nNext - nStart - 1);
+                if (k == 2 && !strPart.empty() && strPart[0] == '=')
+                {
+                    bFixed = true;
+                    strPart.erase(0, 1);
+                }
+                if (!ParseNumber(strPart.c_str(), nParts[k]) || nParts[k] < 0)
                     return Fail("bad --group value: " + strValue);
                 nStart = nNext;
             }
@@ -129,7 +137,7 @@ int main(int argc, char** argv)
                 return Fail("bad --group value: " + strValue);
             group.m_nArticles = static_cast<int32_t>(nParts[0]);
             group.m_nDays = static_cast<int32_t>(nParts[1]);
-            group.m_nMaxSize = nParts[2];
+            (bFixed ? group.m_nFixedSize : group.m_nMaxSize) = nParts[2];
             options.m_groups.push_back(group);
         }
         else if (strArg == "--fail-first" && needNumber(0, 1000000))

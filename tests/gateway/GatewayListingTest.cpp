@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -199,4 +201,38 @@ TEST(GatewayListing, OneKeyGivesTheSameCorpusInEveryInstance)
     const CGatewayArticle a = first.Article("alt.test", 3);
     EXPECT_EQ(GatewayFetch(first.BaseUrl() + first.NewsGuyDecodeTarget(a)).m_strBody,
               GatewayFetch(second.BaseUrl() + second.NewsGuyDecodeTarget(a)).m_strBody);
+}
+
+// The expected sizes handed to the listing tests must be what the size rules
+// make of the size texts in the pages, for every notation the corpus writes.
+TEST(GatewayListing, ListedSizesFollowTheSizeRulesOfBothServices)
+{
+    CGatewayOptions options;
+    options.m_nArticles = 3000;
+    CGatewaySimulator sim(options);
+    std::set<std::string> notations;
+    for (int32_t i = 0; i < sim.ArticleCount("alt.test"); ++i)
+    {
+        const CGatewayArticle a = sim.Article("alt.test", i);
+        SCOPED_TRACE(a.m_strSizeText + " / " + a.m_strEasySizeText);
+        ASSERT_LT(a.m_nSize, int64_t{1} << 31);
+        // NewsGuy: K multiplies by 100, M by 100000; with a point the value times ten, else no multiplier.
+        const std::string& ng = a.m_strSizeText;
+        const int64_t nNgUnit = ng.find('M') != std::string::npos ? 100000 : ng.find('K') != std::string::npos ? 100 : 1;
+        const std::string strNgNumber = ng.substr(0, ng.find_first_of("BKM"));
+        const bool bNgPoint = strNgNumber.find('.') != std::string::npos;
+        EXPECT_EQ(a.m_nListedSize, bNgPoint ? static_cast<int64_t>(std::strtod(strNgNumber.c_str(), nullptr) * 10) * nNgUnit
+                                            : std::atoll(strNgNumber.c_str()));
+        // EasyNews: K multiplies by 1000, M by 100000; the point is dropped; 0 counts as 1.
+        const std::string& en = a.m_strEasySizeText;
+        const int64_t nEnUnit = en.find('M') != std::string::npos ? 100000 : en.find('K') != std::string::npos ? 1000 : 1;
+        std::string strEnNumber = en.substr(0, en.find_first_of("BKM"));
+        const bool bEnPoint = strEnNumber.find('.') != std::string::npos;
+        strEnNumber.erase(std::remove(strEnNumber.begin(), strEnNumber.end(), '.'), strEnNumber.end());
+        const int64_t nEn = std::atoll(strEnNumber.c_str());
+        EXPECT_EQ(a.m_nEasyListedSize, (nEn == 0 && !bEnPoint ? 1 : nEn) * nEnUnit);
+        notations.insert(std::string(bNgPoint ? "ng." : "ng") + ng.back());
+        notations.insert(std::string(bEnPoint ? "en." : "en") + en.substr(en.find(' ') + 1));
+    }
+    EXPECT_EQ(notations, (std::set<std::string>{"ngB", "ngK", "ng.K", "ng.M", "enB", "enKB", "en.KB", "en.MB"}));
 }
