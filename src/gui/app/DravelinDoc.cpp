@@ -6,15 +6,15 @@
 
 bool CDravelinDoc::OnNewDocument(IPrompts* pPrompts)
 {
-    return m_document.Open(GetIniPath(), pPrompts);
+    return m_pDocument->Open(GetIniPath(), pPrompts);
 }
 
 bool CDravelinDoc::SaveModified(IPrompts& prompts) const
 {
     int32_t nActive;
     {
-        std::lock_guard<std::recursive_mutex> lock(m_document.m_lock);
-        nActive = m_document.m_nActiveDownloads;
+        std::lock_guard<std::recursive_mutex> lock(m_pDocument->m_lock);
+        nActive = m_pDocument->m_nActiveDownloads;
     }
     if (nActive > 0)
         return prompts.AskYesNo(kQuitQuestion, PromptIcon::Question);

@@ -3,6 +3,7 @@
 #include "model/QueueDocument.h"
 #include "settings/DataFolder.h"
 
+#include <memory>
 #include <string>
 
 class IPrompts;
@@ -25,12 +26,14 @@ public:
     // May the program close? Asks while downloads run.
     bool SaveModified(IPrompts& prompts) const;
 
-    CQueueDocument& Document() { return m_document; }
-    const CQueueDocument& Document() const { return m_document; }
+    CQueueDocument& Document() { return *m_pDocument; }
+    const CQueueDocument& Document() const { return *m_pDocument; }
+    // Workers share the document (settings, accounts) beyond the window's life.
+    const std::shared_ptr<CQueueDocument>& DocumentPtr() const { return m_pDocument; }
     const CDataFolder& Folder() const { return m_folder; }
     std::string GetIniPath() const { return m_folder.GetIniPath(); }
 
 private:
     CDataFolder m_folder;
-    CQueueDocument m_document;
+    std::shared_ptr<CQueueDocument> m_pDocument = std::make_shared<CQueueDocument>();
 };

@@ -45,20 +45,13 @@ constexpr int kProgressWidths[] = {20, 171, 80, 40, 68, 80, 180};
 constexpr qint64 kDrainSliceMs = 20;
 constexpr size_t kArrivalBatch = 4096;
 
-std::string Trim(const std::string& str)
-{
-    const char* pszBlanks = " \t\r\n";
-    const size_t nBegin = str.find_first_not_of(pszBlanks);
-    if (nBegin == std::string::npos)
-        return std::string();
-    return str.substr(nBegin, str.find_last_not_of(pszBlanks) - nBegin + 1);
-}
 } // namespace
 
 CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& frame)
     : QWidget(&frame), m_doc(doc), m_prompts(prompts), m_frame(frame)
 {
     m_pSink = std::make_shared<CGuiMessageSink>(this);
+    m_pRetrieval = std::make_unique<CHeaderRetrieval>(m_doc.DocumentPtr(), m_pSink);
     m_pSink->SetBoxHandler([this](const std::string& strText) { m_prompts.ShowMessage(strText, PromptIcon::Exclamation); });
     CreateControls();
     m_articles.SetPrompts(&m_prompts);
@@ -68,9 +61,13 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
     const std::string strIni = m_doc.GetIniPath();
     CProfileFile ini;
     ini.Read(strIni);
-    m_nActiveService = ini.GetInt("Account", "Active", 0);
-    m_bEasyNewsPort81 = ini.GetInt("Account", "UseEasyNewsPort81", 0);
-    HeaderRunEvent = std::make_shared<CManualResetEvent>(false);
+    m_pRetrieval->m_nActiveService = ini.GetInt("Account", "Active", 0);
+    m_pRetrieval->m_bEasyNewsPort81 = ini.GetInt("Account", "UseEasyNewsPort81", 0);
+    m_pRetrieval->SetPrompts(&m_prompts);
+    m_pRetrieval->SetArticleList(&m_articles);
+    m_pRetrieval->SetStatusCallback([this](const std::string& strLine) { AppendStatusLine(strLine); });
+    m_pRetrieval->SetRetrievalEndedCallback([this] { OnHeaderEnd(); });
+    m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     RegisterOwnCommands();
 }
 
@@ -192,6 +189,9 @@ void CDravelinView::OnInitialUpdate()
     SetTitle(GetServiceTitle());
     LoadFavorites();
     ReadColumnWidths();
+    connect(m_frame.LimitCheck(), &QCheckBox::toggled, this, &CDravelinView::UpdateDateLimit);
+    connect(m_frame.DatePicker(), &QDateTimeEdit::dateTimeChanged, this, &CDravelinView::UpdateDateLimit);
+    UpdateDateLimit();
 
     bool bLoadQueue;
     bool bLoadOriginal;
@@ -203,6 +203,8 @@ void CDravelinView::OnInitialUpdate()
     }
     if (bLoadQueue)
         CQueueFile::LoadQueueFile(m_doc.Folder().GetQueuePath(), bLoadOriginal, m_progress);
+    // Lines already present are not added twice.
+    m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     UpdateSelectedCount();
     UpdateFrameUI();
 }
@@ -271,8 +273,8 @@ void CDravelinView::SaveFavorites()
     if (!ini.ReadForUpdate(strIni))
         return;
     QComboBox* pBox = m_frame.NewsgroupBox();
-    ini.SetInt("Account", "Active", m_nActiveService);
-    ini.SetInt("Account", "UseEasyNewsPort81", m_bEasyNewsPort81);
+    ini.SetInt("Account", "Active", m_pRetrieval->m_nActiveService);
+    ini.SetInt("Account", "UseEasyNewsPort81", m_pRetrieval->m_bEasyNewsPort81);
     ini.SetInt("Favorites", "Total", pBox->count());
     char szKey[32];
     for (int i = 1; i <= pBox->count(); ++i)
@@ -291,7 +293,7 @@ void CDravelinView::OnDestroy()
         return;
     m_bStateSaved = 1;
     // Listings stop at their next line; their messages are no longer wanted.
-    HeaderRunEvent->Reset();
+    m_pRetrieval->Cancel();
     CGuiMessageSink::Retire(m_pSink);
     m_pending.clear();
 
@@ -367,7 +369,8 @@ void CDravelinView::RegisterOwnCommands()
             nId, [this, nService, nPort81] { SetActiveService(nService, nPort81 == 1); },
             [this, &doc, nService, nPort81](CCmdUI& ui) {
                 ui.m_bEnabled = (doc.m_nSubscriptions & nService) != 0;
-                ui.m_bChecked = m_nActiveService == nService && (nPort81 < 0 || m_bEasyNewsPort81 == nPort81);
+                ui.m_bChecked = m_pRetrieval->m_nActiveService == nService &&
+                                (nPort81 < 0 || m_pRetrieval->m_bEasyNewsPort81 == nPort81);
             });
     };
     service(ID_SERVICE_NEWSGUY, 1, -1);
@@ -420,26 +423,11 @@ void CDravelinView::UpdateSelectedCount()
 
 std::string CDravelinView::GetServiceTitle() const
 {
-    std::string strTitle = "Dravelin";
-    switch (m_nActiveService)
-    {
-    case 1:
-        strTitle += " - NewsGuy";
-        break;
-    case 2:
-        strTitle += " - NewsGuy Extra";
-        break;
-    case 4:
-    case 8:
-        strTitle += " - WebUseNet";
-        break;
-    case 16:
-        strTitle += m_bEasyNewsPort81 ? " - EasyNews:81" : " - EasyNews:80";
-        break;
-    default:
-        break;
-    }
-    return strTitle;
+    const int32_t nService = m_pRetrieval->m_nActiveService;
+    // A WebUseNet choice can only come from the settings file.
+    if (nService == 4 || nService == 8)
+        return "Dravelin - WebUseNet";
+    return CHeaderRetrieval::ServiceTitle(nService, m_pRetrieval->m_bEasyNewsPort81 != 0);
 }
 
 void CDravelinView::SetTitle(const std::string& strTitle)
@@ -449,9 +437,9 @@ void CDravelinView::SetTitle(const std::string& strTitle)
 
 void CDravelinView::SetActiveService(int32_t nService, bool bPort81)
 {
-    m_nActiveService = nService;
+    m_pRetrieval->m_nActiveService = nService;
     if (nService == 16)
-        m_bEasyNewsPort81 = bPort81 ? 1 : 0;
+        m_pRetrieval->m_bEasyNewsPort81 = bPort81 ? 1 : 0;
     SetTitle(GetServiceTitle());
 }
 
@@ -511,20 +499,21 @@ void CDravelinView::DrainMessages()
     m_pSink->TakeAll(m_pending);
     QElapsedTimer timer;
     timer.start();
-    std::vector<ArticlePtr> batch;
     while (!m_pending.empty() && timer.elapsed() < kDrainSliceMs)
     {
         CGuiMessageSink::CEntry& front = m_pending.front();
         if (!front.bMessageBox && front.msg.nMessage == WM_HEADER_ITEM && front.msg.wParam == 0)
         {
-            batch.clear();
-            while (!m_pending.empty() && batch.size() < kArrivalBatch && !m_pending.front().bMessageBox &&
-                   m_pending.front().msg.nMessage == WM_HEADER_ITEM && m_pending.front().msg.wParam == 0)
+            // A run of arrivals becomes one insertion in the widget.
+            m_lstArticles->BeginBatch();
+            for (size_t n = 0; n < kArrivalBatch && !m_pending.empty() && !m_pending.front().bMessageBox &&
+                               m_pending.front().msg.nMessage == WM_HEADER_ITEM && m_pending.front().msg.wParam == 0;
+                 ++n)
             {
-                batch.push_back(std::move(m_pending.front().msg.pArticle));
+                m_pRetrieval->OnViewMessage(m_pending.front().msg);
                 m_pending.pop_front();
             }
-            OnHeaderItems(batch);
+            m_lstArticles->EndBatch();
             continue;
         }
         CGuiMessageSink::CEntry entry = std::move(front);
@@ -557,20 +546,12 @@ void CDravelinView::HandleMessage(const CViewMessage& msg)
     switch (msg.nMessage)
     {
     case WM_HEADER_ITEM:
-        if (msg.wParam == 0)
-        {
-            std::vector<ArticlePtr> one{msg.pArticle};
-            OnHeaderItems(one);
-        }
-        else
-        {
-            OnHeaderEnd();
-        }
+        m_pRetrieval->OnViewMessage(msg);
         break;
     case WM_STATUS_TEXT:
         if (msg.wParam == 0)
         {
-            AppendStatusLine(msg.strText);
+            m_pRetrieval->OnViewMessage(msg);
         }
         else if (msg.pArticle)
         {
@@ -587,6 +568,7 @@ void CDravelinView::HandleMessage(const CViewMessage& msg)
         }
         break;
     case WM_HEADER_PROGRESS:
+        m_pRetrieval->OnViewMessage(msg);
         OnHeaderProgress(static_cast<int>(msg.wParam));
         break;
     case WM_REDRAW_ARTICLE:
@@ -606,24 +588,23 @@ void CDravelinView::HandleMessage(const CViewMessage& msg)
 
 void CDravelinView::OnGo()
 {
-    if (m_nActiveService == 0)
-    {
-        m_prompts.ShowMessage("Please, select a News Service Provider in the Service-menu first.",
-                              PromptIcon::Exclamation);
-        return;
-    }
     QComboBox* pBox = m_frame.NewsgroupBox();
-    const std::string strGroup = Trim(pBox->currentText().toLocal8Bit().toStdString());
-    if (strGroup.empty())
+    const std::string strText = pBox->currentText().toLocal8Bit().toStdString();
+    const std::string strGroup = CHeaderRetrieval::TrimNewsgroup(strText);
+    if (m_pRetrieval->m_nActiveService != 0 && !strGroup.empty())
+    {
+        // The favourites gain every group listed; the match ignores case.
+        std::vector<std::string> favourites;
+        for (int i = 0; i < pBox->count(); ++i)
+            favourites.push_back(pBox->itemText(i).toLocal8Bit().toStdString());
+        if (CHeaderRetrieval::AddFavourite(favourites, strGroup))
+            pBox->addItem(QString::fromLocal8Bit(strGroup));
+    }
+    UpdateDateLimit();
+    if (!m_pRetrieval->Go(strText))
         return;
-    const QString strItem = QString::fromLocal8Bit(strGroup);
-    // The favourites gain every group listed once; the match ignores case.
-    if (pBox->findText(strItem, Qt::MatchFixedString) < 0)
-        pBox->addItem(strItem);
-    pBox->setEditText(strItem);
-    if (!StartRetrieval(strGroup))
-        return;
-    SetTitle(strGroup + " - " + GetServiceTitle());
+    SetTitle(CHeaderRetrieval::WindowTitle(strGroup, m_pRetrieval->m_nActiveService,
+                                           m_pRetrieval->m_bEasyNewsPort81 != 0));
     m_btnCancel->setEnabled(true);
     m_frame.ListingProgress()->setValue(0);
     m_frame.ListingProgress()->setVisible(true);
@@ -631,35 +612,22 @@ void CDravelinView::OnGo()
 
 void CDravelinView::OnCancel()
 {
-    HeaderRunEvent->Reset();
+    m_pRetrieval->Cancel();
+}
+
+void CDravelinView::UpdateDateLimit()
+{
+    m_pRetrieval->m_bLimit = m_frame.LimitCheck()->isChecked() ? 1 : 0;
+    m_pRetrieval->m_tLimit = static_cast<std::time_t>(m_frame.DatePicker()->dateTime().toSecsSinceEpoch());
 }
 
 void CDravelinView::OnHeaderProgress(int nPercent)
 {
-    AppendStatusLine("Retrieving headers: " + std::to_string(nPercent) + "%");
     m_frame.ListingProgress()->setValue(nPercent);
 }
 
 void CDravelinView::OnHeaderEnd()
 {
-    AppendStatusLine("Done retrieving headers.");
     m_btnCancel->setEnabled(false);
     m_frame.ListingProgress()->setVisible(false);
-}
-
-bool CDravelinView::StartRetrieval(const std::string& strGroup)
-{
-    (void)strGroup;
-    return false;
-}
-
-void CDravelinView::OnHeaderItems(std::vector<ArticlePtr>& articles)
-{
-    m_lstArticles->BeginBatch();
-    for (ArticlePtr& pArticle : articles)
-    {
-        pArticle->m_nLists |= ListArticles;
-        m_articles.AddArticleRow(std::move(pArticle));
-    }
-    m_lstArticles->EndBatch();
 }

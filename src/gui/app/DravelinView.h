@@ -3,6 +3,7 @@
 #include "app/CommandIds.h"
 #include "app/GuiMessageSink.h"
 #include "model/ArticleList.h"
+#include "listing/HeaderRetrieval.h"
 #include "model/ManualResetEvent.h"
 
 #include <QWidget>
@@ -56,8 +57,11 @@ public:
     void OnGo();
     void OnCancel();
     void SetActiveService(int32_t nService, bool bPort81);
-    int32_t GetActiveService() const { return m_nActiveService; }
-    bool IsEasyNewsPort81() const { return m_bEasyNewsPort81 != 0; }
+    int32_t GetActiveService() const { return m_pRetrieval->m_nActiveService; }
+    bool IsEasyNewsPort81() const { return m_pRetrieval->m_bEasyNewsPort81 != 0; }
+    // The core's control of header retrieval (service, run event, arrival
+    // filter with kill lists, date limit and hide-incomplete).
+    CHeaderRetrieval& Retrieval() const { return *m_pRetrieval; }
     // "Dravelin" and the service's suffix.
     std::string GetServiceTitle() const;
 
@@ -84,12 +88,9 @@ public:
     QPlainTextEdit* StatusWindow() const { return m_edtStatus; }
     QGroupBox* ArticlesGroup() const { return m_grpArticles; }
     QGroupBox* ProgressGroup() const { return m_grpProgress; }
-    const std::shared_ptr<CManualResetEvent>& GetHeaderRunEvent() const { return HeaderRunEvent; }
+    const std::shared_ptr<CManualResetEvent>& GetHeaderRunEvent() const { return m_pRetrieval->m_hHeaderRunEvent; }
 
-    int32_t m_bHideIncomplete = 0;
     int32_t m_bAuto = 0;
-    std::vector<std::string> m_lstKillAuthors;
-    std::vector<std::string> m_lstKillSubjects;
 
 protected:
     bool event(QEvent* pEvent) override;
@@ -104,12 +105,9 @@ private:
     void UpdateFrameUI();
     void RegisterOwnCommands();
     void DrainMessages();
-    // Articles that arrived together: the arrival filter, then new rows.
-    void OnHeaderItems(std::vector<ArticlePtr>& articles);
     void OnHeaderEnd();
-    // Starts a listing worker for strGroup on the active service; false when
-    // nothing started (no account for the service).
-    bool StartRetrieval(const std::string& strGroup);
+    // The "Limit" box and the date picker, as the arrival filter reads them.
+    void UpdateDateLimit();
     void OnHeaderProgress(int nPercent);
     void SetTitle(const std::string& strTitle);
     void ClearProgressListForExit();
@@ -143,14 +141,12 @@ private:
     QPushButton* m_btnClear = nullptr;
     QPushButton* m_btnCancel = nullptr;
 
-    std::shared_ptr<CManualResetEvent> HeaderRunEvent;
     int32_t m_bStateSaved = 0;
     mutable std::recursive_mutex m_lock; // the status window's text
-    int32_t m_bEasyNewsPort81 = 0;
-    int32_t m_nActiveService = 0;
     int m_nStatusLines = 0;
 
     std::shared_ptr<CGuiMessageSink> m_pSink;
+    std::unique_ptr<CHeaderRetrieval> m_pRetrieval;
     std::deque<CGuiMessageSink::CEntry> m_pending;
     bool m_bDraining = false;
     bool m_bDrainAgain = false;

@@ -1,6 +1,6 @@
 #include "demo/DemoMode.h"
 
-#include "GatewaySimulator.h"
+#include "gateway/GatewaySimulator.h"
 #include "settings/ProfileFile.h"
 
 #include <cstdlib>
