@@ -106,8 +106,8 @@ std::string CArchive::ReadString()
             nLength = ReadUInt32();
     }
     if (nLength > GetRemaining())
-        throw CArchiveException("string length " + std::to_string(nLength) + " beyond the end of data at offset " +
-                                std::to_string(m_nPos));
+        throw CArchiveException("string length " + std::to_string(nLength) +
+                                " beyond the end of data at offset " + std::to_string(m_nPos));
     std::string str(m_data.substr(m_nPos, static_cast<size_t>(nLength)));
     m_nPos += static_cast<size_t>(nLength);
     return str;
@@ -128,20 +128,22 @@ ArticlePtr CArchive::ReadObject()
             throw CArchiveException("unexpected class \"" + std::string(name) + "\" at offset " +
                                     std::to_string(nTagPos));
         if (nSchema != kSchema)
-            throw CArchiveException("unexpected schema " + std::to_string(nSchema) + " of class CArticle at offset " +
-                                    std::to_string(nTagPos));
+            throw CArchiveException("unexpected schema " + std::to_string(nSchema) +
+                                    " of class CArticle at offset " + std::to_string(nTagPos));
         m_bClassRead = true;
     }
     else if (nTag == (kClassTag | 1))
     {
         if (!m_bClassRead)
-            throw CArchiveException("class reference before any class record at offset " + std::to_string(nTagPos));
+            throw CArchiveException("class reference before any class record at offset " +
+                                    std::to_string(nTagPos));
     }
     else
     {
         // Null objects, object references, other class indices and the
         // 32-bit tag escape are never written by this program.
-        throw CArchiveException("unknown object tag " + std::to_string(nTag) + " at offset " + std::to_string(nTagPos));
+        throw CArchiveException("unknown object tag " + std::to_string(nTag) + " at offset " +
+                                std::to_string(nTagPos));
     }
     auto pArticle = std::make_shared<CArticle>();
     pArticle->Serialize(*this);

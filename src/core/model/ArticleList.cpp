@@ -157,8 +157,8 @@ void CArticleList::SetItemState(int nRow, uint8_t nState, uint8_t nMask)
 
 int CArticleList::GetSelectedCount() const
 {
-    return static_cast<int>(
-        std::count_if(m_rows.begin(), m_rows.end(), [](const CRow& row) { return (row.nState & RowSelected) != 0; }));
+    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(),
+                                          [](const CRow& row) { return (row.nState & RowSelected) != 0; }));
 }
 
 int CArticleList::GetNextSelected(int nAfter) const
@@ -205,7 +205,8 @@ bool CArticleList::ApplyRemoval(const ArticlePtr& pArticle)
         }
         // An article no list holds any more and no worker uses is freed by
         // the last shared_ptr; nobody needs to redraw it.
-        if (pArticle->m_nLists == 0 && pArticle->m_nState != StateRemoving && pArticle->m_nState != StateCancelled)
+        if (pArticle->m_nLists == 0 && pArticle->m_nState != StateRemoving &&
+            pArticle->m_nState != StateCancelled)
             return bRemove;
     }
     if (m_nListKind == KindProgress && m_hNotifyWnd)
@@ -322,10 +323,13 @@ void CArticleList::SortByColumn(int nColumn)
         keys.push_back(MakeSortKey(*row.pArticle, nColumn));
     std::vector<size_t> order(m_rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        // Descending is the ascending comparison with the two rows swapped.
-        return bDescending ? CompareKeys(keys[b], keys[a], nColumn) < 0 : CompareKeys(keys[a], keys[b], nColumn) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b)
+                     {
+                         // Descending is the ascending comparison with the two rows swapped.
+                         return bDescending ? CompareKeys(keys[b], keys[a], nColumn) < 0
+                                            : CompareKeys(keys[a], keys[b], nColumn) < 0;
+                     });
     std::vector<CRow> sorted;
     sorted.reserve(m_rows.size());
     for (size_t i : order)

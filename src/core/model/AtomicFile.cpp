@@ -25,7 +25,8 @@ std::string FolderOf(const std::string& strPath)
 }
 } // namespace
 
-bool CAtomicFile::Write(const std::string& strPath, const std::string& strData, mode_t nMode, std::string* pError)
+bool CAtomicFile::Write(const std::string& strPath, const std::string& strData, mode_t nMode,
+                        std::string* pError)
 {
     std::string strTemplate = strPath + ".XXXXXX";
     std::vector<char> name(strTemplate.begin(), strTemplate.end());
@@ -38,7 +39,8 @@ bool CAtomicFile::Write(const std::string& strPath, const std::string& strData, 
         return false;
     }
     std::string strTemp(name.data());
-    auto fail = [&](const char* pszWhat) {
+    auto fail = [&](const char* pszWhat)
+    {
         if (pError)
             *pError = ErrorText(pszWhat, strTemp);
         ::close(fd);

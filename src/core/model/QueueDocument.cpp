@@ -5,8 +5,8 @@
 
 namespace
 {
-constexpr int32_t kServiceCodes[] = {ServiceNewsGuy, ServiceNewsGuyExtra, ServiceWebUseNet, ServiceWebUseNetMembers,
-                                     ServiceEasyNews};
+constexpr int32_t kServiceCodes[] = {ServiceNewsGuy, ServiceNewsGuyExtra, ServiceWebUseNet,
+                                     ServiceWebUseNetMembers, ServiceEasyNews};
 
 std::string TrimSpaces(const std::string& str)
 {
@@ -57,7 +57,8 @@ void ReadAccount(const CProfileFile& ini, ServiceAccount& account)
     case ServiceEasyNews:
         account.m_nMaxDownloads = ini.GetInt(strSection, "MaxDownloads", 2);
         account.m_bShowOnlyBin = 0;
-        account.m_strHeaderDomain = ini.GetString(strSection, "HeaderDomain", GatewayHosts::kEasyNewsMembersHost);
+        account.m_strHeaderDomain =
+            ini.GetString(strSection, "HeaderDomain", GatewayHosts::kEasyNewsMembersHost);
         account.m_strDownloadDomain =
             ini.GetString(strSection, "DownloadDomain", GatewayHosts::kEasyNewsMembersHost);
         break;

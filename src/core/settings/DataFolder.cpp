@@ -89,7 +89,8 @@ bool CDataFolder::TakeDataDirOption(std::vector<std::string>& args, std::string&
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return false;
             strDir = args[i + 1];
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                       args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
             return true;
         }
         if (args[i].rfind(kOption + "=", 0) == 0)

@@ -196,7 +196,9 @@ int32_t CProfileFile::GetInt(const std::string& strSection, const std::string& s
     int nLine = FindKey(nSection, strKey);
     if (nLine < 0)
         return nDefault;
-    return ParseInt(ValueOf(nLine));
+    // An empty value counts as missing, as with the private-profile reader.
+    std::string strValue = ValueOf(nLine);
+    return strValue.empty() ? nDefault : ParseInt(strValue);
 }
 
 int32_t CProfileFile::ParseInt(const std::string& strText)
@@ -225,7 +227,8 @@ int32_t CProfileFile::ParseInt(const std::string& strText)
     return static_cast<int32_t>(nValue);
 }
 
-void CProfileFile::SetString(const std::string& strSection, const std::string& strKey, const std::string& strValue)
+void CProfileFile::SetString(const std::string& strSection, const std::string& strKey,
+                             const std::string& strValue)
 {
     std::string strLineText = OneLine(strKey) + "=" + OneLine(strValue);
     int nSection = FindSection(strSection);
@@ -274,8 +277,8 @@ void CProfileFile::SetInt(const std::string& strSection, const std::string& strK
     SetString(strSection, strKey, szValue);
 }
 
-int32_t CProfileFile::GetProfileInt(const std::string& strSection, const std::string& strKey, int32_t nDefault,
-                                    const std::string& strPath)
+int32_t CProfileFile::GetProfileInt(const std::string& strSection, const std::string& strKey,
+                                    int32_t nDefault, const std::string& strPath)
 {
     CProfileFile file;
     file.Read(strPath);

@@ -34,6 +34,7 @@ public:
 
     std::string GetString(const std::string& strSection, const std::string& strKey,
                           const std::string& strDefault) const;
+    // nDefault when the key is missing or its value empty, else ParseInt.
     int32_t GetInt(const std::string& strSection, const std::string& strKey, int32_t nDefault) const;
     bool HasKey(const std::string& strSection, const std::string& strKey) const;
     void SetString(const std::string& strSection, const std::string& strKey, const std::string& strValue);

@@ -86,13 +86,13 @@ TEST(ArchiveTest, StringLengthForms)
 TEST(ArchiveTest, MalformedStringsThrow)
 {
     const std::string cases[] = {
-        "",                                           // no length byte
-        Bytes({5, 'a', 'b'}),                         // short body
-        Bytes({0xFF, 0x10}),                          // truncated 16-bit length
-        Bytes({0xFF, 0x00, 0x01, 'a'}),               // 256 announced, 1 present
+        "",                                                // no length byte
+        Bytes({5, 'a', 'b'}),                              // short body
+        Bytes({0xFF, 0x10}),                               // truncated 16-bit length
+        Bytes({0xFF, 0x00, 0x01, 'a'}),                    // 256 announced, 1 present
         Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), // 0xFFFFFFFF
-        Bytes({0xFF, 0xFF, 0xFF, 0x01, 0x00}),        // truncated 32-bit length
-        Bytes({0xFF, 0xFE, 0xFF, 0x00}),              // wide-string marker
+        Bytes({0xFF, 0xFF, 0xFF, 0x01, 0x00}),             // truncated 32-bit length
+        Bytes({0xFF, 0xFE, 0xFF, 0x00}),                   // wide-string marker
     };
     for (const auto& data : cases)
     {
@@ -108,8 +108,8 @@ TEST(ArchiveTest, ObjectsUseClassRecordThenReference)
     CArticle second;
     ar.WriteObject(first);
     ar.WriteObject(second);
-    std::string strExpected = Bytes({0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00}) + "CArticle" + std::string(22, '\0') +
-                              Bytes({0x01, 0x80}) + std::string(22, '\0');
+    std::string strExpected = Bytes({0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00}) + "CArticle" +
+                              std::string(22, '\0') + Bytes({0x01, 0x80}) + std::string(22, '\0');
     EXPECT_EQ(ar.GetBuffer(), strExpected);
 
     CArchive in(ar.GetBuffer());
@@ -161,8 +161,8 @@ TEST(ArchiveTest, FieldOrderOnDisk)
     article.m_strDecodeQuery = "Q";
     CArchive ar;
     article.Serialize(ar);
-    EXPECT_EQ(ar.GetBuffer(), Bytes({1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 1, 'A', 1, 'D', 1, 'P', 1, 'F',
-                                     1, 'S', 1, 'Q'}));
+    EXPECT_EQ(ar.GetBuffer(), Bytes({1, 0, 0, 0,   2, 0,   0, 0,   3, 0,   0, 0,   4, 0,
+                                     0, 0, 1, 'A', 1, 'D', 1, 'P', 1, 'F', 1, 'S', 1, 'Q'}));
 }
 
 TEST(ArchiveTest, MalformedObjectsThrow)

@@ -41,7 +41,11 @@ public:
     int GetTopIndex() const override { return m_nTop; }
     int GetCountPerPage() const override { return m_nPerPage; }
     void SetRedraw(bool bRedraw) override { m_redraw.push_back(bRedraw); }
-    void BeginWaitCursor() override { ++m_nWaitDepth; ++m_nWaitCursors; }
+    void BeginWaitCursor() override
+    {
+        ++m_nWaitDepth;
+        ++m_nWaitCursors;
+    }
     void EndWaitCursor() override { --m_nWaitDepth; }
 
     const CArticleList* m_pList;

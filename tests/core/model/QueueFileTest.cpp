@@ -1,6 +1,6 @@
+#include "model/QueueFile.h"
 #include "model/Archive.h"
 #include "model/ArticleList.h"
-#include "model/QueueFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -57,19 +57,21 @@ TEST(AccountsTest, PerServiceReadingRules)
 {
     TempDir dir;
     std::string strPath = dir.File("Dravelin.ini");
-    WriteFile(strPath, "[Account]\nSubscriptions=31\n"
-                       "[NewsGuy]\nDownloadDomain=   \nHeaderDomain=  news.example:8080 \nIgnoreNewsGuyLimit=1\n"
-                       "MaxDownloads=7\nUsername=u1\nPassword=p1\n"
-                       "[NewsGuyExtra]\nIgnoreNewsGuyLimit=1\nRetrieveBy=1\nShowOnlyBin=0\nMaxDownloads=150\n"
-                       "[WebUseNet]\nHeaderDomain=\nDownloadDomain=dl.web\n"
-                       "[EasyNews]\nShowOnlyBin=1\nRetrieveBy=0\nMaxDownloads=4\nUsername=en\n");
+    WriteFile(strPath,
+              "[Account]\nSubscriptions=31\n"
+              "[NewsGuy]\nDownloadDomain=   \nHeaderDomain=  news.example:8080 \nIgnoreNewsGuyLimit=1\n"
+              "MaxDownloads=7\nUsername=u1\nPassword=p1\n"
+              "[NewsGuyExtra]\nIgnoreNewsGuyLimit=1\nRetrieveBy=1\nShowOnlyBin=0\nMaxDownloads=150\n"
+              "[WebUseNet]\nHeaderDomain=\nDownloadDomain=dl.web\n"
+              "[EasyNews]\nShowOnlyBin=1\nRetrieveBy=0\nMaxDownloads=4\nUsername=en\n");
     CQueueDocument doc;
     EXPECT_EQ(doc.LoadAccounts(strPath), 150) << "values are not range-checked";
     EXPECT_EQ(doc.m_nMaxConnectionsPerServer, 150);
     ASSERT_EQ(doc.m_accounts.size(), 5u);
 
     const auto& newsguy = *doc.m_accounts[0];
-    EXPECT_EQ(newsguy.m_strDownloadDomain, GatewayHosts::kNewsGuyDownloadHost) << "blank host takes the default";
+    EXPECT_EQ(newsguy.m_strDownloadDomain, GatewayHosts::kNewsGuyDownloadHost)
+        << "blank host takes the default";
     EXPECT_EQ(newsguy.m_strHeaderDomain, "news.example:8080");
     EXPECT_EQ(newsguy.m_bIgnoreNewsGuyLimit, 0) << "NewsGuy does not read the limit flag";
     EXPECT_EQ(newsguy.m_nMaxDownloads, 7);
@@ -100,11 +102,12 @@ TEST(AccountsTest, SaveWritesEverySectionAndTheSum)
     CQueueDocument doc;
     doc.m_accounts = {MakeAccount(ServiceEasyNews, "e", 3), MakeAccount(ServiceNewsGuy, "n")};
     doc.SaveAccounts(strPath);
-    EXPECT_EQ(ReadFile(strPath), "[Account]\nActive=16\nSubscriptions=17\n\n"
-                                 "[EasyNews]\nHeaderDomain=h-e\nDownloadDomain=d-e\nUsername=e\nPassword=pw-e\n"
-                                 "RetrieveBy=3\nShowOnlyBin=0\nIgnoreNewsGuyLimit=0\nMaxDownloads=3\n\n"
-                                 "[NewsGuy]\nHeaderDomain=h-n\nDownloadDomain=d-n\nUsername=n\nPassword=pw-n\n"
-                                 "RetrieveBy=3\nShowOnlyBin=0\nIgnoreNewsGuyLimit=0\nMaxDownloads=2\n");
+    EXPECT_EQ(ReadFile(strPath),
+              "[Account]\nActive=16\nSubscriptions=17\n\n"
+              "[EasyNews]\nHeaderDomain=h-e\nDownloadDomain=d-e\nUsername=e\nPassword=pw-e\n"
+              "RetrieveBy=3\nShowOnlyBin=0\nIgnoreNewsGuyLimit=0\nMaxDownloads=3\n\n"
+              "[NewsGuy]\nHeaderDomain=h-n\nDownloadDomain=d-n\nUsername=n\nPassword=pw-n\n"
+              "RetrieveBy=3\nShowOnlyBin=0\nIgnoreNewsGuyLimit=0\nMaxDownloads=2\n");
 
     CQueueDocument loaded;
     EXPECT_EQ(loaded.LoadAccounts(strPath), 3);
@@ -119,7 +122,8 @@ TEST(AccountsTest, UnknownAndDuplicateCodesNeverOverwriteAnotherSection)
     std::string strPath = dir.File("Dravelin.ini");
     CQueueDocument doc;
     doc.m_accounts = {MakeAccount(0, "unknown-first"), MakeAccount(ServiceNewsGuy, "first"),
-                      MakeAccount(0, "unknown"), MakeAccount(ServiceNewsGuy, "second"), MakeAccount(64, "high")};
+                      MakeAccount(0, "unknown"), MakeAccount(ServiceNewsGuy, "second"),
+                      MakeAccount(64, "high")};
     doc.SaveAccounts(strPath);
     std::string strFile = ReadFile(strPath);
     EXPECT_EQ(strFile.find("unknown"), std::string::npos);

@@ -13,8 +13,9 @@ using testsupport::WriteFile;
 
 namespace
 {
-const char* kVersionMessage = "The Dravelin.ini file is either incompatible or\ndoes not exist. Please, configure "
-                              "Dravelin first.";
+const char* kVersionMessage =
+    "The Dravelin.ini file is either incompatible or\ndoes not exist. Please, configure "
+    "Dravelin first.";
 
 // Points HOME and XDG_CONFIG_HOME into a test folder for the download-folder
 // lookup, and restores them.
@@ -179,13 +180,14 @@ TEST(PreferencesTest, SaveWritesVersionAndTheDialogKeysInOrder)
     prefs.m_strDefaultPath = "/dl/";
     prefs.m_nMaxDownloads = 3;
     prefs.Save(strPath);
-    EXPECT_EQ(ReadFile(strPath),
-              "[Preferences]\nGetRightPath=/opt/gr\nBytesToday=5\nUseProxy=1\nProxySetting=0\n"
-              "ProxyAuthentication=0\nProxyPort=80\nProxyAddress=\nProxyUsername=\nProxyPassword=\n"
-              "DefaultPath=/dl/\nMaxRetries=4\nRetryInfinite=0\nMaxDownloads=3\nKeepFailed=1\nResumeFailed=1\n"
-              "DeleteTempInet=1\nEmptyRecycleBin=1\nUpdateArticleStatus=1\nReplaceUnderscore=0\nDoNotQueue=0\n"
-              "DownloadManager=0\nSaveQueue=1\nLoadQueue=1\nLoadOriginalQueue=1\n\n"
-              "[Dravelin]\nVersion=2.0\nCompatibleBuild=0328\n");
+    EXPECT_EQ(
+        ReadFile(strPath),
+        "[Preferences]\nGetRightPath=/opt/gr\nBytesToday=5\nUseProxy=1\nProxySetting=0\n"
+        "ProxyAuthentication=0\nProxyPort=80\nProxyAddress=\nProxyUsername=\nProxyPassword=\n"
+        "DefaultPath=/dl/\nMaxRetries=4\nRetryInfinite=0\nMaxDownloads=3\nKeepFailed=1\nResumeFailed=1\n"
+        "DeleteTempInet=1\nEmptyRecycleBin=1\nUpdateArticleStatus=1\nReplaceUnderscore=0\nDoNotQueue=0\n"
+        "DownloadManager=0\nSaveQueue=1\nLoadQueue=1\nLoadOriginalQueue=1\n\n"
+        "[Dravelin]\nVersion=2.0\nCompatibleBuild=0328\n");
     FakePrompts prompts;
     CPreferences loaded;
     EXPECT_TRUE(loaded.Load(strPath, &prompts));

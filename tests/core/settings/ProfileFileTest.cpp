@@ -27,10 +27,21 @@ TEST(ProfileFileTest, LeadingNumberRule)
         int32_t nExpected;
     };
     const Case cases[] = {
-        {"42", 42},       {"  7", 7},       {"-3", -3},          {"+5", 5},          {"12abc", 12},
-        {"abc", 0},       {"", 0},          {"-", 0},            {"\t-08", -8},      {"1 2", 1},
-        {"0x10", 0},      {"2147483647", 2147483647},            {"-2147483648", INT32_MIN},
-        {"99999999999", INT32_MAX},         {"-99999999999", INT32_MIN},
+        {"42", 42},
+        {"  7", 7},
+        {"-3", -3},
+        {"+5", 5},
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {"\t-08", -8},
+        {"1 2", 1},
+        {"0x10", 0},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"99999999999", INT32_MAX},
+        {"-99999999999", INT32_MIN},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CProfileFile::ParseInt(c.pszText), c.nExpected) << '"' << c.pszText << '"';
@@ -44,10 +55,12 @@ TEST(ProfileFileTest, ReadsWithDefaultsAndAnyLetterCase)
                        "UseProxy=junk\nProxyAddress=  proxy.local  \n;ProxyPort=9\nEmpty=\n");
     EXPECT_EQ(CProfileFile::GetProfileString("dravelin", "VERSION", "x", strPath), "2.0");
     EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "maxretries", 4, strPath), 7);
-    EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "UseProxy", 1, strPath), 0) << "no number reads as 0";
+    EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "UseProxy", 1, strPath), 0)
+        << "no number reads as 0";
     EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "ProxyPort", 80, strPath), 80) << "commented out";
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "ProxyAddress", "", strPath), "proxy.local");
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "Empty", "dflt", strPath), "");
+    EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "Empty", 4, strPath), 4) << "empty value: the default";
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "Version", "dflt", strPath), "dflt")
         << "keys belong to their own section";
     EXPECT_EQ(CProfileFile::GetProfileInt("Nothing", "Here", -100, strPath), -100);
@@ -115,9 +128,11 @@ TEST(ProfileFileTest, ValueCannotForgeOtherKeys)
 {
     TempDir dir;
     std::string strPath = dir.File("Dravelin.ini");
-    ASSERT_TRUE(CProfileFile::WriteProfileString("NewsGuy", "Username", "me\r\n[Account]\nSubscriptions=31", strPath));
+    ASSERT_TRUE(CProfileFile::WriteProfileString("NewsGuy", "Username", "me\r\n[Account]\nSubscriptions=31",
+                                                 strPath));
     EXPECT_EQ(CProfileFile::GetProfileInt("Account", "Subscriptions", 0, strPath), 0);
-    EXPECT_EQ(CProfileFile::GetProfileString("NewsGuy", "Username", "", strPath), "me[Account]Subscriptions=31");
+    EXPECT_EQ(CProfileFile::GetProfileString("NewsGuy", "Username", "", strPath),
+              "me[Account]Subscriptions=31");
 }
 
 TEST(ProfileFileTest, NewsGroupKeysMatchNewsgroupKeys)

@@ -1,0 +1,67 @@
+// dravelin-cli: the headless front end over the core and the same data folder
+// as the desktop program. Each command lives in its own source file; adding a
+// command is a new file and one line in the table below.
+
+#include "CliCommand.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+const CCliCommand kCommands[] = {
+    {"settings", "settings", RunSettingsCommand},
+    {"queue",
+     "queue [--all|--waiting] | queue add --service N --size N --subject S --decode-query Q "
+     "[--author A] [--date D] [--file-name F] [--path P] | queue clear",
+     RunQueueCommand},
+};
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: dravelin-cli [--data-dir DIR] COMMAND [ARGS]\ncommands:\n");
+    for (const auto& command : kCommands)
+        std::fprintf(stderr, "  %s\n", command.pszUsage);
+    return CliBadArguments;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Common options come before the command.
+    std::string strDataDir;
+    if (!args.empty() && args[0] == "--data-dir")
+    {
+        if (args.size() < 2 || args[1].empty())
+            return Usage();
+        strDataDir = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    else if (!args.empty() && args[0].rfind("--data-dir=", 0) == 0)
+    {
+        strDataDir = args[0].substr(11);
+        if (strDataDir.empty())
+            return Usage();
+        args.erase(args.begin());
+    }
+    if (args.empty())
+        return Usage();
+
+    for (const auto& command : kCommands)
+    {
+        if (args[0] != command.pszName)
+            continue;
+        CCliContext context;
+        std::string strError;
+        if (!context.folder.Resolve(strDataDir, &strError))
+        {
+            std::fprintf(stderr, "dravelin-cli: %s\n", strError.c_str());
+            return CliFailed;
+        }
+        return command.pfnRun(context, std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    std::fprintf(stderr, "dravelin-cli: unknown command: %s\n", args[0].c_str());
+    return Usage();
+}
