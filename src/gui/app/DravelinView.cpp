@@ -343,6 +343,7 @@ void CDravelinView::RegisterCommand(int nId, std::function<void()> fnRun, std::f
 
 bool CDravelinView::OnCommand(int nId)
 {
+    m_lstArticles->FlushArrivals();
     auto it = m_commands.find(nId);
     if (it == m_commands.end() || !it->second.fnRun)
         return false;
@@ -504,8 +505,8 @@ void CDravelinView::DrainMessages()
         CGuiMessageSink::CEntry& front = m_pending.front();
         if (!front.bMessageBox && front.msg.nMessage == WM_HEADER_ITEM && front.msg.wParam == 0)
         {
-            // A run of arrivals becomes one insertion in the widget.
-            m_lstArticles->BeginBatch();
+            // Runs of arrivals become few insertions in the widget.
+            m_lstArticles->BeginArrivals();
             for (size_t n = 0; n < kArrivalBatch && !m_pending.empty() && !m_pending.front().bMessageBox &&
                                m_pending.front().msg.nMessage == WM_HEADER_ITEM && m_pending.front().msg.wParam == 0;
                  ++n)
@@ -513,7 +514,6 @@ void CDravelinView::DrainMessages()
                 m_pRetrieval->OnViewMessage(m_pending.front().msg);
                 m_pending.pop_front();
             }
-            m_lstArticles->EndBatch();
             continue;
         }
         CGuiMessageSink::CEntry entry = std::move(front);
@@ -533,6 +533,7 @@ void CDravelinView::DrainMessages()
     m_bDraining = false;
     if (m_bStateSaved)
         return;
+    m_lstArticles->EndArrivals();
     if (!m_pending.empty() || m_bDrainAgain)
     {
         m_bDrainAgain = false;
@@ -546,6 +547,8 @@ void CDravelinView::HandleMessage(const CViewMessage& msg)
     switch (msg.nMessage)
     {
     case WM_HEADER_ITEM:
+        if (msg.wParam != 0)
+            m_lstArticles->FlushArrivals(); // the end line comes with every row shown
         m_pRetrieval->OnViewMessage(msg);
         break;
     case WM_STATUS_TEXT:

@@ -73,6 +73,9 @@ CArticleListCtrl::CArticleListCtrl(QWidget* pParent) : QTreeView(pParent)
     header()->setSortIndicatorShown(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header()->setMinimumSectionSize(0);
+    m_flushTimer.setSingleShot(true);
+    connect(&m_flushTimer, &QTimer::timeout, this, &CArticleListCtrl::FlushArrivals);
+    m_publishClock.start();
 }
 
 CArticleListCtrl::~CArticleListCtrl()
@@ -153,6 +156,38 @@ void CArticleListCtrl::EndBatch()
     const bool bReset = m_pModel->EndDefer();
     if (bWasDeferred && !m_pModel->IsDeferred())
         AfterPublish(bReset);
+}
+
+void CArticleListCtrl::BeginArrivals()
+{
+    if (m_bArrivalsOpen)
+        return;
+    m_bArrivalsOpen = true;
+    m_pModel->BeginDefer();
+}
+
+void CArticleListCtrl::EndArrivals()
+{
+    if (!m_bArrivalsOpen)
+        return;
+    const qint64 nSince = m_publishClock.elapsed();
+    if (nSince >= kPublishMs)
+    {
+        FlushArrivals();
+        return;
+    }
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start(static_cast<int>(kPublishMs - nSince));
+}
+
+void CArticleListCtrl::FlushArrivals()
+{
+    m_flushTimer.stop();
+    if (!m_bArrivalsOpen)
+        return;
+    m_bArrivalsOpen = false;
+    EndBatch();
+    m_publishClock.restart();
 }
 
 void CArticleListCtrl::AfterPublish(bool bReset)
@@ -276,6 +311,7 @@ void CArticleListCtrl::SetRedraw(bool bRedraw)
 {
     if (!bRedraw)
     {
+        FlushArrivals();
         if (m_nRedrawOff++ == 0)
             viewport()->setUpdatesEnabled(false);
         m_pModel->BeginDefer();
@@ -378,6 +414,7 @@ void CArticleListCtrl::OnColumnClick(int nColumn)
 {
     if (Kind() != CArticleList::KindArticles)
         return;
+    FlushArrivals();
     BeginWaitCursor();
     // The core reorders its rows and reports a reset.
     m_pList->SortByColumn(nColumn);
@@ -386,6 +423,7 @@ void CArticleListCtrl::OnColumnClick(int nColumn)
 
 void CArticleListCtrl::keyPressEvent(QKeyEvent* pEvent)
 {
+    FlushArrivals();
     if (pEvent->key() == Qt::Key_Delete && pEvent->modifiers() == Qt::NoModifier && m_pList)
     {
         RemoveSelected();
@@ -397,6 +435,7 @@ void CArticleListCtrl::keyPressEvent(QKeyEvent* pEvent)
 
 std::unique_ptr<QMenu> CArticleListCtrl::CreateContextMenu()
 {
+    FlushArrivals();
     auto pMenu = std::make_unique<QMenu>(Kind() == CArticleList::KindArticles ? QStringLiteral("Article")
                                                                               : QStringLiteral("Progress"));
     const CMenuItem* pBegin = Kind() == CArticleList::KindArticles ? std::begin(kArticleMenu) : std::begin(kProgressMenu);
@@ -437,6 +476,13 @@ void CArticleListCtrl::contextMenuEvent(QContextMenuEvent* pEvent)
     std::unique_ptr<QMenu> pMenu = CreateContextMenu();
     pMenu->exec(pEvent->globalPos());
     pEvent->accept();
+}
+
+void CArticleListCtrl::mousePressEvent(QMouseEvent* pEvent)
+{
+    // The user acts on the rows as the core has them.
+    FlushArrivals();
+    QTreeView::mousePressEvent(pEvent);
 }
 
 void CArticleListCtrl::mouseDoubleClickEvent(QMouseEvent* pEvent)

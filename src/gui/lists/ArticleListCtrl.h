@@ -3,6 +3,8 @@
 #include "model/Article.h"
 #include "ui/ListView.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QTreeView>
 
 #include <memory>
@@ -46,6 +48,14 @@ public:
     // paints); nests with SetRedraw.
     void BeginBatch();
     void EndBatch();
+    // Listed articles arriving: rows are published to the widget at most every
+    // kPublishMs (a whole-list relayout each time would cost more than the
+    // rows themselves), and at once by FlushArrivals, which every user action
+    // and the end of a retrieval call first.
+    static constexpr int kPublishMs = 100;
+    void BeginArrivals();
+    void EndArrivals();
+    void FlushArrivals();
 
     // The context menu of this list's kind ("Article" 138 or "Progress" 139),
     // with the enabling of the current state applied.
@@ -76,6 +86,7 @@ protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
 
 private:
     void OnViewSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
@@ -93,4 +104,7 @@ private:
     int m_nPendingVisible = -1;
     int m_nRedrawOff = 0;
     int m_nWaitCursor = 0;
+    bool m_bArrivalsOpen = false;
+    QElapsedTimer m_publishClock;
+    QTimer m_flushTimer;
 };
