@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,17 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr, "dravelin: %s\n", cmd.strError.c_str());
         return 2;
+    }
+
+    // A queue file named by the shell must at least be readable; the document
+    // takes nothing from it, as the program always did.
+    for (const std::string& strFile : cmd.files)
+    {
+        if (!std::ifstream(strFile, std::ios::binary))
+        {
+            std::fprintf(stderr, "dravelin: cannot open %s\n", strFile.c_str());
+            return 1;
+        }
     }
 
 #ifdef DRAVELIN_HAVE_DEMO

@@ -76,6 +76,7 @@ private slots:
     void placementIsSavedAndRestored();
     void smallSavedRectangleGrowsToMinimum();
     void maximizedWindowReopensMaximized();
+    void minimizedFromMaximizedKeepsBoth();
     void columnWidthsSavedAndRestored();
     void favouritesSkipEmptyAndRewriteTotal();
     void extraHeightGoesToArticleList();
@@ -299,6 +300,22 @@ void FrameTest::maximizedWindowReopensMaximized()
     QCOMPARE(program.GetInt("Dravelin", "Right") - program.GetInt("Dravelin", "Left"), 800);
     program.Start();
     QVERIFY(program.Frame().windowState() & Qt::WindowMaximized);
+}
+
+void FrameTest::minimizedFromMaximizedKeepsBoth()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni("", "Left=10\nTop=20\nRight=810\nBottom=620\n"));
+    program.Start();
+    program.Frame().setWindowState(Qt::WindowMaximized | Qt::WindowMinimized);
+    QApplication::processEvents();
+    program.Stop();
+    QCOMPARE(program.GetInt("Dravelin", "Maximized"), 1);
+    QCOMPARE(program.GetInt("Dravelin", "Minimized"), 1);
+    QCOMPARE(program.GetInt("Dravelin", "Right") - program.GetInt("Dravelin", "Left"), 800);
+    // Shown minimized again; restoring it maximizes it.
+    program.Start();
+    QCOMPARE(program.Frame().windowState(), Qt::WindowStates(Qt::WindowMaximized | Qt::WindowMinimized));
 }
 
 void FrameTest::columnWidthsSavedAndRestored()

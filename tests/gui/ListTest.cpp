@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -81,6 +82,7 @@ private slots:
     void selectionMirrorsIntoCoreAndBack();
     void deleteKeyRemovesSelectedRows();
     void removingQueuedArticleRedrawsListedRow();
+    void deleteOnProgressListAsksForRunningDownload();
     void contextMenusCarryTheirItems();
     void arrivalsFromWorkersKeepOrderAndBatch();
     void messageBoxFromWorkerWaitsForUi();
@@ -297,6 +299,29 @@ void ListTest::removingQueuedArticleRedrawsListedRow()
     QVERIFY(!m_pView->ArticleListCtrl().model()->index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
+void ListTest::deleteOnProgressListAsksForRunningDownload()
+{
+    // Three selected rows, the middle one running; the answer is No.
+    for (int nState : {StateQueued, StateDownloading, StateFailed})
+    {
+        auto pArticle = MakeArticle("s" + std::to_string(nState), "a", "01/01", 1, nState);
+        pArticle->m_nLists = ListProgress;
+        pArticle->m_hRunEvent = std::make_shared<CManualResetEvent>(true);
+        m_pView->ProgressListCtrl().AddArticleRow(pArticle);
+    }
+    CArticleListCtrl& list = m_pView->ProgressListCtrl();
+    list.selectAll();
+    m_pProgram->m_prompts.m_answers = {false};
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(m_pProgram->m_prompts.m_questions,
+             std::vector<std::string>(
+                 {"The article is currently being downloaded.\nAre you sure you want to remove it?"}));
+    QCOMPARE(Column(list, 1), QStringList({"s1"}));
+    QVERIFY(m_pView->Progress().GetArticle(0)->m_hRunEvent->IsSet());
+    QCOMPARE(list.selectionModel()->selectedRows().size(), m_pView->Progress().GetSelectedCount());
+}
+
 void ListTest::contextMenusCarryTheirItems()
 {
     std::unique_ptr<QMenu> pArticleMenu = m_pView->ArticleListCtrl().CreateContextMenu();
@@ -357,6 +382,7 @@ void ListTest::arrivalsFromWorkersKeepOrderAndBatch()
     QCOMPARE(Cell(list, kCount - 1, 4), QString("subject %1").arg(kCount - 1));
     QCOMPARE(m_pView->GetStatusText(), std::string("Retrieving headers: 50%\r\nDone retrieving headers."));
     QVERIFY(!m_pView->CancelButton()->isEnabled());
+    QVERIFY(m_pProgram->Frame().ListingProgress()->isHidden());
 }
 
 void ListTest::messageBoxFromWorkerWaitsForUi()

@@ -4,10 +4,19 @@
 #include "app/DravelinView.h"
 #include "app/GuiPrompts.h"
 #include "app/MainFrame.h"
+#include "app/ToolbarIcons.h"
 #include "settings/DataFolder.h"
+
+#include <QApplication>
 
 #include <algorithm>
 #include <cctype>
+
+// The download side's process-wide switches, once that part is built in.
+#if __has_include("download/DownloadOptions.h")
+#include "download/DownloadOptions.h"
+#define DRAVELIN_HAVE_DOWNLOAD_OPTIONS 1
+#endif
 
 namespace
 {
@@ -54,6 +63,10 @@ bool CDravelinApp::InitInstance(const CCommandLine& cmd, IPrompts* pPrompts, std
     CDataFolder folder;
     if (!folder.Resolve(cmd.strDataDir, pError))
         return false;
+#ifdef DRAVELIN_HAVE_DOWNLOAD_OPTIONS
+    if (cmd.bDisableProgressBytes)
+        CDownloadOptions::SetProgressDisabled(true);
+#endif
     if (pPrompts)
     {
         m_pPrompts = pPrompts;
@@ -68,6 +81,9 @@ bool CDravelinApp::InitInstance(const CCommandLine& cmd, IPrompts* pPrompts, std
     // message, which does not stop the start-up.
     m_pDoc = std::make_unique<CDravelinDoc>(folder);
     m_pDoc->OnNewDocument(m_pPrompts);
+
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(CToolbarIcons::Icon(ID_ARTICLE_DOWNLOAD));
 
     // Frame, then the view as its client area.
     m_pFrame = std::make_unique<CMainFrame>(*m_pDoc, *m_pPrompts);

@@ -74,8 +74,12 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
 CDravelinView::~CDravelinView()
 {
     OnDestroy();
-    m_articles.SetView(nullptr);
-    m_progress.SetView(nullptr);
+    // The list widgets go first: they refer to the core lists, which are
+    // members and end before the base class would delete its children.
+    delete m_grpArticles;
+    delete m_grpProgress;
+    m_lstArticles = nullptr;
+    m_lstProgress = nullptr;
 }
 
 void CDravelinView::CreateControls()
@@ -171,6 +175,10 @@ void CDravelinView::CreateControls()
     m_lstProgress->SetCommandTarget(this);
 
     connect(m_lstArticles, &CArticleListCtrl::RowsChanged, this, &CDravelinView::UpdateSelectedCount);
+    // The toolbar shows the commands' state at all times, not only when a
+    // menu opens: selection changes are neither commands nor messages.
+    connect(m_lstArticles, &CArticleListCtrl::RowsChanged, this, &CDravelinView::UpdateFrameUI);
+    connect(m_lstProgress, &CArticleListCtrl::RowsChanged, this, &CDravelinView::UpdateFrameUI);
     connect(m_btnCancel, &QPushButton::clicked, this, [this] { OnCommand(IDC_CANCEL); });
     connect(m_btnClear, &QPushButton::clicked, this, [this] { OnCommand(IDC_CLEAR); });
     connect(m_btnAuto, &QCheckBox::clicked, this, [this] { OnCommand(IDC_AUTO); });
