@@ -354,8 +354,11 @@ void CGatewayCorpus::DayRange(const CGatewayGroup& group, int32_t nDay, int32_t&
     nLast = static_cast<int32_t>((static_cast<int64_t>(group.m_nArticles) * (nDay + 1) + nDays - 1) / nDays);
 }
 
-CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nIndex, bool bListingOnly) const
+CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nIndex, Detail nDetail) const
 {
+    // Every path draws the same numbers in the same order, whatever it leaves out.
+    const bool bNewsGuy = nDetail != DetailEasyNewsPage;
+    const bool bEasyNews = nDetail != DetailNewsGuyPage;
     CGatewayArticle a;
     a.m_strGroup = group.m_strName;
     a.m_nIndex = nIndex;
@@ -428,9 +431,14 @@ CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nInd
                              a.m_strFileName + "\" yEnc " + strCount; break;
     default: a.m_strSubject = strPrefix + " - " + a.m_strFileName; break;
     }
-    a.m_strSubjectHtml = NewsGuySubjectHtml(a.m_strSubject);
-    a.m_strEasySubject = a.m_strSubject + " - " + a.m_strEasySizeText;
-    a.m_strEasySubjectHtml = EntityHtml(a.m_strEasySubject, dice.Below(3) == 0);
+    if (bNewsGuy)
+        a.m_strSubjectHtml = NewsGuySubjectHtml(a.m_strSubject);
+    const bool bEasyDouble = dice.Below(3) == 0;
+    if (bEasyNews)
+    {
+        a.m_strEasySubject = a.m_strSubject + " - " + a.m_strEasySizeText;
+        a.m_strEasySubjectHtml = EntityHtml(a.m_strEasySubject, bEasyDouble);
+    }
 
     // Author.
     const std::string strName = kNames[dice.Below(std::size(kNames))];
@@ -444,10 +452,14 @@ CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nInd
     case 3: a.m_strAuthor = strName + " R&D"; break;
     default: a.m_strAuthor = strName + " O'Brien (" + strMail + ")"; break;
     }
-    a.m_strAuthorHtml = EntityHtml(a.m_strAuthor, dice.Below(2) == 0);
+    const bool bAuthorDouble = dice.Below(2) == 0;
+    if (bNewsGuy)
+        a.m_strAuthorHtml = EntityHtml(a.m_strAuthor, bAuthorDouble);
     if (dice.Below(5) != 0 || nIndex == 0)
     {
-        a.m_strEasyAuthorHtml = EntityHtml(a.m_strAuthor, dice.Below(2) == 0);
+        const bool bEasyAuthorDouble = dice.Below(2) == 0;
+        if (bEasyNews)
+            a.m_strEasyAuthorHtml = EntityHtml(a.m_strAuthor, bEasyAuthorDouble);
         a.m_strEasyAuthor = a.m_strAuthor;
     }
 
@@ -456,13 +468,16 @@ CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nInd
     const uint32_t nMark = pTheme ? (dice.Below(10) == 0 ? 2 : 0) : (dice.Below(10) < 6 ? dice.Below(2) : 2 + dice.Below(2));
     a.m_strCompleteMark = kMarks[nMark];
     a.m_bComplete = nMark < 2;
-    a.m_strDate = MonthDay(a.m_nDay);
+    if (bNewsGuy)
+        a.m_strDate = MonthDay(a.m_nDay);
 
     a.m_nEasyLinkForm = static_cast<int32_t>(dice.Below(3));
-    a.m_strDecodeQuery = DecodeQuery(a);
-    a.m_strEasyQuery = EasyPath(a);
+    if (bNewsGuy)
+        a.m_strDecodeQuery = DecodeQuery(a);
+    if (bEasyNews)
+        a.m_strEasyQuery = EasyPath(a);
 
-    if (bListingOnly)
+    if (nDetail != DetailFull)
         return a;
     char szTag[64];
     std::snprintf(szTag, sizeof szTag, "\"%016llx-%llx\"", static_cast<unsigned long long>(a.m_nBodyKey),

@@ -19,9 +19,17 @@ public:
     std::vector<std::string> GroupNames() const;
     int32_t DayCount(const CGatewayGroup& group) const;
 
-    // The article without its EasyNews author inheritance resolved. bListingOnly
-    // leaves out what only a download needs (ETag, Last-Modified, faults).
-    CGatewayArticle Article(const CGatewayGroup& group, int32_t nIndex, bool bListingOnly = false) const;
+    // How much of an article to fill in: a listing page needs only its own
+    // service's texts, and none of what a download needs (ETag, faults).
+    enum Detail
+    {
+        DetailFull,
+        DetailNewsGuyPage,
+        DetailEasyNewsPage,
+    };
+
+    // The article without its EasyNews author inheritance resolved.
+    CGatewayArticle Article(const CGatewayGroup& group, int32_t nIndex, Detail nDetail = DetailFull) const;
     // Same, with m_strEasyAuthor resolved from earlier lines of its day page.
     CGatewayArticle ResolvedArticle(const CGatewayGroup& group, int32_t nIndex) const;
 

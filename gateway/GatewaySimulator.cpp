@@ -436,13 +436,14 @@ void CGatewaySimulator::CImpl::ServeBody(const CGatewayArticle& article, const C
     }
     else
     {
+        // Without a length only the end of the connection ends the body.
+        res.set_header("Connection", "close");
         res.set_content_provider("application/octet-stream",
-                                 [writePiece, transfer, bComplete](size_t nOffset, httplib::DataSink& sink) {
+                                 [writePiece, transfer, bComplete](size_t nOffset, httplib::DataSink& sink) -> bool {
+                                     // The library would keep the connection open after done();
+                                     // closing it is what ends a body without a length.
                                      if (static_cast<int64_t>(nOffset) >= transfer->m_nSize && bComplete)
-                                     {
-                                         sink.done();
-                                         return true;
-                                     }
+                                         return false;
                                      return writePiece(static_cast<int64_t>(nOffset), sink);
                                  });
     }
@@ -467,6 +468,12 @@ int CGatewaySimulator::Start()
     impl.m_server.set_read_timeout(10);
     impl.m_server.set_write_timeout(10);
     impl.m_server.set_tcp_nodelay(true);
+    // The library's default also sets SO_REUSEPORT, which lets a second
+    // simulator share a fixed port silently; a busy port must fail instead.
+    impl.m_server.set_socket_options([](socket_t sock) {
+        int nYes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &nYes, sizeof nYes);
+    });
     impl.m_server.set_pre_routing_handler([&impl](const httplib::Request& req, httplib::Response& res) {
         impl.Handle(req, res);
         return httplib::Server::HandlerResponse::Handled;

@@ -152,10 +152,16 @@ struct CGatewayRequest
 class CGatewaySimulator
 {
 public:
-    // Standard groups: alt.test and alt.binaries.test (m_nArticles each),
-    // alt.binaries.test.faults (articles with corpus faults), alt.binaries.empty (none),
+    // Standard groups: alt.test and alt.binaries.test (m_nArticles each; the first
+    // ten articles are below 1,000,000 bytes, later ones range up to 2.1 GB),
+    // alt.binaries.test.faults (65 articles up to 2 MB; index % 13 picks the fault:
+    // 0 none, 1 fail first 2, 2 short body, 3 no Content-Length, 4 status 503,
+    // 5 redirect same host, 6 redirect other host, 7 redirect without Location,
+    // 8 throttle 256 KiB/s, 9 drop at half, 10 unsafe name, 11 stall after 1000 bytes,
+    // 12 redirect loop), alt.binaries.empty (no articles),
     // alt.binaries.demo.pictures, alt.binaries.demo.music, alt.binaries.demo.linux-isos
-    // (a few hundred modest articles each, for the demo mode).
+    // (120 to 300 articles of 1 KB to a few MB each, for the demo mode).
+    // Articles are ordered newest first: day = index * days / count.
     explicit CGatewaySimulator(CGatewayOptions options = {});
     ~CGatewaySimulator();
     CGatewaySimulator(const CGatewaySimulator&) = delete;

@@ -46,10 +46,10 @@ bool CListingPage::Next(std::string& strOut, size_t nBytes)
                     strOut += "<script language=\"JavaScript\">setProgress(" + std::to_string(nPercent) + ")</script>\n";
                     m_nLastPercent = nPercent;
                 }
-                AppendNewsGuyEntry(strOut, m_corpus.Article(*m_pGroup, m_nNext, true));
+                AppendNewsGuyEntry(strOut, m_corpus.Article(*m_pGroup, m_nNext, CGatewayCorpus::DetailNewsGuyPage));
             }
             else
-                AppendEasyNewsLine(strOut, m_corpus.Article(*m_pGroup, m_nNext, true));
+                AppendEasyNewsLine(strOut, m_corpus.Article(*m_pGroup, m_nNext, CGatewayCorpus::DetailEasyNewsPage));
             ++m_nNext;
         }
         if (m_nNext < m_nLast)

@@ -12,9 +12,6 @@
 
 namespace
 {
-// The corpus-key switch keeps the name users know from other generators.
-const std::string kKeySwitch = std::string("--se") + "ed";
-
 const char kUsage[] =
     "Usage: dravelin-gateway [options]\n"
     "Serves NewsGuy, WebUseNet and EasyNews gateway requests from a generated corpus.\n"
@@ -99,7 +96,7 @@ int main(int argc, char** argv)
             options.m_nPort = static_cast<int>(n);
         else if (strArg == "--bind")
             options.m_strBind = strValue;
-        else if (strArg == kKeySwitch && needNumber(0, INT64_MAX))
+        else if (strArg == "--seed" && needNumber(0, INT64_MAX))
             options.m_nCorpusKey = static_cast<uint64_t>(n);
         else if (strArg == "--articles" && needNumber(0, 100000000))
             options.m_nArticles = static_cast<int32_t>(n);

@@ -5,13 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace
 {
 CGatewayOptions Options()
 {
     CGatewayOptions options;
     options.m_nArticles = 20;
-    options.m_nStallLimitMs = 2000;
+    options.m_nStallLimitMs = 500;
     return options;
 }
 
@@ -189,6 +191,38 @@ TEST(GatewayDownload, CorpusFaultGroupCarriesFaultsAndAStallEndsAtItsLimit)
     stall.m_nStallAfter = 100;
     sim.SetArticleFault(a.m_strGroup, a.m_nIndex, stall);
     const CGatewayFetch stalled = GatewayFetch(sim.BaseUrl() + sim.NewsGuyDecodeTarget(a));
-    EXPECT_NE(stalled.m_nResult, CURLE_OK); // the stall limit (2 s here) closes the connection
+    EXPECT_NE(stalled.m_nResult, CURLE_OK); // the stall limit (half a second here) closes the connection
     EXPECT_EQ(stalled.m_strBody.size(), 100u);
+}
+
+TEST(GatewayDownload, StopEndsAStalledAnswer)
+{
+    CGatewayOptions options = Options();
+    options.m_nStallLimitMs = 600000; // only Stop can end it within the test's time
+    CGatewaySimulator sim(options);
+    ASSERT_GT(sim.Start(), 0);
+    const CGatewayArticle a = ArticleOfAtLeast(sim, 20000);
+    CGatewayFault stall;
+    stall.m_nStallAfter = 0;
+    sim.SetArticleFault(a.m_strGroup, a.m_nIndex, stall);
+    CGatewayFetch stalled;
+    std::thread client([&] { stalled = GatewayFetch(sim.BaseUrl() + sim.NewsGuyDecodeTarget(a)); });
+    while (sim.Attempts(a.m_strGroup, a.m_nIndex) == 0)
+        std::this_thread::yield();
+    sim.Stop();
+    client.join();
+    EXPECT_NE(stalled.m_nResult, CURLE_OK);
+    EXPECT_TRUE(stalled.m_strBody.empty());
+}
+
+TEST(GatewayDownload, ABusyFixedPortFailsToStart)
+{
+    CGatewaySimulator first(Options());
+    ASSERT_GT(first.Start(), 0);
+    CGatewayOptions options = Options();
+    options.m_nPort = first.Port();
+    CGatewaySimulator second(options);
+    EXPECT_EQ(second.Start(), 0);
+    second.Stop();
+    EXPECT_EQ(GatewayFetch(first.BaseUrl() + CGatewaySimulator::EasyNewsDayTarget("alt.test", 0)).m_nStatus, 200);
 }
