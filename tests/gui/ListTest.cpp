@@ -88,6 +88,7 @@ private slots:
     void messageBoxFromWorkerWaitsForUi();
     void closedSinkReleasesWaitingWorker();
     void autoScrollFollowsNewRows();
+    void hideIncompleteAndApplyKillFilter();
 
 private:
     std::unique_ptr<CTestProgram> m_pProgram;
@@ -438,6 +439,38 @@ void ListTest::autoScrollFollowsNewRows()
     QVERIFY2(nLastVisible >= 495, qPrintable(QString::number(nLastVisible)));
     m_pView->AutoCheck()->click();
     QVERIFY(!m_pView->Articles().m_bAutoScroll);
+}
+
+void ListTest::hideIncompleteAndApplyKillFilter()
+{
+    CMainFrame& frame = m_pProgram->Frame();
+    AddListed(*m_pView, MakeArticle("complete one", "a", "01/01", 1, StateListed));
+    AddListed(*m_pView, MakeArticle("broken XYZ one", "a", "01/01", 1, StateIncomplete));
+    AddListed(*m_pView, MakeArticle("complete xyz two", "a", "01/01", 1, StateListed));
+    frame.UpdateCommandUI();
+    QVERIFY(frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isEnabled());
+    QVERIFY(!frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isChecked());
+    frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->trigger();
+    QVERIFY(frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isChecked());
+    QCOMPARE(Column(m_pView->ArticleListCtrl(), 4), QStringList({"complete one", "complete xyz two"}));
+
+    // While it is on, arriving incomplete articles are dropped.
+    for (int nState : {StateIncomplete, StateListed})
+    {
+        CViewMessage msg;
+        msg.nMessage = WM_HEADER_ITEM;
+        msg.pArticle = MakeArticle("arrived " + std::to_string(nState), "a", "01/01", 1, nState);
+        m_pView->Sink().PostMessage(std::move(msg));
+    }
+    QTRY_COMPARE(m_pView->Articles().GetItemCount(), 3);
+    // The widget learns of the arrivals within a publish interval.
+    QTRY_COMPARE(Column(m_pView->ArticleListCtrl(), 4),
+                 QStringList({"complete one", "complete xyz two", "arrived -1"}));
+
+    // The kill lists apply to rows already listed.
+    m_pView->Retrieval().m_killFilter.m_lstKillSubjects.push_back("xYz");
+    frame.FindAction(ID_ARTICLE_APPLYKILLFILTER)->trigger();
+    QCOMPARE(Column(m_pView->ArticleListCtrl(), 4), QStringList({"complete one", "arrived -1"}));
 }
 
 QTEST_MAIN(ListTest)

@@ -3,6 +3,7 @@
 #include "app/DravelinDoc.h"
 #include "app/MainFrame.h"
 #include "app/ToolbarIcons.h"
+#include "filters/ArticleSearch.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/QueueFile.h"
 #include "settings/ProfileFile.h"
@@ -414,6 +415,25 @@ void CDravelinView::RegisterOwnCommands()
     RegisterCommand(
         ID_QUEUE_CLEAR, [this] { m_lstProgress->RemoveAll(); },
         [this](CCmdUI& ui) { ui.m_bEnabled = m_progress.GetItemCount() > 0; });
+    RegisterCommand(
+        ID_ARTICLE_HIDEINCOMPLETE,
+        [this] {
+            m_pRetrieval->m_bHideIncomplete = !m_pRetrieval->m_bHideIncomplete;
+            // Switching it off brings nothing back; the next listing does.
+            if (m_pRetrieval->m_bHideIncomplete)
+                CArticleSearch::HideIncomplete(m_articles);
+        },
+        [this](CCmdUI& ui) { ui.m_bChecked = m_pRetrieval->m_bHideIncomplete != 0; });
+    RegisterCommand(
+        ID_ARTICLE_APPLYKILLFILTER,
+        [this] {
+            CArticleSearch::ApplyKillFilter(m_articles, m_pRetrieval->m_killFilter.m_lstKillAuthors,
+                                            m_pRetrieval->m_killFilter.m_lstKillSubjects);
+        },
+        hasRows);
+    RegisterCommand(
+        ID_ARTICLE_FINDNEXT, [this] { CArticleSearch::FindNext(m_articles, &m_prompts); },
+        [this](CCmdUI& ui) { ui.m_bEnabled = m_articles.m_bFound != 0; });
     RegisterCommand(ID_QUEUE_SAVE,
                     [this] { CQueueFile::SaveQueueFile(m_doc.Folder().GetQueuePath(), m_progress); });
 }
