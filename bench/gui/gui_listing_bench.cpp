@@ -27,8 +27,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -53,14 +53,17 @@ public:
         m_clock.start();
         m_nLast = 0;
         m_nMax = 0;
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 nNow = m_clock.nsecsElapsed();
-            if (m_nLast != 0 && nNow - m_nLast > m_nMax)
-                m_nMax = nNow - m_nLast;
-            if (m_nLast != 0 && nNow - m_nLast > 50000000 && std::getenv("BENCH_TRACE"))
-                std::fprintf(stderr, "gap %.1f ms ending at %.1f ms\n", (nNow - m_nLast) / 1e6, nNow / 1e6);
-            m_nLast = nNow;
-        });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this]
+                         {
+                             const qint64 nNow = m_clock.nsecsElapsed();
+                             if (m_nLast != 0 && nNow - m_nLast > m_nMax)
+                                 m_nMax = nNow - m_nLast;
+                             if (m_nLast != 0 && nNow - m_nLast > 50000000 && std::getenv("BENCH_TRACE"))
+                                 std::fprintf(stderr, "gap %.1f ms ending at %.1f ms\n",
+                                              (nNow - m_nLast) / 1e6, nNow / 1e6);
+                             m_nLast = nNow;
+                         });
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.start(1);
     }
@@ -125,7 +128,8 @@ bool WaitUntil(const std::function<bool()>& fnDone, int nTimeoutMs)
 
 std::string TempFolder(const char* pszName)
 {
-    const auto path = std::filesystem::temp_directory_path() / (std::string(pszName) + "-" + std::to_string(getpid()));
+    const auto path =
+        std::filesystem::temp_directory_path() / (std::string(pszName) + "-" + std::to_string(getpid()));
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
     return path.string();
@@ -153,7 +157,8 @@ int Screenshot(const std::string& strFile)
     frame.resize(900, 620);
     frame.NewsgroupBox()->setEditText(QStringLiteral("alt.binaries.demo.pictures"));
     frame.GoButton()->click();
-    WaitUntil([&] { return view.GetStatusText().find("Done retrieving headers.") != std::string::npos; }, 30000);
+    WaitUntil([&] { return view.GetStatusText().find("Done retrieving headers.") != std::string::npos; },
+              30000);
     // A few rows in the queue, so both lists show.
     for (int i = 0; i < 4 && i < view.Articles().GetItemCount(); ++i)
     {
@@ -171,11 +176,13 @@ int Screenshot(const std::string& strFile)
         view.ProgressListCtrl().AddArticleRow(pArticle);
     }
     view.ArticleListCtrl().selectionModel()->select(
-        QItemSelection(view.ArticleListCtrl().model()->index(2, 0), view.ArticleListCtrl().model()->index(4, 5)),
+        QItemSelection(view.ArticleListCtrl().model()->index(2, 0),
+                       view.ArticleListCtrl().model()->index(4, 5)),
         QItemSelectionModel::ClearAndSelect);
     WaitUntil([] { return false; }, 500);
     QScreen* pScreen = QGuiApplication::primaryScreen();
-    QPixmap shot = pScreen->grabWindow(0, 0, 0, frame.frameGeometry().width(), frame.frameGeometry().height());
+    QPixmap shot =
+        pScreen->grabWindow(0, 0, 0, frame.frameGeometry().width(), frame.frameGeometry().height());
     if (shot.isNull() || shot.toImage().allGray())
         shot = frame.grab();
     if (!shot.save(QString::fromStdString(strFile)))
@@ -227,10 +234,12 @@ int Measure(int nArticles)
     frame.GoButton()->click();
     qint64 nLastRowMs = -1;
     WaitUntil(
-        [&] {
+        [&]
+        {
             if (nLastRowMs < 0 && view.ArticleListCtrl().model()->rowCount() >= nExpected)
                 nLastRowMs = clock.elapsed();
-            return nLastRowMs >= 0 && view.GetStatusText().find("Done retrieving headers.") != std::string::npos;
+            return nLastRowMs >= 0 &&
+                   view.GetStatusText().find("Done retrieving headers.") != std::string::npos;
         },
         120000);
     const qint64 nDoneMs = clock.elapsed();
@@ -261,8 +270,8 @@ int Measure(int nArticles)
         view.ArticleListCtrl().viewport()->repaint();
         QApplication::processEvents();
         std::printf("sort by subject (%s): %lld ms, with repaint %lld ms\n",
-                    view.Articles().m_bSortToggle ? "ascending" : "descending", static_cast<long long>(nSortMs),
-                    static_cast<long long>(sort.elapsed()));
+                    view.Articles().m_bSortToggle ? "ascending" : "descending",
+                    static_cast<long long>(nSortMs), static_cast<long long>(sort.elapsed()));
     }
     // The core's share: the same articles, in listing order, sorted by a list
     // that no widget shows.
@@ -270,9 +279,9 @@ int Measure(int nArticles)
         std::vector<ArticlePtr> articles;
         for (int i = 0; i < view.Articles().GetItemCount(); ++i)
             articles.push_back(view.Articles().GetArticle(i));
-        std::sort(articles.begin(), articles.end(), [](const ArticlePtr& a, const ArticlePtr& b) {
-            return a->m_strDecodeQuery < b->m_strDecodeQuery;
-        });
+        std::sort(articles.begin(), articles.end(),
+                  [](const ArticlePtr& a, const ArticlePtr& b)
+                  { return a->m_strDecodeQuery < b->m_strDecodeQuery; });
         CArticleList bare(CArticleList::KindArticles);
         for (ArticlePtr& pArticle : articles)
             bare.AddArticleRow(pArticle);

@@ -15,8 +15,8 @@
 #include <QDateTimeEdit>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
@@ -30,7 +30,8 @@ QStringList MenuItems(QMenu* pMenu)
 {
     QStringList items;
     for (QAction* pAction : pMenu->actions())
-        items << (pAction->isSeparator() ? QStringLiteral("-") : pAction->text() + "=" + pAction->data().toString());
+        items << (pAction->isSeparator() ? QStringLiteral("-")
+                                         : pAction->text() + "=" + pAction->data().toString());
     return items;
 }
 
@@ -102,16 +103,31 @@ void FrameTest::menusCarryTextsIdsAndAccelerators()
     QCOMPARE(titles, QStringList({"&File", "&View", "&Service", "&Article", "&Queue", "&Tools", "&Help"}));
 
     QCOMPARE(MenuItems(FindMenu(frame, "&File")), QStringList({"&Preferences...=32771", "-", "E&xit=57665"}));
-    QCOMPARE(MenuItems(FindMenu(frame, "&Service")),
-             QStringList({"&NewsGuy=32772", "News&Guy Extra=32773", "&WebUseNet=32774", "WebUseNet &Members=32775",
-                          "&EasyNews (Port 80)=32776", "Eas&yNews (Port 81)=32777"}));
+    QCOMPARE(
+        MenuItems(FindMenu(frame, "&Service")),
+        QStringList({"&NewsGuy=32772", "News&Guy Extra=32773", "&WebUseNet=32774", "WebUseNet &Members=32775",
+                     "&EasyNews (Port 80)=32776", "Eas&yNews (Port 81)=32777"}));
     QCOMPARE(MenuItems(FindMenu(frame, "&Article")),
-             QStringList({"&Download=32778", "Download &to...=32779", "Download to <news&group>...=32780",
-                          "Download to <&subject>...=32781", "-", "Find...\tCtrl-F=32782", "Find &Next\tF3=32783",
-                          "F&ilter...=32784", "&Hide Incomplete Articles=32785", "-", "&Kill Filter...=32806",
-                          "Add Author to kill filter...=32807", "Add Subject to kill filter...\tCtrl-K=32808",
-                          "Apply Kill Filter=32813", "-", "Select &All\tCtrl-A=32786", "In&vert Selection=32803",
-                          "-", "&Remove=32787", "Remove All\tCtrl-X=32810"}));
+             QStringList({"&Download=32778",
+                          "Download &to...=32779",
+                          "Download to <news&group>...=32780",
+                          "Download to <&subject>...=32781",
+                          "-",
+                          "Find...\tCtrl-F=32782",
+                          "Find &Next\tF3=32783",
+                          "F&ilter...=32784",
+                          "&Hide Incomplete Articles=32785",
+                          "-",
+                          "&Kill Filter...=32806",
+                          "Add Author to kill filter...=32807",
+                          "Add Subject to kill filter...\tCtrl-K=32808",
+                          "Apply Kill Filter=32813",
+                          "-",
+                          "Select &All\tCtrl-A=32786",
+                          "In&vert Selection=32803",
+                          "-",
+                          "&Remove=32787",
+                          "Remove All\tCtrl-X=32810"}));
     QCOMPARE(MenuItems(FindMenu(frame, "&Queue")),
              QStringList({"&Start Downloading=32798", "&Export Queue to GetRight=32812",
                           "&Copy Queue to Clipboard=32788",
@@ -127,9 +143,12 @@ void FrameTest::menusCarryTextsIdsAndAccelerators()
     {
         int nId;
         QKeySequence key;
-    } accels[] = {{ID_ARTICLE_SELECTALL, QKeySequence("Ctrl+A")},     {ID_ARTICLE_FIND, QKeySequence("Ctrl+F")},
-                  {ID_ARTICLE_ADDSUBJECTTOKILL, QKeySequence("Ctrl+K")}, {ID_QUEUE_SAVE, QKeySequence("Ctrl+S")},
-                  {ID_ARTICLE_FINDNEXT, QKeySequence("F3")},            {IDC_CLEAR, QKeySequence("Ctrl+X")}};
+    } accels[] = {{ID_ARTICLE_SELECTALL, QKeySequence("Ctrl+A")},
+                  {ID_ARTICLE_FIND, QKeySequence("Ctrl+F")},
+                  {ID_ARTICLE_ADDSUBJECTTOKILL, QKeySequence("Ctrl+K")},
+                  {ID_QUEUE_SAVE, QKeySequence("Ctrl+S")},
+                  {ID_ARTICLE_FINDNEXT, QKeySequence("F3")},
+                  {IDC_CLEAR, QKeySequence("Ctrl+X")}};
     for (const auto& accel : accels)
         QCOMPARE(frame.FindAction(accel.nId)->shortcut(), accel.key);
 }
@@ -143,10 +162,11 @@ void FrameTest::toolbarOrderAndPrompts()
     for (QAction* pAction : program.Frame().ToolBar()->actions())
         items << (pAction->isSeparator() ? QStringLiteral("-")
                                          : pAction->data().toString() + ":" + pAction->statusTip());
-    QCOMPARE(items, QStringList({"32778:Download the selected articles.", "32799:Use a download manager", "-",
-                                 "32785:Hide incomplete articles", "32784:Filter articles", "32782:Find articles",
-                                 "-", "32790:Hang Up when done", "32791:Power Off when done", "-",
-                                 "57664:Display program information, version number and copyright"}));
+    QCOMPARE(items,
+             QStringList({"32778:Download the selected articles.", "32799:Use a download manager", "-",
+                          "32785:Hide incomplete articles", "32784:Filter articles", "32782:Find articles",
+                          "-", "32790:Hang Up when done", "32791:Power Off when done", "-",
+                          "57664:Display program information, version number and copyright"}));
     QCOMPARE(program.Frame().FindAction(ID_APP_ABOUT)->toolTip(), QStringLiteral("About"));
 }
 
@@ -183,7 +203,8 @@ void FrameTest::serviceCommandsFollowSubscriptionsAndSetTitles()
     program.WriteIni(CTestProgram::CompatibleIni("[Account]\nSubscriptions=19\n"));
     program.Start();
     CMainFrame& frame = program.Frame();
-    for (int nId : {ID_SERVICE_NEWSGUY, ID_SERVICE_NEWSGUYEXTRA, ID_SERVICE_EASYNEWS80, ID_SERVICE_EASYNEWS81})
+    for (int nId :
+         {ID_SERVICE_NEWSGUY, ID_SERVICE_NEWSGUYEXTRA, ID_SERVICE_EASYNEWS80, ID_SERVICE_EASYNEWS81})
     {
         QVERIFY(Enabled(frame, nId));
         QVERIFY(!Checked(frame, nId));
@@ -193,7 +214,8 @@ void FrameTest::serviceCommandsFollowSubscriptionsAndSetTitles()
 
     frame.FindAction(nCommand)->trigger();
     QCOMPARE(frame.windowTitle(), strTitle);
-    for (int nId : {ID_SERVICE_NEWSGUY, ID_SERVICE_NEWSGUYEXTRA, ID_SERVICE_EASYNEWS80, ID_SERVICE_EASYNEWS81})
+    for (int nId :
+         {ID_SERVICE_NEWSGUY, ID_SERVICE_NEWSGUYEXTRA, ID_SERVICE_EASYNEWS80, ID_SERVICE_EASYNEWS81})
         QCOMPARE(Checked(frame, nId), nId == nCommand);
     program.Stop();
     QCOMPARE(program.GetInt("Account", "Active"), nActive);
@@ -204,7 +226,8 @@ void FrameTest::activeServiceSurvivesRestart()
 {
     CTestProgram program;
     // Only NewsGuy subscribed: the other services stay disabled.
-    program.WriteIni(CTestProgram::CompatibleIni("[Account]\nSubscriptions=1\nActive=16\nUseEasyNewsPort81=1\n"));
+    program.WriteIni(
+        CTestProgram::CompatibleIni("[Account]\nSubscriptions=1\nActive=16\nUseEasyNewsPort81=1\n"));
     program.Start();
     CMainFrame& frame = program.Frame();
     QCOMPARE(frame.windowTitle(), QStringLiteral("Dravelin - EasyNews:81"));
@@ -448,7 +471,8 @@ void FrameTest::commandLineSwitches_data()
     QTest::addColumn<bool>("bError");
     QTest::newRow("none") << QStringList() << false << false << "" << false;
     QTest::newRow("plain") << QStringList({"disableprogressbytes"}) << true << false << "" << false;
-    QTest::newRow("any case, inside") << QStringList({"/DisableProgressBytes"}) << true << false << "" << false;
+    QTest::newRow("any case, inside")
+        << QStringList({"/DisableProgressBytes"}) << true << false << "" << false;
     QTest::newRow("with others") << QStringList({"--demo", "--data-dir", "/tmp/x", "xDISABLEPROGRESSBYTESx"})
                                  << true << true << "/tmp/x" << false;
     QTest::newRow("data dir =") << QStringList({"--data-dir=/tmp/y"}) << false << false << "/tmp/y" << false;

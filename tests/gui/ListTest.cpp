@@ -16,9 +16,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QScrollBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <atomic>
@@ -326,12 +326,26 @@ void ListTest::deleteOnProgressListAsksForRunningDownload()
 void ListTest::contextMenusCarryTheirItems()
 {
     std::unique_ptr<QMenu> pArticleMenu = m_pView->ArticleListCtrl().CreateContextMenu();
-    QCOMPARE(MenuTexts(*pArticleMenu),
-             QStringList({"&Download", "Download &to...", "Download to <news&group>...", "Download to <&subject>...",
-                          "-", "Find...\tCtrl-F", "Find &Next\tF3", "F&ilter...", "&Hide Incomplete Articles", "-",
-                          "&Kill Filter", "Add Author to kill filter...", "Add Subject to kill filter...\tCtrl-K",
-                          "Apply Kill Filter", "-", "Select &All\tCtrl-A", "In&vert Selection", "-", "&Remove",
-                          "Remove All\tCtrl-X"}));
+    QCOMPARE(MenuTexts(*pArticleMenu), QStringList({"&Download",
+                                                    "Download &to...",
+                                                    "Download to <news&group>...",
+                                                    "Download to <&subject>...",
+                                                    "-",
+                                                    "Find...\tCtrl-F",
+                                                    "Find &Next\tF3",
+                                                    "F&ilter...",
+                                                    "&Hide Incomplete Articles",
+                                                    "-",
+                                                    "&Kill Filter",
+                                                    "Add Author to kill filter...",
+                                                    "Add Subject to kill filter...\tCtrl-K",
+                                                    "Apply Kill Filter",
+                                                    "-",
+                                                    "Select &All\tCtrl-A",
+                                                    "In&vert Selection",
+                                                    "-",
+                                                    "&Remove",
+                                                    "Remove All\tCtrl-X"}));
     std::unique_ptr<QMenu> pProgressMenu = m_pView->ProgressListCtrl().CreateContextMenu();
     QCOMPARE(MenuTexts(*pProgressMenu),
              QStringList({"&Export Queue to GetRight", "&Copy Queue to Clipboard",
@@ -353,28 +367,31 @@ void ListTest::arrivalsFromWorkersKeepOrderAndBatch()
 {
     constexpr int kCount = 20000;
     IMessageSink& sink = m_pView->Sink();
-    std::thread worker([&sink] {
-        for (int i = 0; i < kCount; ++i)
+    std::thread worker(
+        [&sink]
         {
-            CViewMessage msg;
-            msg.nMessage = WM_HEADER_ITEM;
-            msg.pArticle = MakeArticle("subject " + std::to_string(i));
-            sink.PostMessage(std::move(msg));
-            if (i == kCount / 2)
+            for (int i = 0; i < kCount; ++i)
             {
-                CViewMessage progress;
-                progress.nMessage = WM_HEADER_PROGRESS;
-                progress.wParam = 50;
-                sink.PostMessage(std::move(progress));
+                CViewMessage msg;
+                msg.nMessage = WM_HEADER_ITEM;
+                msg.pArticle = MakeArticle("subject " + std::to_string(i));
+                sink.PostMessage(std::move(msg));
+                if (i == kCount / 2)
+                {
+                    CViewMessage progress;
+                    progress.nMessage = WM_HEADER_PROGRESS;
+                    progress.wParam = 50;
+                    sink.PostMessage(std::move(progress));
+                }
             }
-        }
-        CViewMessage end;
-        end.nMessage = WM_HEADER_ITEM;
-        end.wParam = 1;
-        sink.PostMessage(std::move(end));
-    });
+            CViewMessage end;
+            end.nMessage = WM_HEADER_ITEM;
+            end.wParam = 1;
+            sink.PostMessage(std::move(end));
+        });
     worker.join();
-    QTRY_VERIFY_WITH_TIMEOUT(m_pView->GetStatusText().find("Done retrieving headers.") != std::string::npos, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_pView->GetStatusText().find("Done retrieving headers.") != std::string::npos,
+                             20000);
     // Everything posted before the end message is in the list by then.
     CArticleListCtrl& list = m_pView->ArticleListCtrl();
     QCOMPARE(m_pView->Articles().GetItemCount(), kCount);
@@ -390,14 +407,16 @@ void ListTest::messageBoxFromWorkerWaitsForUi()
 {
     IMessageSink& sink = m_pView->Sink();
     std::atomic<bool> bReturned{false};
-    std::thread worker([&] {
-        CViewMessage before;
-        before.nMessage = WM_STATUS_TEXT;
-        before.strText = "before the box";
-        sink.PostMessage(std::move(before));
-        sink.MessageBox("Disk full");
-        bReturned = true;
-    });
+    std::thread worker(
+        [&]
+        {
+            CViewMessage before;
+            before.nMessage = WM_STATUS_TEXT;
+            before.strText = "before the box";
+            sink.PostMessage(std::move(before));
+            sink.MessageBox("Disk full");
+            bReturned = true;
+        });
     // The worker waits until the user-interface thread has shown the box.
     QTRY_VERIFY(bReturned.load());
     worker.join();
@@ -409,10 +428,12 @@ void ListTest::closedSinkReleasesWaitingWorker()
 {
     std::shared_ptr<CGuiMessageSink> pSink = m_pView->SinkPtr();
     std::atomic<bool> bReturned{false};
-    std::thread worker([&] {
-        pSink->MessageBox("never shown");
-        bReturned = true;
-    });
+    std::thread worker(
+        [&]
+        {
+            pSink->MessageBox("never shown");
+            bReturned = true;
+        });
     // No event processing here: only closing the sink lets the worker go.
     while (pSink->IsClosed() == false)
     {

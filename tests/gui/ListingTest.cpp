@@ -23,7 +23,6 @@
 #include "settings/ProfileFile.h"
 #endif
 
-
 using guitest::CTestProgram;
 
 namespace
@@ -31,7 +30,8 @@ namespace
 int CountLines(const std::string& strText, const std::string& strLine)
 {
     int nCount = 0;
-    for (size_t nPos = strText.find(strLine); nPos != std::string::npos; nPos = strText.find(strLine, nPos + 1))
+    for (size_t nPos = strText.find(strLine); nPos != std::string::npos;
+         nPos = strText.find(strLine, nPos + 1))
         ++nCount;
     return nCount;
 }
@@ -40,8 +40,8 @@ std::string AccountIni(const std::string& strHost, int nActive)
 {
     std::string strIni = "[Account]\nSubscriptions=19\nActive=" + std::to_string(nActive) + "\n";
     for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
-        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost + "\nDownloadDomain=" + strHost +
-                  "\nUsername=user\nPassword=secret\n";
+        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost +
+                  "\nDownloadDomain=" + strHost + "\nUsername=user\nPassword=secret\n";
     return strIni;
 }
 
@@ -215,7 +215,8 @@ void ListingTest::arrivalFilterKillsDatesAndIncomplete()
     TypeAndGo(frame, "alt.test");
     QVERIFY(WaitForEnds(view, 1));
 
-    auto lower = [](std::string str) {
+    auto lower = [](std::string str)
+    {
         for (char& c : str)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return str;
@@ -260,15 +261,18 @@ void ListingTest::demoFolderIsPreparedAndFollowsPort()
     QCOMPARE(CProfileFile::GetProfileInt("Account", "Subscriptions", 0, strIni), 19);
     QCOMPARE(CProfileFile::GetProfileInt("Account", "Active", 0, strIni), 1);
     QVERIFY(CProfileFile::GetProfileInt("Favorites", "Total", 0, strIni) >= 3);
-    QCOMPARE(CProfileFile::GetProfileString("Preferences", "DefaultPath", "", strIni), strFolder + "/Downloads/");
+    QCOMPARE(CProfileFile::GetProfileString("Preferences", "DefaultPath", "", strIni),
+             strFolder + "/Downloads/");
     // The user's own choices survive the next start; the hosts follow the port.
     CProfileFile::WriteProfileInt("Account", "Active", 16, strIni);
     QVERIFY(CDemoMode::PrepareFolder(strFolder, "127.0.0.1:2222"));
     QCOMPARE(CProfileFile::GetProfileInt("Account", "Active", 0, strIni), 16);
     for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
     {
-        QCOMPARE(CProfileFile::GetProfileString(pszSection, "HeaderDomain", "", strIni), std::string("127.0.0.1:2222"));
-        QCOMPARE(CProfileFile::GetProfileString(pszSection, "Username", "", strIni), std::string(CDemoMode::kUser));
+        QCOMPARE(CProfileFile::GetProfileString(pszSection, "HeaderDomain", "", strIni),
+                 std::string("127.0.0.1:2222"));
+        QCOMPARE(CProfileFile::GetProfileString(pszSection, "Username", "", strIni),
+                 std::string(CDemoMode::kUser));
     }
 
     // And the demo lists from its own gateway.

@@ -17,12 +17,12 @@ public:
     // What the command line asked for.
     struct CCommandLine
     {
-        std::string strDataDir;          // --data-dir DIR
-        bool bDemo = false;              // --demo
+        std::string strDataDir; // --data-dir DIR
+        bool bDemo = false;     // --demo
         bool bDisableProgressBytes = false;
         bool bError = false;
         std::string strError;
-        std::vector<std::string> files;  // a queue file to open (ignored, as the document reads none)
+        std::vector<std::string> files; // a queue file to open (ignored, as the document reads none)
     };
     static CCommandLine ParseCommandLine(const std::vector<std::string>& args);
 

@@ -13,7 +13,8 @@ class IPrompts;
 class CDravelinDoc
 {
 public:
-    static constexpr const char* kQuitQuestion = "Dravelin is still downloading.\r\nAre you sure you want to quit?";
+    static constexpr const char* kQuitQuestion =
+        "Dravelin is still downloading.\r\nAre you sure you want to quit?";
 
     explicit CDravelinDoc(CDataFolder folder) : m_folder(std::move(folder)) {}
     CDravelinDoc(const CDravelinDoc&) = delete;

@@ -53,7 +53,8 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
 {
     m_pSink = std::make_shared<CGuiMessageSink>(this);
     m_pRetrieval = std::make_unique<CHeaderRetrieval>(m_doc.DocumentPtr(), m_pSink);
-    m_pSink->SetBoxHandler([this](const std::string& strText) { m_prompts.ShowMessage(strText, PromptIcon::Exclamation); });
+    m_pSink->SetBoxHandler([this](const std::string& strText)
+                           { m_prompts.ShowMessage(strText, PromptIcon::Exclamation); });
     CreateControls();
     m_articles.SetPrompts(&m_prompts);
     m_progress.SetPrompts(&m_prompts);
@@ -345,7 +346,8 @@ void CDravelinView::ClearProgressListForExit()
 
 // --- commands ------------------------------------------------------------------
 
-void CDravelinView::RegisterCommand(int nId, std::function<void()> fnRun, std::function<void(CCmdUI&)> fnUpdate)
+void CDravelinView::RegisterCommand(int nId, std::function<void()> fnRun,
+                                    std::function<void(CCmdUI&)> fnUpdate)
 {
     m_commands[nId] = CCommand{std::move(fnRun), std::move(fnUpdate)};
 }
@@ -374,10 +376,12 @@ bool CDravelinView::OnUpdateCommand(int nId, CCmdUI& ui)
 void CDravelinView::RegisterOwnCommands()
 {
     CQueueDocument& doc = m_doc.Document();
-    auto service = [this, &doc](int nId, int32_t nService, int nPort81) {
+    auto service = [this, &doc](int nId, int32_t nService, int nPort81)
+    {
         RegisterCommand(
             nId, [this, nService, nPort81] { SetActiveService(nService, nPort81 == 1); },
-            [this, &doc, nService, nPort81](CCmdUI& ui) {
+            [this, &doc, nService, nPort81](CCmdUI& ui)
+            {
                 ui.m_bEnabled = (doc.m_nSubscriptions & nService) != 0;
                 ui.m_bChecked = m_pRetrieval->m_nActiveService == nService &&
                                 (nPort81 < 0 || m_pRetrieval->m_bEasyNewsPort81 == nPort81);
@@ -391,18 +395,22 @@ void CDravelinView::RegisterOwnCommands()
     RegisterCommand(IDC_GO, [this] { OnGo(); });
     RegisterCommand(IDC_CANCEL, [this] { OnCancel(); });
     RegisterCommand(IDC_CLEAR, [this] { m_lstArticles->RemoveAll(); });
-    RegisterCommand(IDC_AUTO, [this] {
-        m_bAuto = m_btnAuto->isChecked() ? 1 : 0;
-        m_lstArticles->SetAutoScroll(m_bAuto != 0);
-    });
+    RegisterCommand(IDC_AUTO,
+                    [this]
+                    {
+                        m_bAuto = m_btnAuto->isChecked() ? 1 : 0;
+                        m_lstArticles->SetAutoScroll(m_bAuto != 0);
+                    });
     RegisterCommand(ID_TOOLS_CLEARSTATUS, [this] { OnClearStatusWindow(); });
 
     auto hasRows = [this](CCmdUI& ui) { ui.m_bEnabled = m_articles.GetItemCount() > 0; };
     auto hasSelection = [this](CCmdUI& ui) { ui.m_bEnabled = m_articles.GetSelectedCount() > 0; };
-    RegisterCommand(ID_ARTICLE_SELECTALL, [this] { m_lstArticles->selectAll(); }, hasRows);
+    RegisterCommand(
+        ID_ARTICLE_SELECTALL, [this] { m_lstArticles->selectAll(); }, hasRows);
     RegisterCommand(
         ID_ARTICLE_INVERTSELECTION,
-        [this] {
+        [this]
+        {
             m_lstArticles->SetRedraw(false);
             for (int i = 0; i < m_articles.GetItemCount(); ++i)
                 m_articles.SetItemState(i, m_articles.IsSelected(i) ? 0 : CArticleList::RowSelected,
@@ -410,14 +418,17 @@ void CDravelinView::RegisterOwnCommands()
             m_lstArticles->SetRedraw(true);
         },
         hasRows);
-    RegisterCommand(ID_ARTICLE_REMOVE, [this] { m_lstArticles->RemoveSelected(); }, hasSelection);
-    RegisterCommand(ID_ARTICLE_REMOVEALL, [this] { m_lstArticles->RemoveAll(); }, hasRows);
+    RegisterCommand(
+        ID_ARTICLE_REMOVE, [this] { m_lstArticles->RemoveSelected(); }, hasSelection);
+    RegisterCommand(
+        ID_ARTICLE_REMOVEALL, [this] { m_lstArticles->RemoveAll(); }, hasRows);
     RegisterCommand(
         ID_QUEUE_CLEAR, [this] { m_lstProgress->RemoveAll(); },
         [this](CCmdUI& ui) { ui.m_bEnabled = m_progress.GetItemCount() > 0; });
     RegisterCommand(
         ID_ARTICLE_HIDEINCOMPLETE,
-        [this] {
+        [this]
+        {
             m_pRetrieval->m_bHideIncomplete = !m_pRetrieval->m_bHideIncomplete;
             // Switching it off brings nothing back; the next listing does.
             if (m_pRetrieval->m_bHideIncomplete)
@@ -426,7 +437,8 @@ void CDravelinView::RegisterOwnCommands()
         [this](CCmdUI& ui) { ui.m_bChecked = m_pRetrieval->m_bHideIncomplete != 0; });
     RegisterCommand(
         ID_ARTICLE_APPLYKILLFILTER,
-        [this] {
+        [this]
+        {
             CArticleSearch::ApplyKillFilter(m_articles, m_pRetrieval->m_killFilter.m_lstKillAuthors,
                                             m_pRetrieval->m_killFilter.m_lstKillSubjects);
         },
@@ -535,8 +547,9 @@ void CDravelinView::DrainMessages()
         {
             // Runs of arrivals become few insertions in the widget.
             m_lstArticles->BeginArrivals();
-            for (size_t n = 0; n < kArrivalBatch && !m_pending.empty() && !m_pending.front().bMessageBox &&
-                               m_pending.front().msg.nMessage == WM_HEADER_ITEM && m_pending.front().msg.wParam == 0;
+            for (size_t n = 0;
+                 n < kArrivalBatch && !m_pending.empty() && !m_pending.front().bMessageBox &&
+                 m_pending.front().msg.nMessage == WM_HEADER_ITEM && m_pending.front().msg.wParam == 0;
                  ++n)
             {
                 m_pRetrieval->OnViewMessage(m_pending.front().msg);

@@ -2,8 +2,8 @@
 
 #include "app/CommandIds.h"
 #include "app/GuiMessageSink.h"
-#include "model/ArticleList.h"
 #include "listing/HeaderRetrieval.h"
+#include "model/ArticleList.h"
 #include "model/ManualResetEvent.h"
 
 #include <QWidget>
@@ -51,7 +51,10 @@ public:
     // Other parts of the program add their commands here (downloads, dialogs).
     void RegisterCommand(int nId, std::function<void()> fnRun, std::function<void(CCmdUI&)> fnUpdate = {});
     // Messages of the download side (WM_DOWNLOAD_DONE, WM_DISK_FULL, progress).
-    void SetDownloadMessageHandler(std::function<void(const CViewMessage&)> fn) { m_fnDownloadMessage = std::move(fn); }
+    void SetDownloadMessageHandler(std::function<void(const CViewMessage&)> fn)
+    {
+        m_fnDownloadMessage = std::move(fn);
+    }
 
     // Header retrieval.
     void OnGo();
@@ -88,7 +91,10 @@ public:
     QPlainTextEdit* StatusWindow() const { return m_edtStatus; }
     QGroupBox* ArticlesGroup() const { return m_grpArticles; }
     QGroupBox* ProgressGroup() const { return m_grpProgress; }
-    const std::shared_ptr<CManualResetEvent>& GetHeaderRunEvent() const { return m_pRetrieval->m_hHeaderRunEvent; }
+    const std::shared_ptr<CManualResetEvent>& GetHeaderRunEvent() const
+    {
+        return m_pRetrieval->m_hHeaderRunEvent;
+    }
 
     int32_t m_bAuto = 0;
 

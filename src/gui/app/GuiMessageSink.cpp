@@ -11,9 +11,7 @@ namespace
 const QEvent::Type kWakeType = static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + 100));
 }
 
-CGuiMessageSink::CGuiMessageSink(QObject* pTarget) : m_pTarget(pTarget)
-{
-}
+CGuiMessageSink::CGuiMessageSink(QObject* pTarget) : m_pTarget(pTarget) {}
 
 CGuiMessageSink::~CGuiMessageSink()
 {

@@ -34,8 +34,8 @@ QString BoxText(const std::string& strText)
 
 bool CGuiPrompts::AskYesNo(const std::string& strText, PromptIcon nIcon)
 {
-    QMessageBox box(ToIcon(nIcon), QStringLiteral("Dravelin"), BoxText(strText), QMessageBox::Yes | QMessageBox::No,
-                    m_pParent);
+    QMessageBox box(ToIcon(nIcon), QStringLiteral("Dravelin"), BoxText(strText),
+                    QMessageBox::Yes | QMessageBox::No, m_pParent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

@@ -31,7 +31,8 @@ std::string CDemoMode::DefaultFolder()
     return std::string(pszHome ? pszHome : ".") + "/.local/share/dravelin-demo";
 }
 
-bool CDemoMode::PrepareFolder(const std::string& strFolder, const std::string& strHostPort, std::string* pError)
+bool CDemoMode::PrepareFolder(const std::string& strFolder, const std::string& strHostPort,
+                              std::string* pError)
 {
     std::error_code ec;
     std::filesystem::create_directories(strFolder, ec);

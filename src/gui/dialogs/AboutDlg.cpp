@@ -14,7 +14,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     auto* pLayout = new QGridLayout(this);
     auto* pIcon = new QLabel(this);
     const QIcon icon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon)
-                                                          : QApplication::windowIcon();
+                                                           : QApplication::windowIcon();
     pIcon->setPixmap(icon.pixmap(32, 32));
     pLayout->addWidget(pIcon, 0, 0, 4, 1, Qt::AlignTop);
     auto* pVersion = new QLabel(QString::fromLatin1(kVersionText), this);

@@ -94,7 +94,8 @@ void CArticleListCtrl::Attach(CArticleList* pList)
     pList->SetView(this);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CArticleListCtrl::OnViewSelectionChanged);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &CArticleListCtrl::OnViewCurrentChanged);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CArticleListCtrl::OnViewCurrentChanged);
     // Only the article list sorts; the progress list's header has no buttons.
     header()->setSectionsClickable(Kind() == CArticleList::KindArticles);
     connect(header(), &QHeaderView::sectionClicked, this, &CArticleListCtrl::OnColumnClick);
@@ -379,7 +380,8 @@ void CArticleListCtrl::SyncSelectionFromList()
     m_bSyncing = false;
 }
 
-void CArticleListCtrl::OnViewSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+void CArticleListCtrl::OnViewSelectionChanged(const QItemSelection& selected,
+                                              const QItemSelection& deselected)
 {
     if (m_bSyncing || !m_pList)
         return;
@@ -438,8 +440,10 @@ std::unique_ptr<QMenu> CArticleListCtrl::CreateContextMenu()
     FlushArrivals();
     auto pMenu = std::make_unique<QMenu>(Kind() == CArticleList::KindArticles ? QStringLiteral("Article")
                                                                               : QStringLiteral("Progress"));
-    const CMenuItem* pBegin = Kind() == CArticleList::KindArticles ? std::begin(kArticleMenu) : std::begin(kProgressMenu);
-    const CMenuItem* pEnd = Kind() == CArticleList::KindArticles ? std::end(kArticleMenu) : std::end(kProgressMenu);
+    const CMenuItem* pBegin =
+        Kind() == CArticleList::KindArticles ? std::begin(kArticleMenu) : std::begin(kProgressMenu);
+    const CMenuItem* pEnd =
+        Kind() == CArticleList::KindArticles ? std::end(kArticleMenu) : std::end(kProgressMenu);
     for (const CMenuItem* p = pBegin; p != pEnd; ++p)
     {
         if (p->nId == 0)

@@ -98,8 +98,8 @@ private:
     CArticleList* m_pList = nullptr;
     std::unique_ptr<CArticleListModel> m_pModel;
     ICommandTarget* m_pTarget = nullptr;
-    bool m_bSyncing = false;   // the widget's selection is being set from the core
-    bool m_bPushing = false;   // the core's row states are being set from the widget
+    bool m_bSyncing = false; // the widget's selection is being set from the core
+    bool m_bPushing = false; // the core's row states are being set from the widget
     bool m_bSelectionDirty = false;
     int m_nPendingVisible = -1;
     int m_nRedrawOff = 0;

@@ -10,8 +10,8 @@
 namespace
 {
 const char* const kArticleTitles[] = {"", "Date", "Author", "Size", "Subject", "Filename"};
-const char* const kProgressTitles[] = {"", "Subject", "Filename", "kB/s", "Time remaining", "Size (bytes)",
-                                       "Download Path"};
+const char* const kProgressTitles[] = {
+    "", "Subject", "Filename", "kB/s", "Time remaining", "Size (bytes)", "Download Path"};
 } // namespace
 
 CArticleListModel::CArticleListModel(CArticleList& list, QObject* pParent)

@@ -54,7 +54,7 @@ private:
 
     CArticleList& m_list;
     int m_nKind;
-    int m_nRows = 0;       // the row count the views know
+    int m_nRows = 0; // the row count the views know
     int m_nDefer = 0;
     bool m_bNeedsReset = false;
 };
