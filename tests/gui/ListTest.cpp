@@ -435,11 +435,10 @@ void ListTest::closedSinkReleasesWaitingWorker()
             bReturned = true;
         });
     // No event processing here: only closing the sink lets the worker go.
-    while (pSink->IsClosed() == false)
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        pSink->Close();
-    }
+    while (pSink->GetWaitingCount() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    QVERIFY(!bReturned.load());
+    pSink->Close();
     worker.join();
     QVERIFY(bReturned.load());
     // A box asked for after the close returns at once.

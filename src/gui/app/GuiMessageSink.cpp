@@ -134,6 +134,12 @@ void CGuiMessageSink::Close()
         pDone->set_value();
 }
 
+size_t CGuiMessageSink::GetWaitingCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_waiting.size();
+}
+
 bool CGuiMessageSink::IsClosed() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

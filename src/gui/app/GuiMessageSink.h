@@ -49,6 +49,8 @@ public:
     // Shutdown: waiting workers are released, later messages are dropped.
     void Close();
     bool IsClosed() const;
+    // Workers waiting in MessageBox right now.
+    size_t GetWaitingCount() const;
     // Workers may still hold the sink after its view is gone: a closed sink
     // is kept for the rest of the process instead of being freed under them.
     static void Retire(std::shared_ptr<CGuiMessageSink> pSink);
