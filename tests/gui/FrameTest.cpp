@@ -10,6 +10,7 @@
 #include "dialogs/AboutDlg.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/Article.h"
+#include "model/QueueFile.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -83,6 +84,7 @@ private slots:
     void extraHeightGoesToArticleList();
     void extraWidthGoesToLists();
     void quitQuestionOnlyWhileDownloading();
+    void queueFileLoadedAtStartAndSavedAtExit();
     void statusWindowLinesAndClear();
     void commandLineSwitches_data();
     void commandLineSwitches();
@@ -445,6 +447,34 @@ void FrameTest::quitQuestionOnlyWhileDownloading()
     program.App().Doc()->Document().m_nActiveDownloads = 0;
     QVERIFY(program.Close());
     QCOMPARE(program.m_prompts.m_questions.size(), size_t(1));
+}
+
+void FrameTest::queueFileLoadedAtStartAndSavedAtExit()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni("", "", "LoadQueue=1\nSaveQueue=1\nLoadOriginalQueue=1\n"));
+    std::vector<ArticlePtr> stored;
+    for (int nState : {StateQueued, StateDone, StateRemoving})
+        stored.push_back(MakeArticle("stored " + std::to_string(nState), "a", "01/01", 10, nState));
+    QVERIFY(CQueueFile::SaveQueueFile(program.Folder() + "/Dravelin.dvq", stored));
+    // The removing article is not loaded; the others are, in their order.
+    program.Start();
+    CDravelinView& view = program.View();
+    QCOMPARE(view.ProgressListCtrl().model()->rowCount(), 2);
+    QCOMPARE(view.ProgressListCtrl().model()->index(0, 1).data().toString(), QStringLiteral("stored 0"));
+
+    // A running download at exit is told to stop and left to its worker.
+    auto pRunning = MakeArticle("running", "a", "01/01", 10, StateDownloading);
+    pRunning->m_nLists = ListProgress;
+    pRunning->m_hRunEvent = std::make_shared<CManualResetEvent>(true);
+    view.ProgressListCtrl().AddArticleRow(pRunning);
+    program.Stop();
+    QCOMPARE(pRunning->m_nState, int(StateShutdown));
+    QVERIFY(!pRunning->m_hRunEvent->IsSet());
+    std::vector<ArticlePtr> saved;
+    CQueueFile::ReadQueueFile(program.Folder() + "/Dravelin.dvq", saved);
+    QCOMPARE(saved.size(), size_t(3));
+    QCOMPARE(saved[2]->m_strSubject, std::string("running"));
 }
 
 void FrameTest::statusWindowLinesAndClear()

@@ -13,10 +13,11 @@
 namespace guitest
 {
 
-std::string CTestProgram::CompatibleIni(const std::string& strMore, const std::string& strWindow)
+std::string CTestProgram::CompatibleIni(const std::string& strMore, const std::string& strWindow,
+                                        const std::string& strPreferences)
 {
-    return "[Dravelin]\nVersion=2.0\nCompatibleBuild=0328\n" + strWindow +
-           "[Preferences]\nLoadQueue=0\nSaveQueue=0\n" + strMore;
+    return "[Dravelin]\nVersion=2.0\nCompatibleBuild=0328\n" + strWindow + "[Preferences]\n" +
+           strPreferences + strMore;
 }
 
 CTestProgram::CTestProgram() = default;

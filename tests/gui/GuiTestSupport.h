@@ -20,9 +20,11 @@ class CTestProgram
 {
 public:
     // A settings file whose version keys pass the check (no message at start).
-    // strWindow: more keys of section "Dravelin" (the placement).
+    // strWindow: more keys of section "Dravelin" (the placement);
+    // strPreferences: the keys of section "Preferences" (no queue file).
     static std::string CompatibleIni(const std::string& strMore = std::string(),
-                                     const std::string& strWindow = std::string());
+                                     const std::string& strWindow = std::string(),
+                                     const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n");
 
     CTestProgram();
     ~CTestProgram();
