@@ -78,6 +78,7 @@ private slots:
     void cancelStopsListing();
     void arrivalFilterKillsDatesAndIncomplete();
     void goWithoutServiceAsksForOne();
+    void closingDuringListingLeavesWorkerHarmless();
     void demoFolderIsPreparedAndFollowsPort();
 
 private:
@@ -247,6 +248,24 @@ void ListingTest::goWithoutServiceAsksForOne()
              std::vector<std::string>({"Please, select a News Service Provider in the Service-menu first."}));
     QVERIFY(!program.View().CancelButton()->isEnabled());
     QCOMPARE(program.Frame().NewsgroupBox()->count(), 0);
+}
+
+void ListingTest::closingDuringListingLeavesWorkerHarmless()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
+    program.Start();
+    std::shared_ptr<CManualResetEvent> pRunEvent = program.View().GetHeaderRunEvent();
+    TypeAndGo(program.Frame(), "alt.binaries.large");
+    QTRY_VERIFY(program.View().Articles().GetItemCount() > 0);
+    // The window goes while the worker still lists: the worker is told to
+    // stop, and what it still posts goes nowhere.
+    program.Stop();
+    QVERIFY(!pRunEvent->IsSet());
+    QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.binaries.large"));
+    const size_t nRequests = m_pGateway->RequestCount();
+    QTest::qWait(200);
+    QCOMPARE(m_pGateway->RequestCount(), nRequests);
 }
 
 void ListingTest::demoFolderIsPreparedAndFollowsPort()
