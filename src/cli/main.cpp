@@ -16,6 +16,8 @@ const CCliCommand kCommands[] = {
      "queue [--all|--waiting] | queue add --service N --size N --subject S --decode-query Q "
      "[--author A] [--date D] [--file-name F] [--path P] | queue clear",
      RunQueueCommand},
+    {"list", "list [--service newsguy|newsguy-extra|easynews|easynews81] [--limit MM/DD] [--hide-incomplete] GROUP",
+     RunListCommand},
 };
 
 int Usage()

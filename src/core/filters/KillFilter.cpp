@@ -1,9 +1,7 @@
 #include "filters/KillFilter.h"
 
+#include "filters/KillFile.h"
 #include "model/Article.h"
-
-#include <algorithm>
-#include <fstream>
 
 namespace
 {
@@ -28,27 +26,12 @@ bool ContainsAny(const std::string& strField, const std::vector<std::string>& en
     }
     return false;
 }
-
-void LoadList(const std::string& strPath, std::vector<std::string>& entries)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    if (!in)
-        return;
-    std::string strLine;
-    while (std::getline(in, strLine))
-    {
-        // Written in text mode on the original platform: CR LF line ends.
-        if (!strLine.empty() && strLine.back() == '\r')
-            strLine.pop_back();
-        if (std::find(entries.begin(), entries.end(), strLine) == entries.end())
-            entries.push_back(strLine);
-    }
-}
 } // namespace
 
 bool CKillFilter::IsKilled(const CArticle& article) const
 {
-    return ContainsAny(article.m_strAuthor, m_lstKillAuthors) || ContainsAny(article.m_strSubject, m_lstKillSubjects);
+    return ContainsAny(article.m_strAuthor, m_lstKillAuthors) ||
+           ContainsAny(article.m_strSubject, m_lstKillSubjects);
 }
 
 void CKillFilter::LoadKillFilter(const std::string& strFolder)
@@ -56,6 +39,6 @@ void CKillFilter::LoadKillFilter(const std::string& strFolder)
     std::string strBase = strFolder;
     if (!strBase.empty() && strBase.back() != '/')
         strBase.push_back('/');
-    LoadList(strBase + "Author.kill", m_lstKillAuthors);
-    LoadList(strBase + "Subject.kill", m_lstKillSubjects);
+    CKillFile::LoadKillFilter(strBase + "Author.kill", m_lstKillAuthors);
+    CKillFile::LoadKillFilter(strBase + "Subject.kill", m_lstKillSubjects);
 }

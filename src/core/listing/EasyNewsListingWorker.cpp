@@ -38,6 +38,7 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
     AccountPtr pAccount = pParams->m_pAccount;
     std::shared_ptr<CPreferences> pSettings = pParams->m_pSettings;
     bool bPort81 = pParams->m_bEasyNewsPort81 != 0;
+    std::shared_ptr<CListingRunCount> pRunCount = pParams->m_pRunCount;
     pParams.reset();
 
     CListingPoster poster(pWnd);
@@ -58,7 +59,8 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
         CProxyChoice proxy = ResolveProxy(*pSettings);
         PostStatusLine(profile, "Retrieving Headers...");
         std::string strLine;
-        for (int nPage = 0;; )
+        bool bLastPage = false;
+        for (int nPage = 0;;)
         {
             std::unique_ptr<CInternetSession> pSession =
                 OpenInternetSession(proxy, HttpFlags::kListingSession, profile);
@@ -78,8 +80,9 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
                 }
                 if (nStatus > 0)
                 {
-                    if (nStatus == 404)
-                        pRunEvent->Reset();
+                    // The first missing day ends this retrieval after its page
+                    // (and only this one: other listings share the run event).
+                    bLastPage = nStatus == 404;
                     PostStatusLine(profile, pRequest->GetRawHeaders());
                     strObject = CEasyNewsParser::ObjectOfUrl(pRequest->GetEffectiveUrl());
                     CEasyNewsParser parser(CEasyNewsParser::PageDate(std::time(nullptr), nPage));
@@ -93,7 +96,7 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
             }
             CloseRequest(pRequest, pConnection, pSession);
             ++nPage;
-            if (!pRunEvent->IsSet())
+            if (bLastPage || !pRunEvent->IsSet())
                 break;
             if (bNetworkFailure)
                 PauseUnlessCancelled(*pRunEvent, s_nRetryPauseMs.load());
@@ -106,7 +109,10 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
     {
         // Out of memory: end as after a normal end so the view learns of it.
     }
-    pRunEvent->Reset();
+    if (pRunCount)
+        pRunCount->End(*pRunEvent);
+    else
+        pRunEvent->Reset();
     poster.PostDone();
     return 0;
 }

@@ -124,8 +124,9 @@ ArticlePtr CEasyNewsParser::ParseLine(std::string_view line)
     article.m_strDecodeQuery = ReduceLink(target);
 
     size_t nDash = strSubject.rfind('-');
-    std::string strSizePart = nDash == npos ? (strSubject.size() > 1 ? strSubject.substr(1) : std::string())
-                                            : (nDash + 2 < strSubject.size() ? strSubject.substr(nDash + 2) : std::string());
+    std::string strSizePart =
+        nDash == npos ? (strSubject.size() > 1 ? strSubject.substr(1) : std::string())
+                      : (nDash + 2 < strSubject.size() ? strSubject.substr(nDash + 2) : std::string());
     article.m_nSize = ListingText::ClampSize(ParseSize(strSizePart));
     article.m_strFileName = strSizePart;
     if (!ListingText::YEncFileName(strSubject, 0, article.m_strFileName))

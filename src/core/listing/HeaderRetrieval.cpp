@@ -12,7 +12,8 @@
 #include <new>
 #include <thread>
 
-CHeaderRetrieval::CHeaderRetrieval(std::shared_ptr<CQueueDocument> pDocument, std::shared_ptr<IMessageSink> pWnd)
+CHeaderRetrieval::CHeaderRetrieval(std::shared_ptr<CQueueDocument> pDocument,
+                                   std::shared_ptr<IMessageSink> pWnd)
     : m_pDocument(std::move(pDocument)), m_pWnd(std::move(pWnd))
 {
 }
@@ -28,7 +29,8 @@ std::string CHeaderRetrieval::TrimNewsgroup(const std::string& strText)
 
 bool CHeaderRetrieval::AddFavourite(std::vector<std::string>& favourites, const std::string& strNewsgroup)
 {
-    auto lower = [](std::string str) {
+    auto lower = [](std::string str)
+    {
         for (char& c : str)
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
@@ -93,25 +95,64 @@ bool CHeaderRetrieval::Go(const std::string& strNewsgroupText)
         // ownership keeps them alive for the worker.
         pParams->m_pSettings = std::shared_ptr<CPreferences>(m_pDocument, &m_pDocument->m_settings);
         pParams->m_bEasyNewsPort81 = m_nActiveService == ServiceEasyNews ? m_bEasyNewsPort81 : 0;
+        pParams->m_pRunCount = m_pRunCount;
     }
     catch (const std::bad_alloc&)
     {
         return false;
     }
 
-    m_hHeaderRunEvent->Set();
+    m_pRunCount->Start(*m_hHeaderRunEvent);
+    ReapWorkers();
     try
     {
-        if (m_nActiveService == ServiceEasyNews)
-            std::thread(EasyNewsListingWorker, std::move(pParams)).detach();
-        else
-            std::thread(NewsGuyListingWorker, std::move(pParams)).detach();
+        auto pFinished = std::make_shared<std::atomic<bool>>(false);
+        int (*pfnWorker)(std::unique_ptr<CRetrieveParams>) =
+            m_nActiveService == ServiceEasyNews ? EasyNewsListingWorker : NewsGuyListingWorker;
+        std::thread worker(
+            [pfnWorker, pFinished, pParams = std::move(pParams)]() mutable
+            {
+                pfnWorker(std::move(pParams));
+                pFinished->store(true);
+            });
+        m_workers.push_back(CWorkerThread{std::move(worker), pFinished});
     }
-    catch (const std::system_error&)
+    catch (const std::exception&)
     {
+        m_pRunCount->End(*m_hHeaderRunEvent);
         return false;
     }
     return true;
+}
+
+CHeaderRetrieval::~CHeaderRetrieval()
+{
+    for (auto& worker : m_workers)
+        if (worker.thread.joinable())
+            worker.thread.detach();
+}
+
+void CHeaderRetrieval::ReapWorkers()
+{
+    for (auto it = m_workers.begin(); it != m_workers.end();)
+    {
+        if (it->pFinished->load())
+        {
+            if (it->thread.joinable())
+                it->thread.join();
+            it = m_workers.erase(it);
+        }
+        else
+            ++it;
+    }
+}
+
+void CHeaderRetrieval::JoinWorkers()
+{
+    for (auto& worker : m_workers)
+        if (worker.thread.joinable())
+            worker.thread.join();
+    m_workers.clear();
 }
 
 void CHeaderRetrieval::Cancel()
@@ -162,6 +203,7 @@ bool CHeaderRetrieval::OnViewMessage(const CViewMessage& msg)
     case WM_HEADER_ITEM:
         if (msg.wParam == 1)
         {
+            ReapWorkers();
             AppendStatusLine("Done retrieving headers.");
             if (m_fnEnded)
                 m_fnEnded();

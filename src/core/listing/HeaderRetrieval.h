@@ -1,14 +1,17 @@
 #pragma once
 
 #include "filters/KillFilter.h"
+#include "listing/ListingRunCount.h"
 #include "model/ManualResetEvent.h"
 #include "ui/MessageSink.h"
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CArticle;
@@ -28,7 +31,8 @@ public:
     // pWnd is the sink the workers post to; it must deliver the messages back
     // to this object's OnViewMessage on the user-interface thread.
     CHeaderRetrieval(std::shared_ptr<CQueueDocument> pDocument, std::shared_ptr<IMessageSink> pWnd);
-    virtual ~CHeaderRetrieval() = default;
+    // Workers still running are let go: they end on their own.
+    virtual ~CHeaderRetrieval();
     CHeaderRetrieval(const CHeaderRetrieval&) = delete;
     CHeaderRetrieval& operator=(const CHeaderRetrieval&) = delete;
 
@@ -41,13 +45,19 @@ public:
     // A worker ended (the view disables Cancel).
     void SetRetrievalEndedCallback(std::function<void()> fn) { m_fnEnded = std::move(fn); }
     // An article passed the arrival filter and was appended (after the list).
-    void SetArticleCallback(std::function<void(const std::shared_ptr<CArticle>&)> fn) { m_fnArticle = std::move(fn); }
+    void SetArticleCallback(std::function<void(const std::shared_ptr<CArticle>&)> fn)
+    {
+        m_fnArticle = std::move(fn);
+    }
 
     // Go with the newsgroup text as typed; true when a worker was started
     // (the view then sets the window title and enables Cancel).
     bool Go(const std::string& strNewsgroup);
     // Cancel: every running listing worker stops before its next line.
     void Cancel();
+    // Waits for every worker thread to be gone. Only for front ends that end
+    // with the retrieval (the command line, tests); the desktop never waits.
+    void JoinWorkers();
     // Handles WM_HEADER_ITEM, WM_HEADER_PROGRESS and WM_STATUS_TEXT 0;
     // false for any other message.
     bool OnViewMessage(const CViewMessage& msg);
@@ -76,9 +86,19 @@ public:
     std::time_t m_tLimit = 0;
     CKillFilter m_killFilter;
     std::shared_ptr<CManualResetEvent> m_hHeaderRunEvent = std::make_shared<CManualResetEvent>(false);
+    std::shared_ptr<CListingRunCount> m_pRunCount = std::make_shared<CListingRunCount>();
 
 private:
     void AppendStatusLine(const std::string& strText);
+    // Joins the threads whose worker has returned.
+    void ReapWorkers();
+
+    struct CWorkerThread
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> pFinished;
+    };
+    std::vector<CWorkerThread> m_workers;
 
     std::shared_ptr<CQueueDocument> m_pDocument;
     std::shared_ptr<IMessageSink> m_pWnd;

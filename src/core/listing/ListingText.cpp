@@ -54,9 +54,11 @@ void TrimLeft(std::string& str)
 
 std::string_view Trim(std::string_view str)
 {
-    while (!str.empty() && (str.front() == ' ' || str.front() == '\t' || str.front() == '\r' || str.front() == '\n'))
+    while (!str.empty() &&
+           (str.front() == ' ' || str.front() == '\t' || str.front() == '\r' || str.front() == '\n'))
         str.remove_prefix(1);
-    while (!str.empty() && (str.back() == ' ' || str.back() == '\t' || str.back() == '\r' || str.back() == '\n'))
+    while (!str.empty() &&
+           (str.back() == ' ' || str.back() == '\t' || str.back() == '\r' || str.back() == '\n'))
         str.remove_suffix(1);
     return str;
 }

@@ -40,6 +40,7 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
     std::string strNewsgroup = pParams->m_strNewsgroup;
     AccountPtr pAccount = pParams->m_pAccount;
     std::shared_ptr<CPreferences> pSettings = pParams->m_pSettings;
+    std::shared_ptr<CListingRunCount> pRunCount = pParams->m_pRunCount;
     pParams.reset();
 
     CListingPoster poster(pWnd);
@@ -55,7 +56,8 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
             profile.m_strHost = pAccount->m_strHeaderDomain;
             pAccount->m_nRetrieveBy = 3;
             pAccount->m_bShowOnlyBin = 0;
-            profile.m_strObject = NewsGuyListingObject(pAccount->m_nRetrieveBy, pAccount->m_bShowOnlyBin != 0, strNewsgroup);
+            profile.m_strObject =
+                NewsGuyListingObject(pAccount->m_nRetrieveBy, pAccount->m_bShowOnlyBin != 0, strNewsgroup);
             nService = pAccount->m_nService;
         }
         profile.m_nPort = 0;
@@ -87,7 +89,10 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
         // that this retrieval is over (below).
     }
     CloseRequest(pRequest, pConnection, pSession);
-    pRunEvent->Reset();
+    if (pRunCount)
+        pRunCount->End(*pRunEvent);
+    else
+        pRunEvent->Reset();
     poster.PostDone();
     return 0;
 }

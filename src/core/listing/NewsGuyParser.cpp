@@ -101,7 +101,8 @@ bool CNewsGuyParser::ParseProgress(std::string_view line, int& nPercent)
     size_t nClose = line.find(')', nOpen + 1);
     if (nClose == npos)
         return false;
-    nPercent = static_cast<int>(ListingText::ClampSize(ListingText::ToInteger(line.substr(nOpen + 1, nClose - nOpen - 1))));
+    nPercent = static_cast<int>(
+        ListingText::ClampSize(ListingText::ToInteger(line.substr(nOpen + 1, nClose - nOpen - 1))));
     return true;
 }
 
@@ -115,7 +116,8 @@ void CNewsGuyParser::ParsePage(ILineSource& source, IListingSink& sink)
     }
 }
 
-CNewsGuyParser::LineResult CNewsGuyParser::ParseLine(std::string& strLine, ILineSource& source, IListingSink& sink)
+CNewsGuyParser::LineResult CNewsGuyParser::ParseLine(std::string& strLine, ILineSource& source,
+                                                     IListingSink& sink)
 {
     // Every marker holds a '(' or a '<'; most lines of a page have neither.
     if (strLine.find_first_of("(<") == npos)
@@ -144,7 +146,8 @@ CNewsGuyParser::LineResult CNewsGuyParser::ParseLine(std::string& strLine, ILine
     return LineDone;
 }
 
-bool CNewsGuyParser::ParseEntry(std::string& strFirst, ILineSource& source, ArticlePtr& pArticle, bool& bSourceEnd)
+bool CNewsGuyParser::ParseEntry(std::string& strFirst, ILineSource& source, ArticlePtr& pArticle,
+                                bool& bSourceEnd)
 {
     // The first argument's quotes.
     size_t q1 = strFirst.find('\'');

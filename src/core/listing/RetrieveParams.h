@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listing/ListingRunCount.h"
 #include "model/ManualResetEvent.h"
 #include "settings/Preferences.h"
 #include "settings/ServiceAccount.h"
@@ -23,4 +24,6 @@ public:
     AccountPtr m_pAccount;
     std::shared_ptr<CPreferences> m_pSettings;
     int32_t m_bEasyNewsPort81 = 0;
+    // The workers sharing m_hRunEvent; null when this worker runs alone.
+    std::shared_ptr<CListingRunCount> m_pRunCount;
 };

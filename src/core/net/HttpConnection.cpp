@@ -51,6 +51,13 @@ void CHttpConnection::SetProxyLogin(const std::string& strUser, const std::strin
     m_strProxyPassword = strPassword;
 }
 
+void CHttpConnection::ClearProxyLogin()
+{
+    m_bProxyLogin = false;
+    m_strProxyUsername.clear();
+    m_strProxyPassword.clear();
+}
+
 std::string CHttpConnection::GetBaseUrl() const
 {
     std::string strHost = m_strHost;

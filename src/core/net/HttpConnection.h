@@ -16,10 +16,12 @@ public:
 
     // "host:port" (or "[v6]:port") splits into host and port; an explicit
     // port wins over nDefaultPort; nDefaultPort 0 means 80.
-    static void SplitHostPort(const std::string& strHostField, int nDefaultPort, std::string& strHost, int& nPort);
+    static void SplitHostPort(const std::string& strHostField, int nDefaultPort, std::string& strHost,
+                              int& nPort);
 
     void SetServerLogin(const std::string& strUser, const std::string& strPassword);
     void SetProxyLogin(const std::string& strUser, const std::string& strPassword);
+    void ClearProxyLogin();
 
     // "http://host:port" for the request URLs.
     std::string GetBaseUrl() const;

@@ -82,8 +82,9 @@ void CHttpRequest::Setup()
 {
     CInternetSession& session = m_connection.m_session;
     CURL* hEasy = static_cast<CURL*>(session.m_hEasy);
-    // A reset keeps the handle's live connections and cookies.
-    curl_easy_reset(hEasy);
+    // Every option a request of this session may change is set afresh here
+    // instead of resetting the handle: libcurl 7.88 loses the cookie file
+    // list on a reset (a leak), and the handle keeps its live connections.
     std::string strUrl = m_connection.GetBaseUrl() + m_strTarget;
     curl_easy_setopt(hEasy, CURLOPT_URL, strUrl.c_str());
     curl_easy_setopt(hEasy, CURLOPT_NOSIGNAL, 1L);
@@ -107,27 +108,27 @@ void CHttpRequest::Setup()
         curl_easy_setopt(hEasy, CURLOPT_PROXY, session.m_proxy.strProxyName.c_str());
         break;
     default:
-        break; // libcurl itself takes http_proxy / no_proxy from the environment
+        // libcurl itself takes http_proxy / no_proxy from the environment.
+        curl_easy_setopt(hEasy, CURLOPT_PROXY, nullptr);
+        break;
     }
-    if (m_bAutoRedirect)
+    curl_easy_setopt(hEasy, CURLOPT_FOLLOWLOCATION, m_bAutoRedirect ? 1L : 0L);
+    curl_easy_setopt(hEasy, CURLOPT_MAXREDIRS, 20L);
+    if ((m_nFlags & HttpFlags::kNoCookies) == 0 && !session.m_bCookieEngine)
     {
-        curl_easy_setopt(hEasy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(hEasy, CURLOPT_MAXREDIRS, 20L);
-    }
-    if ((m_nFlags & HttpFlags::kNoCookies) == 0)
         curl_easy_setopt(hEasy, CURLOPT_COOKIEFILE, "");
-    if (m_connection.m_bServerLogin)
-    {
-        curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(hEasy, CURLOPT_USERNAME, m_connection.m_strUsername.c_str());
-        curl_easy_setopt(hEasy, CURLOPT_PASSWORD, m_connection.m_strPassword.c_str());
+        session.m_bCookieEngine = true;
     }
-    if (m_connection.m_bProxyLogin)
-    {
-        curl_easy_setopt(hEasy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(hEasy, CURLOPT_PROXYUSERNAME, m_connection.m_strProxyUsername.c_str());
-        curl_easy_setopt(hEasy, CURLOPT_PROXYPASSWORD, m_connection.m_strProxyPassword.c_str());
-    }
+    curl_easy_setopt(hEasy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(hEasy, CURLOPT_USERNAME,
+                     m_connection.m_bServerLogin ? m_connection.m_strUsername.c_str() : nullptr);
+    curl_easy_setopt(hEasy, CURLOPT_PASSWORD,
+                     m_connection.m_bServerLogin ? m_connection.m_strPassword.c_str() : nullptr);
+    curl_easy_setopt(hEasy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(hEasy, CURLOPT_PROXYUSERNAME,
+                     m_connection.m_bProxyLogin ? m_connection.m_strProxyUsername.c_str() : nullptr);
+    curl_easy_setopt(hEasy, CURLOPT_PROXYPASSWORD,
+                     m_connection.m_bProxyLogin ? m_connection.m_strProxyPassword.c_str() : nullptr);
 }
 
 bool CHttpRequest::Send()
@@ -217,7 +218,8 @@ void CHttpRequest::CheckDone()
             m_nResult = pMsg->data.result;
             m_bHeadersDone = true;
             if (m_nStatusCode == 0 && m_nResult == CURLE_OK)
-                curl_easy_getinfo(static_cast<CURL*>(session.m_hEasy), CURLINFO_RESPONSE_CODE, &m_nStatusCode);
+                curl_easy_getinfo(static_cast<CURL*>(session.m_hEasy), CURLINFO_RESPONSE_CODE,
+                                  &m_nStatusCode);
         }
     }
 }
@@ -226,7 +228,8 @@ void CHttpRequest::Pump(bool bUntilHeaders)
 {
     CInternetSession& session = m_connection.m_session;
     CURLM* hMulti = static_cast<CURLM*>(session.m_hMulti);
-    auto bReady = [&] {
+    auto bReady = [&]
+    {
         if (m_bDone)
             return true;
         return bUntilHeaders ? m_bHeadersDone : (Available() >= m_nWant || (m_pDirect && m_nDirectLeft == 0));
@@ -273,7 +276,8 @@ void CHttpRequest::OnHeaderLine(std::string_view line)
         m_strRawHeaders.clear();
         m_bHasLocation = false;
         size_t nBlank = text.find(' ');
-        m_nStatusCode = nBlank == std::string_view::npos ? 0 : std::atol(std::string(text.substr(nBlank + 1)).c_str());
+        m_nStatusCode =
+            nBlank == std::string_view::npos ? 0 : std::atol(std::string(text.substr(nBlank + 1)).c_str());
     }
     else if (text.empty())
     {

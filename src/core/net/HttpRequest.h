@@ -16,7 +16,8 @@ class CManualResetEvent;
 class CHttpRequest
 {
 public:
-    CHttpRequest(CHttpConnection& connection, const std::string& strObject, uint32_t nFlags, bool bAutoRedirect);
+    CHttpRequest(CHttpConnection& connection, const std::string& strObject, uint32_t nFlags,
+                 bool bAutoRedirect);
     virtual ~CHttpRequest();
     CHttpRequest(const CHttpRequest&) = delete;
     CHttpRequest& operator=(const CHttpRequest&) = delete;

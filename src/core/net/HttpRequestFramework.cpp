@@ -109,12 +109,19 @@ int SendWithCredentials(std::unique_ptr<CHttpRequest>& pRequest, CHttpConnection
             PostStatusLine(profile, "Sending Proxy Password...");
             std::string strUser;
             std::string strPassword;
+            bool bProxyAuthentication = false;
             {
                 std::lock_guard lock(settings.m_lock);
+                bProxyAuthentication = settings.m_bProxyAuthentication != 0;
                 strUser = settings.m_strProxyUsername;
                 strPassword = settings.m_strProxyPassword;
             }
-            connection.SetProxyLogin(strUser, strPassword);
+            // Without proxy authentication configured there is no login to
+            // offer: the request goes again as it was, and a second 407 ends it.
+            if (bProxyAuthentication && !strUser.empty())
+                connection.SetProxyLogin(strUser, strPassword);
+            else
+                connection.ClearProxyLogin();
             if (++nFailedProxyLogins == 2)
             {
                 pRequest->Close();
@@ -168,7 +175,8 @@ bool FindRedirectObject(const std::string& strRawHeaders, std::string& strObject
     while (nStart < strRawHeaders.size() && (strRawHeaders[nStart] == ' ' || strRawHeaders[nStart] == '\t'))
         ++nStart;
     size_t nEnd = strRawHeaders.find('\n', nStart);
-    std::string strLocation = strRawHeaders.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
+    std::string strLocation =
+        strRawHeaders.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
     // The CR in front of the LF is part of the line end, never of the target.
     std::string strClean;
     strClean.reserve(strLocation.size());
@@ -186,7 +194,12 @@ bool FindRedirectObject(const std::string& strRawHeaders, std::string& strObject
         size_t nPath = strClean.find('/', nScheme + 3);
         size_t nQuery = strClean.find('?', nScheme + 3);
         if (nPath == std::string::npos || (nQuery != std::string::npos && nQuery < nPath))
-            strClean = "/" + (nQuery == std::string::npos ? std::string() : strClean.substr(nQuery));
+        {
+            std::string strPath(1, '/');
+            if (nQuery != std::string::npos)
+                strPath.append(strClean, nQuery, std::string::npos);
+            strClean.swap(strPath);
+        }
         else
             strClean = strClean.substr(nPath);
     }

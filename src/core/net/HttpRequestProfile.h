@@ -19,8 +19,8 @@ inline constexpr uint32_t kNoAutoRedirect = 0x00200000u;
 inline constexpr uint32_t kNoCookies = 0x00080000u;
 
 // The callers' sets.
-inline constexpr uint32_t kListingSession = kDontCache;        // 0x04000000
-inline constexpr uint32_t kNewsGuyListingRequest = 0xA0480000u; // no cookies
+inline constexpr uint32_t kListingSession = kDontCache;          // 0x04000000
+inline constexpr uint32_t kNewsGuyListingRequest = 0xA0480000u;  // no cookies
 inline constexpr uint32_t kEasyNewsListingRequest = 0xA0400000u; // cookies
 inline constexpr uint32_t kDownloadSession = 0;
 inline constexpr uint32_t kDownloadRequest = 0xA0480000u;

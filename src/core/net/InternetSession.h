@@ -28,6 +28,9 @@ public:
     uint32_t m_nSessionFlags;
     long m_nStallSeconds;
     long m_nConnectTimeout = 30;
+    // The cookie engine is switched on once per handle; it stays on across
+    // the requests of the session.
+    bool m_bCookieEngine = false;
     // Opaque libcurl handles (CURL*, CURLM*); the core keeps curl.h private.
     void* m_hEasy = nullptr;
     void* m_hMulti = nullptr;

@@ -92,17 +92,16 @@ TEST_P(EasyNewsSubject, SubjectAndFileName)
 
 INSTANTIATE_TEST_SUITE_P(
     Subjects, EasyNewsSubject,
-    ::testing::Values(
-        EasySubjectCase{"SizeOnly", "Some thing - 1.2 MB", "Some thing - 1.2 MB", "1.2 MB"},
-        EasySubjectCase{"YEncFirstQuotes", "\"a\" b - \"file.rar\" yEnc - 1 MB", "\"a\" b - \"file.rar\" yEnc - 1 MB",
-                        "a"},
-        EasySubjectCase{"YEncPlain", "\"file.rar\" yEnc (1/5) - 850 KB", "\"file.rar\" yEnc (1/5) - 850 KB",
-                        "file.rar"},
-        EasySubjectCase{"ParenAfterDash", "pics - a.jpg (1/2)", "pics - a.jpg (1/2)", "a.jpg "},
-        EasySubjectCase{"NoDash", "x512 B", "x512 B", "512 B"},
-        EasySubjectCase{"Entities", "a &amp;lt; &lt;b&gt; - 1 KB", "a < <b> - 1 KB", "1 KB"},
-        EasySubjectCase{"QuestionMarks", "?????? \"m.avi\" yEnc - 1 MB", "m.avi  \"m.avi\" yEnc - 1 MB",
-                        "m.avi"}),
+    ::testing::Values(EasySubjectCase{"SizeOnly", "Some thing - 1.2 MB", "Some thing - 1.2 MB", "1.2 MB"},
+                      EasySubjectCase{"YEncFirstQuotes", "\"a\" b - \"file.rar\" yEnc - 1 MB",
+                                      "\"a\" b - \"file.rar\" yEnc - 1 MB", "a"},
+                      EasySubjectCase{"YEncPlain", "\"file.rar\" yEnc (1/5) - 850 KB",
+                                      "\"file.rar\" yEnc (1/5) - 850 KB", "file.rar"},
+                      EasySubjectCase{"ParenAfterDash", "pics - a.jpg (1/2)", "pics - a.jpg (1/2)", "a.jpg "},
+                      EasySubjectCase{"NoDash", "x512 B", "x512 B", "512 B"},
+                      EasySubjectCase{"Entities", "a &amp;lt; &lt;b&gt; - 1 KB", "a < <b> - 1 KB", "1 KB"},
+                      EasySubjectCase{"QuestionMarks", "?????? \"m.avi\" yEnc - 1 MB",
+                                      "m.avi  \"m.avi\" yEnc - 1 MB", "m.avi"}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
 TEST(EasyNewsParser, AuthorCarriesOverWithinAPage)
@@ -160,8 +159,10 @@ INSTANTIATE_TEST_SUITE_P(Pages, EasyNewsPaging,
 
 TEST(EasyNewsParser, ObjectOfFinalAddress)
 {
-    EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://members.easynews.com/g/alt.test/0-1.html"), "/g/alt.test/0-1.html");
-    EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://127.0.0.1:81/g/alt.test/0-1.html"), "/g/alt.test/0-1.html");
+    EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://members.easynews.com/g/alt.test/0-1.html"),
+              "/g/alt.test/0-1.html");
+    EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://127.0.0.1:81/g/alt.test/0-1.html"),
+              "/g/alt.test/0-1.html");
     EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://h"), "/");
 }
 

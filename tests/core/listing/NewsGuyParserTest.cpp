@@ -1,5 +1,5 @@
-#include "listing/LineSource.h"
 #include "listing/NewsGuyParser.h"
+#include "listing/LineSource.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,8 @@ struct CEntry
     std::string strFirst = "<script>BatchLink('a1','Some post - file.rar (1/5)', 0 ,'x');</script>";
     std::string strDate = "<td>05/06</td>";
     std::string strAuthor = "<td><a title=\"joe@example.com\">joe</a></td>";
-    std::string strLink = "<td><a href=\"http://dl.newsguy.com/news-bin/wwwdecode?g=alt.test&a=1\">(1.5K)</a></td>";
+    std::string strLink =
+        "<td><a href=\"http://dl.newsguy.com/news-bin/wwwdecode?g=alt.test&a=1\">(1.5K)</a></td>";
     std::string strExtraLink; // a line before the link line
     std::string strLast = "<td><input type=\"checkbox\" name=\"a1\"></td>";
 
@@ -88,19 +89,22 @@ class NewsGuySize : public ::testing::TestWithParam<SizeCase>
 TEST_P(NewsGuySize, SizeTextGivesBytes)
 {
     CEntry entry;
-    entry.strLink = std::string("<td><a href=\"http://h/news-bin/wwwdecode?q\">(") + GetParam().pszSize + ")</a></td>";
+    entry.strLink =
+        std::string("<td><a href=\"http://h/news-bin/wwwdecode?q\">(") + GetParam().pszSize + ")</a></td>";
     auto pArticle = ParseOne(entry);
     ASSERT_TRUE(pArticle);
     EXPECT_EQ(pArticle->m_nSize, GetParam().nExpected);
     // The article field is 32 bits wide; larger sizes stop at its maximum.
-    EXPECT_EQ(std::min<int64_t>(CNewsGuyParser::ParseSize(GetParam().pszSize), INT32_MAX), GetParam().nExpected);
+    EXPECT_EQ(std::min<int64_t>(CNewsGuyParser::ParseSize(GetParam().pszSize), INT32_MAX),
+              GetParam().nExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, NewsGuySize,
-                         ::testing::Values(SizeCase{"1.5K", 1500}, SizeCase{"2.35M", 2300000}, SizeCase{"0.9K", 900},
-                                           SizeCase{"512B", 512}, SizeCase{"15K", 15}, SizeCase{"1.15M", 1100000},
-                                           SizeCase{"3M", 3}, SizeCase{"2.5KM", 2500000},
-                                           SizeCase{"99999.9M", 2147483647}, SizeCase{"", 0}));
+                         ::testing::Values(SizeCase{"1.5K", 1500}, SizeCase{"2.35M", 2300000},
+                                           SizeCase{"0.9K", 900}, SizeCase{"512B", 512}, SizeCase{"15K", 15},
+                                           SizeCase{"1.15M", 1100000}, SizeCase{"3M", 3},
+                                           SizeCase{"2.5KM", 2500000}, SizeCase{"99999.9M", 2147483647},
+                                           SizeCase{"", 0}));
 
 struct MarkCase
 {
@@ -152,14 +156,14 @@ INSTANTIATE_TEST_SUITE_P(
     Subjects, NewsGuySubject,
     ::testing::Values(
         SubjectCase{"EscapedQuote", "BatchLink('a1','Joe\\'s file', 0 ,'x');", "Joe's file", ""},
-        SubjectCase{"YEnc", "BatchLink('a1','Post - \"file.rar\" yEnc (1/5)', 0 ,'x');", "Post - \"file.rar\" yEnc (1/5)",
-                    "file.rar"},
+        SubjectCase{"YEnc", "BatchLink('a1','Post - \"file.rar\" yEnc (1/5)', 0 ,'x');",
+                    "Post - \"file.rar\" yEnc (1/5)", "file.rar"},
         SubjectCase{"QuotedWithoutYEnc", "BatchLink('a1','Post - \"file.rar\" (1/5)', 0 ,'x');",
                     "Post - \"file.rar\" (1/5)", "\"file.rar\" "},
         SubjectCase{"QuoteBeforeLastDash", "BatchLink('a1','\"a.rar\" yEnc - part (1/5)', 0 ,'x');",
                     "\"a.rar\" yEnc - part (1/5)", "part "},
-        SubjectCase{"DashWithoutParen", "BatchLink('a1','Holiday - beach.jpg', 0 ,'x');", "Holiday - beach.jpg",
-                    "beach.jpg"},
+        SubjectCase{"DashWithoutParen", "BatchLink('a1','Holiday - beach.jpg', 0 ,'x');",
+                    "Holiday - beach.jpg", "beach.jpg"},
         SubjectCase{"ParenBeforeDash", "BatchLink('a1','(1/2) pics - beach.jpg', 0 ,'x');",
                     "(1/2) pics - beach.jpg", "beach.jpg"},
         SubjectCase{"NoDash", "BatchLink('a1','just words', 0 ,'x');", "just words", ""},
@@ -197,7 +201,8 @@ TEST_P(NewsGuyAuthor, AuthorDecoded)
 INSTANTIATE_TEST_SUITE_P(
     Authors, NewsGuyAuthor,
     ::testing::Values(AuthorCase{"Plain", "<a title=\"joe\">j</a>", "joe"},
-                      AuthorCase{"DoublyEscaped", "<a title=\"Joe &amp;lt;joe@x&amp;gt;\">j</a>", "Joe <joe@x>"},
+                      AuthorCase{"DoublyEscaped", "<a title=\"Joe &amp;lt;joe@x&amp;gt;\">j</a>",
+                                 "Joe <joe@x>"},
                       AuthorCase{"Escaped", "<a title=\"Joe &lt;joe@x&gt; &quot;J&quot; A&amp;B\">j</a>",
                                  "Joe <joe@x> \"J\" A&B"},
                       AuthorCase{"QuoteInside", "<a title=\"say \"hi\" there\">j</a>", "say \"hi\" there"},
@@ -289,7 +294,8 @@ TEST(NewsGuyParser, PageEndingInsideAnEntry)
 {
     CEntry entry;
     std::string strPage = entry.Page() + entry.Page();
-    std::string strCut = entry.Page() + entry.strFirst + "\n<tr>\n<td>x</td>\n<td>y</td>\n" + entry.strDate + "\n";
+    std::string strCut =
+        entry.Page() + entry.strFirst + "\n<tr>\n<td>x</td>\n<td>y</td>\n" + entry.strDate + "\n";
     EXPECT_EQ(Parse(strPage).size(), 2u);
     EXPECT_EQ(Parse(strCut).size(), 1u);
     // Without a final line feed the last line still counts.
@@ -343,7 +349,7 @@ TEST_P(StripFontTags, RemovesTags)
 INSTANTIATE_TEST_SUITE_P(
     Tags, StripFontTags,
     ::testing::Values(FontCase{"<font color=red>x</font>", "x"}, FontCase{"<FONT size=1>a</Font>b", "ab"},
-                      FontCase{"a<font>b<font x>c</font></font>d", "abcd"},
-                      FontCase{"<<font>font x>y", "y"}, FontCase{"keep <b>bold</b>", "keep <b>bold</b>"},
-                      FontCase{"x<font color=\"red\"", "x"}, FontCase{"a</font b>c", "a</font b>c"},
-                      FontCase{"\"><font>", "\">"}, FontCase{"", ""}));
+                      FontCase{"a<font>b<font x>c</font></font>d", "abcd"}, FontCase{"<<font>font x>y", "y"},
+                      FontCase{"keep <b>bold</b>", "keep <b>bold</b>"}, FontCase{"x<font color=\"red\"", "x"},
+                      FontCase{"a</font b>c", "a</font b>c"}, FontCase{"\"><font>", "\">"},
+                      FontCase{"", ""}));
