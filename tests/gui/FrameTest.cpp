@@ -12,6 +12,10 @@
 #include "model/Article.h"
 #include "model/QueueFile.h"
 
+#if __has_include("download/DownloadOptions.h")
+#include "download/DownloadOptions.h"
+#endif
+
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QHeaderView>
@@ -88,6 +92,7 @@ private slots:
     void statusWindowLinesAndClear();
     void commandLineSwitches_data();
     void commandLineSwitches();
+    void progressSwitchReachesDownloads();
     void aboutBoxTexts();
     void datePickerStartsOneDayBack();
 };
@@ -526,6 +531,23 @@ void FrameTest::commandLineSwitches()
     QCOMPARE(cmd.bDisableProgressBytes, bDisable);
     QCOMPARE(cmd.bDemo, bDemo);
     QCOMPARE(QString::fromStdString(cmd.strDataDir), strDataDir);
+}
+
+void FrameTest::progressSwitchReachesDownloads()
+{
+#if __has_include("download/DownloadOptions.h")
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    CDravelinApp app;
+    CDravelinApp::CCommandLine cmd =
+        CDravelinApp::ParseCommandLine({"--data-dir", program.Folder(), "DisableProgressBytes"});
+    QVERIFY(app.InitInstance(cmd, &program.m_prompts));
+    const bool bDisabled = CDownloadOptions::IsProgressDisabled();
+    CDownloadOptions::Reset();
+    QVERIFY(bDisabled);
+#else
+    QSKIP("built without the download side");
+#endif
 }
 
 void FrameTest::aboutBoxTexts()
