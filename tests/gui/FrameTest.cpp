@@ -278,6 +278,13 @@ void FrameTest::articleCommandsFollowRowsAndSelection()
     QCOMPARE(view.ArticleListCtrl().selectionModel()->selectedRows().size(), 0);
     QVERIFY(!Enabled(frame, ID_ARTICLE_REMOVE));
 
+    // The toolbar's download-manager button toggles the setting.
+    QVERIFY(Enabled(frame, ID_USE_DOWNLOADMANAGER));
+    QVERIFY(!Checked(frame, ID_USE_DOWNLOADMANAGER));
+    frame.FindAction(ID_USE_DOWNLOADMANAGER)->trigger();
+    QVERIFY(Checked(frame, ID_USE_DOWNLOADMANAGER));
+    QCOMPARE(program.App().Doc()->Document().m_settings.m_bDoNotQueue, 1);
+
     // Ctrl+X is the Clear button: it empties the list.
     frame.FindAction(IDC_CLEAR)->trigger();
     QCOMPARE(view.Articles().GetItemCount(), 0);

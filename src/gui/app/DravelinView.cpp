@@ -446,6 +446,20 @@ void CDravelinView::RegisterOwnCommands()
     RegisterCommand(
         ID_ARTICLE_FINDNEXT, [this] { CArticleSearch::FindNext(m_articles, &m_prompts); },
         [this](CCmdUI& ui) { ui.m_bEnabled = m_articles.m_bFound != 0; });
+    // The toolbar's "Use a download manager": the setting in memory; it is
+    // stored with the other settings.
+    RegisterCommand(
+        ID_USE_DOWNLOADMANAGER,
+        [&doc]
+        {
+            std::lock_guard<std::recursive_mutex> lock(doc.m_settings.m_lock);
+            doc.m_settings.m_bDoNotQueue = !doc.m_settings.m_bDoNotQueue;
+        },
+        [&doc](CCmdUI& ui)
+        {
+            std::lock_guard<std::recursive_mutex> lock(doc.m_settings.m_lock);
+            ui.m_bChecked = doc.m_settings.m_bDoNotQueue != 0;
+        });
     RegisterCommand(ID_QUEUE_SAVE,
                     [this] { CQueueFile::SaveQueueFile(m_doc.Folder().GetQueuePath(), m_progress); });
 }
