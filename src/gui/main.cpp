@@ -1,0 +1,77 @@
+// dravelin: the desktop program.
+
+#include "app/DravelinApp.h"
+#include "app/MainFrame.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#ifdef DRAVELIN_HAVE_DEMO
+#include "demo/DemoMode.h"
+#endif
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dravelin"));
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    CDravelinApp::CCommandLine cmd = CDravelinApp::ParseCommandLine(args);
+    if (cmd.bError)
+    {
+        std::fprintf(stderr, "dravelin: %s\n", cmd.strError.c_str());
+        return 2;
+    }
+
+    // A queue file named by the shell must at least be readable; the document
+    // takes nothing from it, as the program always did.
+    for (const std::string& strFile : cmd.files)
+    {
+        if (!std::ifstream(strFile, std::ios::binary))
+        {
+            std::fprintf(stderr, "dravelin: cannot open %s\n", strFile.c_str());
+            return 1;
+        }
+    }
+
+#ifdef DRAVELIN_HAVE_DEMO
+    CDemoMode demo;
+    if (cmd.bDemo)
+    {
+        std::string strError;
+        if (!demo.Start(cmd.strDataDir, &strError))
+        {
+            std::fprintf(stderr, "dravelin: demo mode: %s\n", strError.c_str());
+            return 1;
+        }
+        cmd.strDataDir = demo.DataFolder();
+        std::fprintf(stderr, "dravelin: demo gateway on %s, data folder %s\n", demo.HostPort().c_str(),
+                     demo.DataFolder().c_str());
+    }
+#else
+    if (cmd.bDemo)
+    {
+        std::fprintf(stderr, "dravelin: this build has no demo gateway\n");
+        return 1;
+    }
+#endif
+
+    int nResult = 0;
+    {
+        CDravelinApp dravelin;
+        std::string strError;
+        if (!dravelin.InitInstance(cmd, nullptr, &strError))
+        {
+            std::fprintf(stderr, "dravelin: %s\n", strError.c_str());
+            return 1;
+        }
+        nResult = QApplication::exec();
+    }
+    return nResult;
+}

@@ -1,0 +1,313 @@
+// Go, Cancel and the arrival filter against the gateway simulator running in
+// this process on a loopback port; the demo data folder.
+
+#include "GuiTestSupport.h"
+
+#include "app/CommandIds.h"
+#include "app/DravelinView.h"
+#include "app/MainFrame.h"
+#include "gateway/GatewaySimulator.h"
+#include "lists/ArticleListCtrl.h"
+#include "model/ArticleList.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#ifdef DRAVELIN_HAVE_DEMO
+#include "demo/DemoMode.h"
+#include "settings/ProfileFile.h"
+#endif
+
+using guitest::CTestProgram;
+
+namespace
+{
+int CountLines(const std::string& strText, const std::string& strLine)
+{
+    int nCount = 0;
+    for (size_t nPos = strText.find(strLine); nPos != std::string::npos;
+         nPos = strText.find(strLine, nPos + 1))
+        ++nCount;
+    return nCount;
+}
+
+std::string AccountIni(const std::string& strHost, int nActive)
+{
+    std::string strIni = "[Account]\nSubscriptions=19\nActive=" + std::to_string(nActive) + "\n";
+    for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
+        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost +
+                  "\nDownloadDomain=" + strHost + "\nUsername=user\nPassword=secret\n";
+    return strIni;
+}
+
+void TypeAndGo(CMainFrame& frame, const QString& strText)
+{
+    frame.NewsgroupBox()->setEditText(strText);
+    QTest::mouseClick(frame.GoButton(), Qt::LeftButton);
+}
+
+bool WaitForEnds(CDravelinView& view, int nEnds, int nTimeoutMs = 30000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (CountLines(view.GetStatusText(), "Done retrieving headers.") < nEnds)
+    {
+        if (timer.elapsed() > nTimeoutMs)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+} // namespace
+
+class ListingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void goFillsListAndAddsFavouriteOnce();
+    void easyNewsGoListsEveryDay();
+    void twoQuickGoPressesEndTwice();
+    void cancelStopsListing();
+    void arrivalFilterKillsDatesAndIncomplete();
+    void goWithoutServiceAsksForOne();
+    void closingDuringListingLeavesWorkerHarmless();
+    void demoFolderIsPreparedAndFollowsPort();
+
+private:
+    std::unique_ptr<CGatewaySimulator> m_pGateway;
+};
+
+void ListingTest::initTestCase()
+{
+    CGatewayOptions options;
+    options.m_users = {{"user", "secret"}};
+    options.m_groups.push_back(CGatewayGroup{"alt.binaries.large", 50000, 0, 0, false});
+    m_pGateway = std::make_unique<CGatewaySimulator>(options);
+    QVERIFY(m_pGateway->Start() != 0);
+}
+
+void ListingTest::cleanupTestCase()
+{
+    m_pGateway->Stop();
+}
+
+void ListingTest::goFillsListAndAddsFavouriteOnce()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CDravelinView& view = program.View();
+
+    TypeAndGo(frame, "  alt.test  ");
+    QVERIFY(view.CancelButton()->isEnabled());
+    QCOMPARE(frame.windowTitle(), QStringLiteral("alt.test - Dravelin - NewsGuy"));
+    QVERIFY(WaitForEnds(view, 1));
+    QVERIFY(!view.CancelButton()->isEnabled());
+    QVERIFY(!frame.ListingProgress()->isVisible());
+
+    const std::vector<CGatewayArticle> expected = m_pGateway->Articles("alt.test");
+    QCOMPARE(view.Articles().GetItemCount(), int(expected.size()));
+    QCOMPARE(view.ArticleListCtrl().model()->rowCount(), int(expected.size()));
+    // Rows in the listing's order, each the article the gateway listed there.
+    for (int i = 0; i < view.Articles().GetItemCount(); ++i)
+    {
+        const ArticlePtr& pArticle = view.Articles().GetArticle(i);
+        QCOMPARE(pArticle->m_strDecodeQuery, expected[size_t(i)].m_strDecodeQuery);
+        QCOMPARE(pArticle->m_nLists, int(ListArticles));
+    }
+    QVERIFY(view.GetStatusText().find("Retrieving headers: ") != std::string::npos);
+    const std::string strStatus = view.GetStatusText();
+    QVERIFY(strStatus.size() >= std::string("Done retrieving headers.").size());
+    QCOMPARE(strStatus.substr(strStatus.size() - 24), std::string("Done retrieving headers."));
+
+    QCOMPARE(frame.NewsgroupBox()->count(), 1);
+    QCOMPARE(frame.NewsgroupBox()->itemText(0), QStringLiteral("alt.test"));
+    // The same group in capitals is not a new favourite (the gateway knows
+    // group names in lower case only: nothing more is listed); Go again with
+    // the favourite accumulates rows, the list is not cleared.
+    TypeAndGo(frame, "ALT.TEST");
+    QVERIFY(WaitForEnds(view, 2));
+    QCOMPARE(frame.NewsgroupBox()->count(), 1);
+    QCOMPARE(frame.windowTitle(), QStringLiteral("ALT.TEST - Dravelin - NewsGuy"));
+    TypeAndGo(frame, "alt.test");
+    QVERIFY(WaitForEnds(view, 3));
+    QCOMPARE(view.Articles().GetItemCount(), 2 * int(expected.size()));
+    program.Stop();
+    QCOMPARE(program.GetInt("Favorites", "Total"), 1);
+    QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.test"));
+}
+
+void ListingTest::easyNewsGoListsEveryDay()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 16)));
+    program.Start();
+    QCOMPARE(program.Frame().windowTitle(), QStringLiteral("Dravelin - EasyNews:80"));
+    TypeAndGo(program.Frame(), "alt.binaries.test");
+    QCOMPARE(program.Frame().windowTitle(), QStringLiteral("alt.binaries.test - Dravelin - EasyNews:80"));
+    QVERIFY(WaitForEnds(program.View(), 1));
+    QCOMPARE(program.View().Articles().GetItemCount(), m_pGateway->ArticleCount("alt.binaries.test"));
+}
+
+void ListingTest::twoQuickGoPressesEndTwice()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 2)));
+    program.Start();
+    CDravelinView& view = program.View();
+    TypeAndGo(program.Frame(), "alt.test");
+    TypeAndGo(program.Frame(), "alt.test");
+    QVERIFY(WaitForEnds(view, 2));
+    QTest::qWait(50);
+    QCOMPARE(CountLines(view.GetStatusText(), "Done retrieving headers."), 2);
+    // Both workers list the whole group into the same list.
+    QCOMPARE(view.Articles().GetItemCount(), 2 * m_pGateway->ArticleCount("alt.test"));
+    QVERIFY(!view.CancelButton()->isEnabled());
+}
+
+void ListingTest::cancelStopsListing()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
+    program.Start();
+    CDravelinView& view = program.View();
+    TypeAndGo(program.Frame(), "alt.binaries.large");
+    QVERIFY(view.CancelButton()->isEnabled());
+    QTest::mouseClick(view.CancelButton(), Qt::LeftButton);
+    QVERIFY(!view.GetHeaderRunEvent()->IsSet());
+    QVERIFY(WaitForEnds(view, 1));
+    const std::string strStatus = view.GetStatusText();
+    QCOMPARE(strStatus.substr(strStatus.size() - 24), std::string("Done retrieving headers."));
+    QVERIFY(view.Articles().GetItemCount() < m_pGateway->ArticleCount("alt.binaries.large"));
+    QVERIFY(!view.CancelButton()->isEnabled());
+}
+
+void ListingTest::arrivalFilterKillsDatesAndIncomplete()
+{
+    const std::vector<CGatewayArticle> corpus = m_pGateway->Articles("alt.test");
+    // Kill the first article's author (a part of it, in other case).
+    const std::string strAuthor = corpus.front().m_strAuthor;
+    QVERIFY(strAuthor.size() >= 4);
+    std::string strEntry = strAuthor.substr(1, 3);
+    for (char& c : strEntry)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+
+    CTestProgram program;
+    testsupport::WriteFile(program.Folder() + "/Author.kill", strEntry + "\n");
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CDravelinView& view = program.View();
+    view.Retrieval().m_bHideIncomplete = 1;
+    // Limit at noon two days back: that day is dropped, yesterday and today pass.
+    frame.LimitCheck()->setChecked(true);
+    frame.DatePicker()->setDateTime(QDateTime(QDate::currentDate().addDays(-2), QTime(12, 0)));
+    TypeAndGo(frame, "alt.test");
+    QVERIFY(WaitForEnds(view, 1));
+
+    auto lower = [](std::string str)
+    {
+        for (char& c : str)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return str;
+    };
+    int nExpected = 0;
+    for (const CGatewayArticle& article : corpus)
+        if (article.m_nDay <= 1 && article.m_bComplete &&
+            lower(article.m_strAuthor).find(lower(strEntry)) == std::string::npos)
+            ++nExpected;
+    QVERIFY(nExpected > 0);
+    QVERIFY(nExpected < int(corpus.size()));
+    QCOMPARE(view.Articles().GetItemCount(), nExpected);
+    for (int i = 0; i < view.Articles().GetItemCount(); ++i)
+    {
+        const ArticlePtr& pArticle = view.Articles().GetArticle(i);
+        QVERIFY(pArticle->m_nState != StateIncomplete);
+        QVERIFY(lower(pArticle->m_strAuthor).find(lower(strEntry)) == std::string::npos);
+    }
+}
+
+void ListingTest::goWithoutServiceAsksForOne()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 0)));
+    program.Start();
+    TypeAndGo(program.Frame(), "alt.test");
+    QCOMPARE(program.m_prompts.m_messages,
+             std::vector<std::string>({"Please, select a News Service Provider in the Service-menu first."}));
+    QVERIFY(!program.View().CancelButton()->isEnabled());
+    QCOMPARE(program.Frame().NewsgroupBox()->count(), 0);
+}
+
+void ListingTest::closingDuringListingLeavesWorkerHarmless()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
+    program.Start();
+    std::shared_ptr<CManualResetEvent> pRunEvent = program.View().GetHeaderRunEvent();
+    TypeAndGo(program.Frame(), "alt.binaries.large");
+    QTRY_VERIFY(program.View().Articles().GetItemCount() > 0);
+    // The window goes while the worker still lists: the worker is told to
+    // stop, and what it still posts goes nowhere.
+    program.Stop();
+    QVERIFY(!pRunEvent->IsSet());
+    QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.binaries.large"));
+    const size_t nRequests = m_pGateway->RequestCount();
+    QTest::qWait(200);
+    QCOMPARE(m_pGateway->RequestCount(), nRequests);
+}
+
+void ListingTest::demoFolderIsPreparedAndFollowsPort()
+{
+#ifdef DRAVELIN_HAVE_DEMO
+    testsupport::TempDir dir;
+    const std::string strFolder = (dir.Path() / "demo").string();
+    QVERIFY(CDemoMode::PrepareFolder(strFolder, "127.0.0.1:1111"));
+    const std::string strIni = strFolder + "/Dravelin.ini";
+    QCOMPARE(CProfileFile::GetProfileString("Dravelin", "Version", "", strIni), std::string("2.0"));
+    QCOMPARE(CProfileFile::GetProfileString("Dravelin", "CompatibleBuild", "", strIni), std::string("0328"));
+    QCOMPARE(CProfileFile::GetProfileInt("Account", "Subscriptions", 0, strIni), 19);
+    QCOMPARE(CProfileFile::GetProfileInt("Account", "Active", 0, strIni), 1);
+    QVERIFY(CProfileFile::GetProfileInt("Favorites", "Total", 0, strIni) >= 3);
+    QCOMPARE(CProfileFile::GetProfileString("Preferences", "DefaultPath", "", strIni),
+             strFolder + "/Downloads/");
+    // The user's own choices survive the next start; the hosts follow the port.
+    CProfileFile::WriteProfileInt("Account", "Active", 16, strIni);
+    QVERIFY(CDemoMode::PrepareFolder(strFolder, "127.0.0.1:2222"));
+    QCOMPARE(CProfileFile::GetProfileInt("Account", "Active", 0, strIni), 16);
+    for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
+    {
+        QCOMPARE(CProfileFile::GetProfileString(pszSection, "HeaderDomain", "", strIni),
+                 std::string("127.0.0.1:2222"));
+        QCOMPARE(CProfileFile::GetProfileString(pszSection, "Username", "", strIni),
+                 std::string(CDemoMode::kUser));
+    }
+
+    // And the demo lists from its own gateway.
+    CDemoMode demo;
+    QVERIFY(demo.Start(strFolder));
+    CTestProgram program;
+    CDravelinApp app;
+    CDravelinApp::CCommandLine cmd;
+    cmd.strDataDir = demo.DataFolder();
+    QVERIFY(app.InitInstance(cmd, &program.m_prompts));
+    QVERIFY(program.m_prompts.m_messages.empty());
+    TypeAndGo(*app.Frame(), "alt.binaries.demo.music");
+    QVERIFY(WaitForEnds(*app.View(), 1));
+    QCOMPARE(app.View()->Articles().GetItemCount(), demo.Gateway()->ArticleCount("alt.binaries.demo.music"));
+#else
+    QSKIP("built without the demo gateway");
+#endif
+}
+
+QTEST_MAIN(ListingTest)
+#include "ListingTest.moc"
