@@ -32,3 +32,4 @@ struct CCliCommand
 // One per command, each in its own source file.
 int RunSettingsCommand(const CCliContext& context, const std::vector<std::string>& args);
 int RunQueueCommand(const CCliContext& context, const std::vector<std::string>& args);
+int RunDownloadCommand(const CCliContext& context, const std::vector<std::string>& args);

@@ -16,6 +16,7 @@ const CCliCommand kCommands[] = {
      "queue [--all|--waiting] | queue add --service N --size N --subject S --decode-query Q "
      "[--author A] [--date D] [--file-name F] [--path P] | queue clear",
      RunQueueCommand},
+    {"download", "download [--max N]", RunDownloadCommand},
 };
 
 int Usage()

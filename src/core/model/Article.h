@@ -66,6 +66,10 @@ public:
     std::string m_strSubject;
     std::string m_strDate;
     std::string m_strAuthor;
+    // In memory only: the validator (strong ETag, else Last-Modified) of the
+    // first answer of a download, so a retry can continue the partial file
+    // with If-Range. Cleared when the article is queued afresh.
+    std::string m_strResumeValidator;
 };
 
 using ArticlePtr = std::shared_ptr<CArticle>;

@@ -1,0 +1,386 @@
+#include "download/DownloadWorker.h"
+
+#include "download/DownloadOptions.h"
+#include "download/DownloadParams.h"
+#include "download/SavedFileName.h"
+#include "download/TransferProgress.h"
+#include "net/GatewayHosts.h"
+#include "net/HttpRequestFramework.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+constexpr size_t kBlockSize = 1024000;
+constexpr const char* kDiskFull = "Error: There is not enough space on the disk.";
+
+struct CServiceTarget
+{
+    const char* pszServiceName;
+    std::string strObject;
+};
+
+CServiceTarget ChooseTarget(int32_t nService, const std::string& strQuery)
+{
+    switch (nService)
+    {
+    case ServiceNewsGuy:
+        return {"NewsGuy", GatewayHosts::kNewsGuyDecodePath + strQuery};
+    case ServiceWebUseNet:
+    case ServiceWebUseNetMembers:
+        return {"WebUseNet", GatewayHosts::kWebUseNetDecodePath + strQuery};
+    case ServiceEasyNews:
+        return {"EasyNews", strQuery};
+    case ServiceNewsGuyExtra:
+    default:
+        return {"NewsGuy Extra", GatewayHosts::kNewsGuyDecodePath + strQuery};
+    }
+}
+
+// Whole seconds, as the speed and average have always been measured.
+int64_t NowSeconds()
+{
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+void Post(const std::shared_ptr<IMessageSink>& pView, uint32_t nMessage, intptr_t wParam, ArticlePtr pArticle,
+          std::string strText = {})
+{
+    if (!pView)
+        return;
+    CViewMessage msg;
+    msg.nMessage = nMessage;
+    msg.wParam = wParam;
+    msg.pArticle = std::move(pArticle);
+    msg.strText = std::move(strText);
+    pView->PostMessage(std::move(msg));
+}
+
+// The leading decimal digits of a Content-Length value. False when the value
+// does not fit the stored 32-bit size: such an answer fails cleanly.
+bool ParseContentLength(const std::string& strValue, int32_t& nLength)
+{
+    int64_t n = 0;
+    for (char c : strValue)
+    {
+        if (c < '0' || c > '9')
+            break;
+        n = n * 10 + (c - '0');
+        if (n > INT32_MAX)
+            return false;
+    }
+    nLength = static_cast<int32_t>(n);
+    return true;
+}
+
+// The start of a "bytes N-M/T" Content-Range; -1 when it is not one.
+int64_t ContentRangeStart(const std::string& strValue)
+{
+    if (strValue.rfind("bytes ", 0) != 0)
+        return -1;
+    char* pEnd = nullptr;
+    long long n = std::strtoll(strValue.c_str() + 6, &pEnd, 10);
+    if (pEnd == strValue.c_str() + 6 || *pEnd != '-')
+        return -1;
+    return n;
+}
+
+// What can validate a later Range request for the same body: a strong ETag,
+// else Last-Modified; "" when neither.
+std::string ResumeValidator(const CHttpRequest& request)
+{
+    std::string strValue;
+    if (request.QueryHeader("ETag", strValue) && !strValue.empty() && strValue.rfind("W/", 0) != 0)
+        return strValue;
+    if (request.QueryHeader("Last-Modified", strValue) && !strValue.empty())
+        return strValue;
+    return {};
+}
+
+// Writes all n bytes; false with errno on failure.
+bool WriteAll(int fd, const char* p, size_t n)
+{
+    while (n > 0)
+    {
+        ssize_t nWritten = ::write(fd, p, n);
+        if (nWritten < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += nWritten;
+        n -= static_cast<size_t>(nWritten);
+    }
+    return true;
+}
+
+// How an attempt ended, for the closing steps.
+enum AttemptEnd
+{
+    EndNormal,    // reached the average line
+    EndNoAverage, // refused login, network failure, write failure: no average line
+};
+} // namespace
+
+int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
+{
+    // Step 1: take what the record holds; the record itself goes.
+    std::shared_ptr<IMessageSink> pView = std::move(pParams->m_pView);
+    AccountPtr pAccount = std::move(pParams->m_pAccount);
+    std::shared_ptr<CPreferences> pSettings = std::move(pParams->m_pSettings);
+    ArticlePtr pArticle = std::move(pParams->m_pArticle);
+    const bool bPort81 = pParams->m_bPort81 != 0;
+    std::shared_ptr<CManualResetEvent> pRunEvent = std::move(pParams->m_pRunEvent);
+    pParams.reset();
+    if (!pRunEvent)
+        pRunEvent = std::make_shared<CManualResetEvent>(true);
+
+    CProxyChoice proxy = ResolveProxy(*pSettings);
+
+    std::string strHost;
+    int32_t nService = 0;
+    {
+        std::lock_guard lock(pAccount->m_lock);
+        strHost = pAccount->m_strDownloadDomain;
+        nService = pAccount->m_nService;
+    }
+    std::string strQuery;
+    std::string strResumeValidator;
+    std::string strResumePath;
+    std::string strResumeName;
+    {
+        std::lock_guard lock(pArticle->m_lock);
+        strQuery = pArticle->m_strDecodeQuery;
+        strResumeValidator = pArticle->m_strResumeValidator;
+        strResumeName = pArticle->m_strSavedName;
+        strResumePath = pArticle->m_strDownloadPath;
+    }
+    CServiceTarget target = ChooseTarget(nService, strQuery);
+
+    bool bResumeFailed = false;
+    bool bReplaceUnderscore = false;
+    bool bComCtl5 = false;
+    {
+        std::lock_guard lock(pSettings->m_lock);
+        bResumeFailed = pSettings->m_bResumeFailed != 0;
+        bReplaceUnderscore = pSettings->m_bReplaceUnderscore != 0;
+        bComCtl5 = pSettings->m_bComCtl5 != 0;
+    }
+
+    HttpRequestProfile profile;
+    profile.m_strHost = strHost;
+    profile.m_nPort = bPort81 ? GatewayHosts::kEasyNewsAltPort : 0;
+    profile.m_strObject = target.strObject;
+    profile.m_nFlags = HttpFlags::kDownloadRequest;
+    profile.m_strServiceName = target.pszServiceName;
+    profile.m_pStatusWindow = pView;
+    profile.m_pRunEvent = pRunEvent;
+    profile.m_bHandleRedirects = true;
+    profile.m_nRedirectFlags = bResumeFailed ? HttpFlags::kRedirectRequestResume : HttpFlags::kRedirectRequest;
+
+    // A retry continues its partial file when the first answer left a
+    // validator and the file is still there.
+    int64_t nResumeFrom = 0;
+    if (bResumeFailed && !strResumeValidator.empty() && !strResumeName.empty())
+    {
+        std::string strDir = strResumePath;
+        if (!strDir.empty() && strDir.back() != '/')
+            strDir += '/';
+        struct stat st{};
+        if (::stat((strDir + strResumeName).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        {
+            nResumeFrom = static_cast<int64_t>(st.st_size);
+            profile.m_extraHeaders.push_back("Range: bytes=" + std::to_string(nResumeFrom) + "-");
+            profile.m_extraHeaders.push_back("If-Range: " + strResumeValidator);
+        }
+    }
+
+    bool bOk = false;
+    AttemptEnd nEnd = EndNoAverage;
+    int fd = -1;
+    std::unique_ptr<CInternetSession> pSession = OpenInternetSession(proxy, HttpFlags::kDownloadSession, profile);
+    std::unique_ptr<CHttpConnection> pConnection;
+    std::unique_ptr<CHttpRequest> pRequest;
+    if (pSession)
+    {
+        pSession->m_nStallSeconds = static_cast<long>(CDownloadOptions::GetStallSeconds());
+        pConnection = ConnectToHost(*pSession, profile, *pAccount);
+        pRequest = OpenHttpRequest(*pConnection, profile.m_strObject, profile.m_nFlags, profile);
+    }
+    int nStatus = pRequest ? SendWithCredentials(pRequest, *pConnection, profile, *pAccount, *pSettings)
+                           : SendNetworkError;
+    if (nStatus > 0)
+    {
+        bOk = true;
+        // The file name from this answer.
+        std::string strDisposition;
+        pRequest->QueryHeader("Content-Disposition", strDisposition);
+        std::string strName = CSavedFileName::Make(strDisposition, pRequest->GetObject(), bComCtl5,
+                                                   bReplaceUnderscore);
+
+        // The size.
+        int32_t nTotal = 0;
+        std::string strLength;
+        if (!pRequest->QueryHeader("Content-Length", strLength) || strLength.empty() ||
+            !ParseContentLength(strLength, nTotal))
+            bOk = false;
+        // An error page is not the article.
+        if (nStatus >= 400)
+            bOk = false;
+
+        // Continue the partial file, start it again, or give up on resuming.
+        bool bAppend = false;
+        if (nResumeFrom > 0 && nStatus == 206)
+        {
+            std::string strRange;
+            pRequest->QueryHeader("Content-Range", strRange);
+            if (ContentRangeStart(strRange) == nResumeFrom && nResumeFrom + nTotal <= INT32_MAX)
+            {
+                bAppend = true;
+                strName = strResumeName; // the file being continued
+            }
+            else
+                bOk = false;
+        }
+        else if (nStatus == 206)
+            bOk = false; // a part that was not asked for
+        std::string strValidator = nStatus == 200 ? ResumeValidator(*pRequest) : strResumeValidator;
+        if (!bOk)
+            strValidator.clear(); // the next attempt starts from the first byte
+
+        PostStatusLine(profile, pRequest->GetRawHeaders());
+        if (!bOk)
+            PostStatusLine(profile, "Download failed!");
+
+        std::string strTarget;
+        {
+            std::lock_guard lock(pArticle->m_lock);
+            pArticle->m_strSavedName = strName;
+            if (pArticle->m_strDownloadPath.empty() || pArticle->m_strDownloadPath.back() != '/')
+                pArticle->m_strDownloadPath += '/';
+            strTarget = pArticle->m_strDownloadPath + strName;
+            pArticle->m_strResumeValidator = strValidator;
+        }
+        if (bOk)
+        {
+            int nFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC);
+            fd = ::open(strTarget.c_str(), nFlags, 0644);
+            if (fd < 0)
+                bOk = false;
+        }
+
+        const bool bProgress = !CDownloadOptions::IsProgressDisabled();
+        const int64_t nStart = NowSeconds();
+        int32_t nReceived = 0;
+        int32_t nRemaining = nTotal;
+        int32_t nLastSpeed = 0;
+        nEnd = EndNormal;
+        std::unique_ptr<char[]> pBuffer;
+        if (bOk)
+            pBuffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+        bool bReachedEnd = false;
+        while (bOk)
+        {
+            if (!pRunEvent->IsSet())
+                break;
+            int64_t n = pRequest->ReadBlock(pBuffer.get(), kBlockSize);
+            if (n < 0)
+            {
+                // The connection failed: no average line.
+                bOk = false;
+                nEnd = EndNoAverage;
+                break;
+            }
+            // More than announced cannot be this article.
+            if (n > static_cast<int64_t>(nRemaining))
+            {
+                bOk = false;
+                break;
+            }
+            nReceived += static_cast<int32_t>(n);
+            nRemaining -= static_cast<int32_t>(n);
+            if (bProgress)
+            {
+                std::string strTimeLeft;
+                if (CTransferProgress::Step(nReceived, nRemaining, NowSeconds() - nStart, static_cast<int32_t>(n),
+                                            nLastSpeed, strTimeLeft))
+                {
+                    {
+                        std::lock_guard lock(pArticle->m_lock);
+                        pArticle->m_strTimeLeft = strTimeLeft;
+                        pArticle->m_fSpeed = static_cast<float>(nLastSpeed);
+                    }
+                    Post(pView, WM_STATUS_TEXT, 1, pArticle);
+                }
+            }
+            if (n == 0)
+            {
+                bReachedEnd = true;
+                break;
+            }
+            if (!WriteAll(fd, pBuffer.get(), static_cast<size_t>(n)))
+            {
+                if (errno == ENOSPC || errno == EDQUOT)
+                {
+                    // The view starts its clean-ups before the user reads this.
+                    Post(pView, WM_DISK_FULL, 0, nullptr);
+                    if (pView)
+                        pView->MessageBox(kDiskFull);
+                }
+                bOk = false;
+                nEnd = EndNoAverage;
+                break;
+            }
+        }
+        if (bOk || bReachedEnd)
+            bOk = nRemaining == 0 && fd >= 0;
+        if (nEnd == EndNormal)
+        {
+            char szText[96];
+            std::snprintf(szText, sizeof(szText), "Download complete. Average: %dkB/s\r\n",
+                          CTransferProgress::AverageSpeed(nTotal, NowSeconds() - nStart));
+            PostStatusLine(profile, szText);
+        }
+    }
+
+    // Closing: the request, the connection, the file.
+    if (pRequest)
+        pRequest->Close();
+    pRequest.reset();
+    pConnection.reset();
+    if (fd >= 0 && ::close(fd) != 0)
+        bOk = false;
+
+    // The end report.
+    bool bShutdown = false;
+    {
+        std::lock_guard lock(pArticle->m_lock);
+        pRunEvent->Reset();
+        bShutdown = pArticle->m_nState == StateShutdown;
+    }
+    {
+        std::lock_guard lock(pAccount->m_lock);
+        --pAccount->m_nRunning;
+    }
+    if (!bShutdown)
+    {
+        if (!bOk)
+            std::this_thread::sleep_for(std::chrono::milliseconds(CDownloadOptions::GetFailureWaitMs()));
+        Post(pView, WM_DOWNLOAD_DONE, bOk ? 1 : 0, pArticle);
+    }
+    // StateShutdown: the program is closing and left the article to this
+    // worker; letting go of it here frees it.
+    pArticle.reset();
+    pSession.reset();
+    return 0;
+}

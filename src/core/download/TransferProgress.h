@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The speed and time-remaining arithmetic of a download, kept apart from the
+// worker so it can be checked on its own. Integer divisions truncate, as the
+// progress list has always shown them.
+class CTransferProgress
+{
+public:
+    // One progress step after a block of nBlock bytes. nElapsed is whole
+    // seconds since the start. Returns true when the article's speed and time
+    // remaining change and should be reported. The speed is measured again only
+    // when a second or more has passed and the block was not empty; otherwise
+    // the last speed stays. Nothing is reported while the last speed is 0.
+    static bool Step(int32_t nReceived, int32_t nRemaining, int64_t nElapsed, int32_t nBlock,
+                     int32_t& nLastSpeed, std::string& strTimeLeft);
+
+    // "%02d:%02d:%02d" of a number of seconds; hours may take more digits.
+    static std::string FormatTimeLeft(int32_t nSeconds);
+
+    // The average of the "Download complete. Average: %dkB/s" line: the total
+    // size over the whole time, 0 when either is not above 0.
+    static int32_t AverageSpeed(int32_t nTotalSize, int64_t nElapsed);
+};

@@ -1,0 +1,112 @@
+#include "listing/EasyNewsListingWorker.h"
+
+#include "listing/EasyNewsParser.h"
+#include "listing/ListingPoster.h"
+#include "net/GatewayHosts.h"
+#include "net/HttpRequestFramework.h"
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <new>
+#include <thread>
+
+namespace
+{
+std::atomic<int> s_nRetryPauseMs{1000};
+
+// Waits up to nMs, returning early when the run event is reset.
+void PauseUnlessCancelled(const CManualResetEvent& runEvent, int nMs)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMs);
+    while (runEvent.IsSet() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+} // namespace
+
+void SetEasyNewsRetryPauseMs(int nMilliseconds)
+{
+    s_nRetryPauseMs.store(nMilliseconds);
+}
+
+int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
+{
+    std::shared_ptr<IMessageSink> pWnd = pParams->m_hWnd;
+    std::shared_ptr<CManualResetEvent> pRunEvent = pParams->m_hRunEvent;
+    std::string strObject = std::string(GatewayHosts::kEasyNewsGroupPath) + pParams->m_strNewsgroup;
+    AccountPtr pAccount = pParams->m_pAccount;
+    std::shared_ptr<CPreferences> pSettings = pParams->m_pSettings;
+    bool bPort81 = pParams->m_bEasyNewsPort81 != 0;
+    pParams.reset();
+
+    CListingPoster poster(pWnd);
+    try
+    {
+        HttpRequestProfile profile;
+        {
+            std::lock_guard lock(pAccount->m_lock);
+            profile.m_strHost = pAccount->m_strHeaderDomain;
+        }
+        profile.m_nPort = bPort81 ? GatewayHosts::kEasyNewsAltPort : 0;
+        profile.m_nFlags = HttpFlags::kEasyNewsListingRequest;
+        profile.m_strServiceName = "EasyNews";
+        profile.m_pStatusWindow = pWnd;
+        profile.m_pRunEvent = pRunEvent;
+        profile.m_bAutoRedirect = true;
+
+        CProxyChoice proxy = ResolveProxy(*pSettings);
+        PostStatusLine(profile, "Retrieving Headers...");
+        std::string strLine;
+        for (int nPage = 0;; )
+        {
+            std::unique_ptr<CInternetSession> pSession =
+                OpenInternetSession(proxy, HttpFlags::kListingSession, profile);
+            std::unique_ptr<CHttpConnection> pConnection;
+            std::unique_ptr<CHttpRequest> pRequest;
+            bool bNetworkFailure = true;
+            if (pSession)
+            {
+                pConnection = ConnectToHost(*pSession, profile, *pAccount);
+                pRequest = OpenHttpRequest(*pConnection, strObject, profile.m_nFlags, profile);
+                PostStatusLine(profile, profile.m_strHost + strObject);
+                int nStatus = SendWithCredentials(pRequest, *pConnection, profile, *pAccount, *pSettings);
+                if (nStatus == SendRefused)
+                {
+                    CloseRequest(pRequest, pConnection, pSession);
+                    break;
+                }
+                if (nStatus > 0)
+                {
+                    if (nStatus == 404)
+                        pRunEvent->Reset();
+                    PostStatusLine(profile, pRequest->GetRawHeaders());
+                    strObject = CEasyNewsParser::ObjectOfUrl(pRequest->GetEffectiveUrl());
+                    CEasyNewsParser parser(CEasyNewsParser::PageDate(std::time(nullptr), nPage));
+                    while (ReadListingLine(*pRequest, strLine, *pRunEvent))
+                    {
+                        if (ArticlePtr pArticle = parser.ParseLine(strLine))
+                            poster.OnArticle(std::move(pArticle));
+                    }
+                    bNetworkFailure = pRequest->HasFailed() && pRunEvent->IsSet();
+                }
+            }
+            CloseRequest(pRequest, pConnection, pSession);
+            ++nPage;
+            if (!pRunEvent->IsSet())
+                break;
+            if (bNetworkFailure)
+                PauseUnlessCancelled(*pRunEvent, s_nRetryPauseMs.load());
+            if (!pRunEvent->IsSet())
+                break;
+            strObject = CEasyNewsParser::NextPageObject(strObject, nPage);
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Out of memory: end as after a normal end so the view learns of it.
+    }
+    pRunEvent->Reset();
+    poster.PostDone();
+    return 0;
+}

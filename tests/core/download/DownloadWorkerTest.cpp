@@ -1,0 +1,312 @@
+#include "GatewayDownloadFixture.h"
+
+#include "download/SavedFileName.h"
+
+#include <filesystem>
+
+using namespace downloadtest;
+
+namespace
+{
+// Indices of dl.test articles within a size range, smallest index first.
+int32_t IndexOfSize(const CGatewaySimulator& sim, int64_t nMin, int64_t nMax, int nSkip = 0)
+{
+    for (const auto& a : sim.Articles(GatewayDownloadTest::kGroup))
+        if (a.m_nSize >= nMin && a.m_nSize <= nMax && nSkip-- == 0)
+            return a.m_nIndex;
+    ADD_FAILURE() << "no article of " << nMin << " to " << nMax << " bytes";
+    return 0;
+}
+
+size_t FilesIn(const std::filesystem::path& dir)
+{
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        n += entry.is_regular_file() || entry.is_symlink();
+    return n;
+}
+
+struct ServiceCase
+{
+    int32_t nService;
+    const char* pszPrefix; // of the request target
+};
+
+class DownloadServiceTest : public GatewayDownloadTest, public ::testing::WithParamInterface<ServiceCase>
+{
+};
+
+TEST_P(DownloadServiceTest, RequestTargetNameAndBody)
+{
+    const ServiceCase& c = GetParam();
+    Account(c.nService);
+    const int32_t nIndex = IndexOfSize(*m_pSim, 1000, 1500000);
+    auto pArticle = Queue(nIndex, c.nService);
+    ASSERT_TRUE(RunUntilIdle());
+    CGatewayArticle g = Gateway(nIndex);
+    EXPECT_EQ(pArticle->m_nState, StateDone);
+    EXPECT_EQ(pArticle->m_strSavedName, g.m_strFileName);
+    EXPECT_EQ(pArticle->m_strDownloadPath, Folder() + "/");
+    EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(g));
+    auto requests = Downloads();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string strExpected = c.nService == 16 ? g.m_strEasyQuery : c.pszPrefix + g.m_strDecodeQuery;
+    EXPECT_EQ(requests[0].m_strTarget, strExpected);
+    EXPECT_TRUE(m_pQueue->HasPrefix("status:HTTP/1.1 200"));
+    EXPECT_TRUE(m_pQueue->HasPrefix("status:Download complete. Average: "));
+    EXPECT_EQ(m_pQueue->Count("done:1"), 1u);
+    EXPECT_EQ(m_pDoc->FindAccount(c.nService)->m_nRunning, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Services, DownloadServiceTest,
+                         ::testing::Values(ServiceCase{1, "/news-bin/wwwdecode?"},
+                                           ServiceCase{2, "/news-bin/wwwdecode?"},
+                                           ServiceCase{4, "/drn-bin/wwwdecode?"},
+                                           ServiceCase{8, "/drn-bin/wwwdecode?"}, ServiceCase{16, ""},
+                                           ServiceCase{64, "/news-bin/wwwdecode?"}));
+
+struct UnsafeCase
+{
+    GatewayUnsafeName nKind;
+    std::string strSaved;
+};
+
+class DownloadUnsafeNameTest : public GatewayDownloadTest, public ::testing::WithParamInterface<UnsafeCase>
+{
+};
+
+TEST_P(DownloadUnsafeNameTest, SavedInsideTheFolder)
+{
+    Account(1);
+    const int32_t nIndex = IndexOfSize(*m_pSim, 1000, 200000);
+    CGatewayFault fault;
+    fault.m_nUnsafeName = GetParam().nKind;
+    Fault(nIndex, fault);
+    auto pArticle = Queue(nIndex);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateDone);
+    EXPECT_EQ(pArticle->m_strSavedName, GetParam().strSaved);
+    EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
+    // One file, in the folder; nothing beside or above it.
+    EXPECT_EQ(FilesIn(Folder()), 1u);
+    EXPECT_EQ(FilesIn(m_dir.Path() / "dl"), 0u);
+    EXPECT_EQ(FilesIn(m_dir.Path()), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, DownloadUnsafeNameTest,
+                         ::testing::Values(UnsafeCase{UnsafeNameParent, "x"}, UnsafeCase{UnsafeNameAbsolute, "x"},
+                                           UnsafeCase{UnsafeNameControl, "bad_name__.txt"},
+                                           UnsafeCase{UnsafeNameEmpty, "wwwdecode"},
+                                           UnsafeCase{UnsafeNameLong, std::string(251, 'n') + ".bin"}));
+
+TEST_F(GatewayDownloadTest, ContentLengthZeroIsAnEmptyFile)
+{
+    Account(1);
+    CGatewayFault fault;
+    fault.m_bEmptyBody = true;
+    Fault(3, fault);
+    auto pArticle = Queue(3);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateDone);
+    EXPECT_TRUE(std::filesystem::exists(Folder() + "/" + pArticle->m_strSavedName));
+    EXPECT_EQ(Saved(pArticle), "");
+    EXPECT_EQ(m_pQueue->Count("status:Download complete. Average: 0kB/s\r\n"), 1u);
+}
+
+class DownloadShortBodyTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(DownloadShortBodyTest, FailsAndKeepFailedDecidesThePartialFile)
+{
+    m_pDoc->m_settings.m_bKeepFailed = GetParam();
+    Account(1);
+    const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 900000);
+    CGatewayFault fault;
+    fault.m_bShortBody = true;
+    Fault(nIndex, fault);
+    auto pArticle = Queue(nIndex);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    EXPECT_EQ(m_pQueue->Count("done:0"), 1u);
+    const std::string strPath = Folder() + "/" + Gateway(nIndex).m_strFileName;
+    EXPECT_EQ(std::filesystem::exists(strPath), GetParam());
+    if (GetParam())
+    {
+        EXPECT_EQ(std::filesystem::file_size(strPath), static_cast<uintmax_t>(Gateway(nIndex).m_nSize - 1));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(KeepFailed, DownloadShortBodyTest, ::testing::Bool());
+
+TEST_F(GatewayDownloadTest, NoContentLengthFailsWithoutAFile)
+{
+    Account(1);
+    CGatewayFault fault;
+    fault.m_bNoContentLength = true;
+    Fault(4, fault);
+    auto pArticle = Queue(4);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    EXPECT_EQ(m_pQueue->Count("status:Download failed!"), 1u);
+    EXPECT_EQ(m_pQueue->Count("status:Download complete. Average: 0kB/s\r\n"), 1u);
+    EXPECT_EQ(FilesIn(Folder()), 0u);
+}
+
+TEST_F(GatewayDownloadTest, AnErrorStatusIsNotSavedAsTheArticle)
+{
+    Account(1);
+    CGatewayFault fault;
+    fault.m_nStatus = 404;
+    Fault(4, fault);
+    auto pArticle = Queue(4);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    EXPECT_EQ(FilesIn(Folder()), 0u);
+}
+
+TEST_F(GatewayDownloadTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
+{
+    Account(1);
+    CGatewayFault fault;
+    fault.m_nRedirect = RedirectOtherHost;
+    Fault(5, fault);
+    auto pArticle = Queue(5);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateDone);
+    auto requests = Downloads();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].m_strTarget, "/file/" + Gateway(5).m_strDecodeQuery);
+    EXPECT_EQ(requests[1].m_strHost, m_pSim->HostPort());
+    EXPECT_TRUE(m_pQueue->HasPrefix("status:Redirected: /file/"));
+    EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(5)));
+}
+
+TEST_F(GatewayDownloadTest, RefusedPasswordTwiceEndsTheAttempt)
+{
+    m_pSim->SetUsers({{"user", "secret"}});
+    auto pAccount = Account(1);
+    pAccount->m_strUsername = "user";
+    pAccount->m_strPassword = "wrong";
+    auto pArticle = Queue(2);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    EXPECT_EQ(m_pQueue->Count("status:Sending NewsGuy Password..."), 2u);
+    EXPECT_EQ(m_pQueue->Count("box:The configured password for NewsGuy is incorrect!"), 1u);
+    EXPECT_FALSE(m_pQueue->HasPrefix("status:Download complete."));
+    EXPECT_EQ(Downloads().size(), 2u);
+    EXPECT_EQ(FilesIn(Folder()), 0u);
+
+    // The right password: one challenge, then the file.
+    pAccount->m_strPassword = "secret";
+    m_pSim->ClearRequests();
+    m_scheduler.QueueArticle(pArticle, 0, Folder());
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateDone);
+    EXPECT_EQ(Downloads().size(), 2u);
+}
+
+struct ResumeCase
+{
+    const char* pszName;
+    bool bResumeFailed;
+    bool bServerRanges;
+    bool bRangeSent;
+    int nStatus;
+};
+
+class DownloadResumeTest : public GatewayDownloadTest, public ::testing::WithParamInterface<ResumeCase>
+{
+};
+
+TEST_P(DownloadResumeTest, RetryContinuesOrRestarts)
+{
+    const ResumeCase& c = GetParam();
+    m_pDoc->m_settings.m_bResumeFailed = c.bResumeFailed;
+    m_pDoc->m_settings.m_nMaxRetries = 1;
+    Account(1);
+    const int32_t nIndex = IndexOfSize(*m_pSim, 400000, 3000000);
+    const CGatewayArticle g = Gateway(nIndex);
+    const int64_t nDrop = g.m_nSize / 2;
+    CGatewayFault fault;
+    fault.m_nDropAfter = nDrop;
+    Fault(nIndex, fault);
+    auto pArticle = Queue(nIndex);
+    // Held after the first attempt so the second meets a mended server.
+    m_scheduler.SetPaused(true);
+    ASSERT_TRUE(RunUntilIdle());
+    ASSERT_EQ(pArticle->m_nState, StateQueued);
+    EXPECT_EQ(std::filesystem::file_size(Folder() + "/" + g.m_strFileName), static_cast<uintmax_t>(nDrop));
+    CGatewayFault mended;
+    mended.m_bNoRange = !c.bServerRanges;
+    if (mended.IsClean())
+        m_pSim->ClearArticleFault(kGroup, nIndex);
+    else
+        Fault(nIndex, mended);
+    m_scheduler.SetPaused(false);
+    ASSERT_TRUE(RunUntilIdle());
+
+    EXPECT_EQ(pArticle->m_nState, StateDone);
+    EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(g));
+    auto requests = Downloads();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(requests[0].m_strRange.empty());
+    if (c.bRangeSent)
+    {
+        EXPECT_EQ(requests[1].m_strRange, "bytes=" + std::to_string(nDrop) + "-");
+        EXPECT_EQ(requests[1].m_strIfRange, g.m_strETag);
+    }
+    else
+        EXPECT_TRUE(requests[1].m_strRange.empty());
+    EXPECT_EQ(requests[1].m_nStatus, c.nStatus);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DownloadResumeTest,
+                         ::testing::Values(ResumeCase{"Continued", true, true, true, 206},
+                                           ResumeCase{"ServerSendsWhole", true, false, true, 200},
+                                           ResumeCase{"ResumeOff", false, true, false, 200}),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+TEST_F(GatewayDownloadTest, AStallFailsTheAttempt)
+{
+    CDownloadOptions::SetStallSeconds(1);
+    Account(1);
+    const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
+    CGatewayFault fault;
+    fault.m_nStallAfter = 2000;
+    Fault(nIndex, fault);
+    auto pArticle = Queue(nIndex);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    EXPECT_EQ(m_pQueue->Count("done:0"), 1u);
+}
+
+TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
+{
+    Account(1);
+    const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
+    std::filesystem::create_symlink("/dev/full", Folder() + "/" + Gateway(nIndex).m_strFileName);
+    auto pArticle = Queue(nIndex);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    auto log = m_pQueue->GetLog();
+    auto itFull = std::find(log.begin(), log.end(), "diskfull");
+    auto itBox = std::find(log.begin(), log.end(), "box:Error: There is not enough space on the disk.");
+    ASSERT_NE(itFull, log.end());
+    ASSERT_NE(itBox, log.end());
+    EXPECT_LT(itFull - log.begin(), itBox - log.begin());
+    EXPECT_EQ(m_tools.m_nTempDeletes, 1);
+    EXPECT_EQ(m_tools.m_nTrashEmpties, 1);
+}
+
+TEST_F(GatewayDownloadTest, MissingAccountRequestsNothing)
+{
+    Account(1);
+    auto pArticle = Queue(1, 4);
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
+    EXPECT_EQ(m_prompts.m_messages[0], "The account information for this article is no longer available!");
+    EXPECT_TRUE(Downloads().empty());
+}
+} // namespace

@@ -1,0 +1,147 @@
+#include "download/ProgressCommands.h"
+#include "model/ArticleList.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class ProgressCommandsTest : public ::testing::Test
+{
+protected:
+    void Fill(int nRows)
+    {
+        for (int i = 0; i < nRows; ++i)
+        {
+            auto pArticle = std::make_shared<CArticle>();
+            pArticle->m_strSubject = std::string(1, static_cast<char>('A' + i));
+            pArticle->m_nLists = ListProgress;
+            pArticle->m_nState = StateQueued;
+            m_progress.AddArticleRow(pArticle);
+        }
+    }
+    void Select(std::initializer_list<int> rows)
+    {
+        for (int nRow : rows)
+            m_progress.SetItemState(nRow, CArticleList::RowSelected, CArticleList::RowSelected);
+    }
+    void Run(int nRow)
+    {
+        auto& pArticle = m_progress.GetArticle(nRow);
+        pArticle->m_nState = StateDownloading;
+        pArticle->m_hRunEvent = std::make_shared<CManualResetEvent>(true);
+    }
+    std::string Order() const
+    {
+        std::string str;
+        for (int i = 0; i < m_progress.GetItemCount(); ++i)
+            str += m_progress.GetArticle(i)->m_strSubject;
+        return str;
+    }
+    std::string Selected() const
+    {
+        std::string str;
+        for (int i = 0; i < m_progress.GetItemCount(); ++i)
+            if (m_progress.IsSelected(i))
+                str += m_progress.GetArticle(i)->m_strSubject;
+        return str;
+    }
+
+    CArticleList m_progress{CArticleList::KindProgress};
+    testsupport::FakePrompts m_prompts;
+};
+
+TEST_F(ProgressCommandsTest, CancelMovesRunningRowsToTheBottomInTheirOrder)
+{
+    Fill(4);
+    for (int i = 0; i < 4; ++i)
+        Run(i);
+    Select({0, 2});
+    auto pFirst = m_progress.GetArticle(0);
+    auto pThird = m_progress.GetArticle(2);
+    EXPECT_EQ(CProgressCommands::CancelDownload(m_progress), 2);
+    EXPECT_EQ(Order(), "BDAC");
+    EXPECT_EQ(pFirst->m_nState, StateCancelled);
+    EXPECT_FALSE(pFirst->m_hRunEvent->IsSet());
+    EXPECT_EQ(pThird->m_nState, StateCancelled);
+    EXPECT_EQ(m_progress.GetArticle(0)->m_nState, StateDownloading);
+    EXPECT_TRUE(m_progress.GetArticle(0)->m_hRunEvent->IsSet());
+}
+
+TEST_F(ProgressCommandsTest, CancelLeavesRowsThatDoNotRun)
+{
+    Fill(3);
+    Run(1);
+    Select({0, 1, 2});
+    EXPECT_EQ(CProgressCommands::CancelDownload(m_progress), 1);
+    EXPECT_EQ(Order(), "ACB");
+    EXPECT_EQ(m_progress.GetArticle(0)->m_nState, StateQueued);
+}
+
+TEST_F(ProgressCommandsTest, EditPathRefusesRunningRowsOncePerRow)
+{
+    Fill(4);
+    Run(0);
+    Run(2);
+    Select({0, 1, 2});
+    CProgressCommands::EditDownloadPath(m_progress, "/new/", &m_prompts);
+    ASSERT_EQ(m_prompts.m_messages.size(), 2u);
+    EXPECT_EQ(m_prompts.m_messages[0], "Article is already downloading. The path cannot be changed.");
+    EXPECT_EQ(m_progress.GetArticle(0)->m_strDownloadPath, "");
+    EXPECT_EQ(m_progress.GetArticle(1)->m_strDownloadPath, "/new/");
+    EXPECT_EQ(m_progress.GetArticle(2)->m_strDownloadPath, "");
+    EXPECT_EQ(m_progress.GetArticle(3)->m_strDownloadPath, ""); // not selected
+}
+
+TEST_F(ProgressCommandsTest, MoveToTop)
+{
+    Fill(4);
+    EXPECT_FALSE(CProgressCommands::CanMoveToTop(m_progress));
+    Select({2});
+    EXPECT_TRUE(CProgressCommands::CanMoveToTop(m_progress));
+    CProgressCommands::MoveToTop(m_progress);
+    EXPECT_EQ(Order(), "CABD");
+    EXPECT_EQ(Selected(), "");
+    Select({1, 3});
+    EXPECT_FALSE(CProgressCommands::CanMoveToTop(m_progress));
+}
+
+struct MoveCase
+{
+    const char* pszName;
+    bool bUp;
+    std::vector<int> selected;
+    const char* pszOrder;
+    const char* pszSelected;
+};
+
+class ProgressMove : public ProgressCommandsTest, public ::testing::WithParamInterface<MoveCase>
+{
+};
+
+TEST_P(ProgressMove, ByOneRow)
+{
+    const MoveCase& c = GetParam();
+    Fill(6);
+    for (int nRow : c.selected)
+        Select({nRow});
+    if (c.bUp)
+        CProgressCommands::MoveUp(m_progress);
+    else
+        CProgressCommands::MoveDown(m_progress);
+    EXPECT_EQ(Order(), c.pszOrder);
+    EXPECT_EQ(Selected(), c.pszSelected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProgressMove,
+    ::testing::Values(MoveCase{"UpTwoAndFive", true, {2, 5}, "ACBDFE", "CF"},
+                      MoveCase{"UpTopSelected", true, {0, 5}, "ABCDEF", "AF"},
+                      MoveCase{"UpAdjacent", true, {2, 3}, "ACDBEF", "CD"},
+                      MoveCase{"UpNothingSelected", true, {}, "ABCDEF", ""},
+                      MoveCase{"DownOneAndThree", false, {1, 3}, "ACBEDF", "BD"},
+                      MoveCase{"DownLastSelected", false, {1, 5}, "ABCDEF", "BF"},
+                      MoveCase{"DownAdjacent", false, {3, 4}, "ABCFDE", "DE"},
+                      MoveCase{"DownNothingSelected", false, {}, "ABCDEF", ""}),
+    [](const ::testing::TestParamInfo<MoveCase>& info) { return std::string(info.param.pszName); });
+} // namespace

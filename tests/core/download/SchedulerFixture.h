@@ -1,0 +1,88 @@
+#pragma once
+
+// A scheduler with its document, lists and fakes, for the scheduler tests.
+
+#include "download/ArticleHandOff.h"
+#include "download/DownloadParams.h"
+#include "download/DownloadScheduler.h"
+#include "model/ArticleList.h"
+#include "model/QueueDocument.h"
+#include "support/TestSupport.h"
+#include "tools/QueueTools.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace downloadtest
+{
+class FakeQueueTools : public IQueueTools
+{
+public:
+    void HangUpConnections() override { ++m_nHangUps; }
+    void PowerOffMachine() override { ++m_nPowerOffs; }
+    void DeleteTemporaryInternetFiles() override { ++m_nTempDeletes; }
+    void EmptyTheRecycleBin() override { ++m_nTrashEmpties; }
+
+    int m_nHangUps = 0;
+    int m_nPowerOffs = 0;
+    int m_nTempDeletes = 0;
+    int m_nTrashEmpties = 0;
+};
+
+class FakeHandOff : public IArticleHandOff
+{
+public:
+    void HandOffArticle(const ArticlePtr& pArticle, int nRow, const std::string& strFolder) override
+    {
+        m_articles.push_back(pArticle);
+        m_rows.push_back(nRow);
+        m_strFolder = strFolder;
+    }
+    std::vector<ArticlePtr> m_articles;
+    std::vector<int> m_rows;
+    std::string m_strFolder;
+};
+
+// Records the workers it would start instead of starting them.
+class RecordingScheduler : public CDownloadScheduler
+{
+public:
+    using CDownloadScheduler::CDownloadScheduler;
+    std::vector<std::unique_ptr<CDownloadParams>> m_started;
+    bool m_bFailStart = false;
+
+protected:
+    bool StartWorkerThread(std::unique_ptr<CDownloadParams> pParams) override
+    {
+        if (m_bFailStart)
+            return false;
+        m_started.push_back(std::move(pParams));
+        return true;
+    }
+};
+
+inline AccountPtr AddAccount(CQueueDocument& doc, int32_t nService, int32_t nMaxDownloads,
+                             const std::string& strHost = "127.0.0.1:1")
+{
+    auto pAccount = std::make_shared<ServiceAccount>();
+    pAccount->m_nService = nService;
+    pAccount->m_nMaxDownloads = nMaxDownloads;
+    pAccount->m_strDownloadDomain = strHost;
+    pAccount->m_strHeaderDomain = strHost;
+    doc.m_accounts.push_back(pAccount);
+    return pAccount;
+}
+
+inline ArticlePtr MakeListed(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)
+{
+    auto pArticle = std::make_shared<CArticle>();
+    pArticle->m_nService = nService;
+    pArticle->m_strSubject = strSubject;
+    pArticle->m_nSize = nSize;
+    pArticle->m_nState = StateListed;
+    pArticle->m_nLists = ListArticles;
+    return pArticle;
+}
+} // namespace downloadtest

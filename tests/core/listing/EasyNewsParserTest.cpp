@@ -1,0 +1,181 @@
+#include "listing/EasyNewsParser.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+namespace
+{
+std::string Line(const std::string& strAuthor, const std::string& strHref, const std::string& strText)
+{
+    std::string s = "<tr><td>";
+    if (!strAuthor.empty())
+        s = strAuthor + "<br>";
+    return s + "<input type=\"checkbox\" name=\"x\"> <a href=\"" + strHref + "\">" + strText + "</a></td>";
+}
+} // namespace
+
+struct EasySizeCase
+{
+    const char* pszSize;
+    int64_t nExpected;
+};
+
+class EasyNewsSize : public ::testing::TestWithParam<EasySizeCase>
+{
+};
+
+TEST_P(EasyNewsSize, SizePartGivesBytes)
+{
+    CEasyNewsParser parser("05/06");
+    auto pArticle = parser.ParseLine(Line("a", "/d/x", std::string("some - ") + GetParam().pszSize));
+    ASSERT_TRUE(pArticle);
+    EXPECT_EQ(pArticle->m_nSize, GetParam().nExpected);
+    EXPECT_EQ(CEasyNewsParser::ParseSize(GetParam().pszSize), GetParam().nExpected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, EasyNewsSize,
+                         ::testing::Values(EasySizeCase{"12.3 MB", 12300000}, EasySizeCase{"850 KB", 850000},
+                                           EasySizeCase{"0 KB", 1000}, EasySizeCase{"512 B", 512},
+                                           EasySizeCase{"1.25 KB", 125000}, EasySizeCase{"0 B", 1},
+                                           EasySizeCase{"7 MB", 700000}));
+
+struct LinkCase
+{
+    const char* pszName;
+    const char* pszHref;
+    const char* pszQuery;
+};
+
+class EasyNewsLink : public ::testing::TestWithParam<LinkCase>
+{
+};
+
+TEST_P(EasyNewsLink, TargetReducedToPath)
+{
+    CEasyNewsParser parser("05/06");
+    auto pArticle = parser.ParseLine(Line("a", GetParam().pszHref, "s - 1 KB"));
+    ASSERT_TRUE(pArticle);
+    EXPECT_EQ(pArticle->m_strDecodeQuery, GetParam().pszQuery);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, EasyNewsLink,
+    ::testing::Values(LinkCase{"Relative", "/d/x.rar", "/d/x.rar"},
+                      LinkCase{"Absolute", "http://members.easynews.com/d/x.rar?a=1", "/d/x.rar?a=1"},
+                      LinkCase{"AbsoluteWithPort", "http://127.0.0.1:81/dl/g/1/x.rar", "/dl/g/1/x.rar"},
+                      LinkCase{"WarnExe", "javascript:warnexe('/d/x.rar');", "/d/x.rar"},
+                      LinkCase{"WarnExeAbsolute", "javascript:warnexe('http://h/d/x.exe');", "/d/x.exe"}),
+    [](const auto& info) { return std::string(info.param.pszName); });
+
+struct EasySubjectCase
+{
+    const char* pszName;
+    const char* pszText;
+    const char* pszSubject;
+    const char* pszFileName;
+};
+
+class EasyNewsSubject : public ::testing::TestWithParam<EasySubjectCase>
+{
+};
+
+TEST_P(EasyNewsSubject, SubjectAndFileName)
+{
+    CEasyNewsParser parser("05/06");
+    auto pArticle = parser.ParseLine(Line("a", "/d", GetParam().pszText));
+    ASSERT_TRUE(pArticle);
+    EXPECT_EQ(pArticle->m_strSubject, GetParam().pszSubject);
+    EXPECT_EQ(pArticle->m_strFileName, GetParam().pszFileName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Subjects, EasyNewsSubject,
+    ::testing::Values(
+        EasySubjectCase{"SizeOnly", "Some thing - 1.2 MB", "Some thing - 1.2 MB", "1.2 MB"},
+        EasySubjectCase{"YEncFirstQuotes", "\"a\" b - \"file.rar\" yEnc - 1 MB", "\"a\" b - \"file.rar\" yEnc - 1 MB",
+                        "a"},
+        EasySubjectCase{"YEncPlain", "\"file.rar\" yEnc (1/5) - 850 KB", "\"file.rar\" yEnc (1/5) - 850 KB",
+                        "file.rar"},
+        EasySubjectCase{"ParenAfterDash", "pics - a.jpg (1/2)", "pics - a.jpg (1/2)", "a.jpg "},
+        EasySubjectCase{"NoDash", "x512 B", "x512 B", "512 B"},
+        EasySubjectCase{"Entities", "a &amp;lt; &lt;b&gt; - 1 KB", "a < <b> - 1 KB", "1 KB"},
+        EasySubjectCase{"QuestionMarks", "?????? \"m.avi\" yEnc - 1 MB", "m.avi  \"m.avi\" yEnc - 1 MB",
+                        "m.avi"}),
+    [](const auto& info) { return std::string(info.param.pszName); });
+
+TEST(EasyNewsParser, AuthorCarriesOverWithinAPage)
+{
+    CEasyNewsParser parser("05/06");
+    EXPECT_FALSE(parser.ParseLine("<tr><td>no checkbox here <a href=\"/d\">x</a>"));
+    auto p1 = parser.ParseLine(Line("", "/d/1", "one - 1 KB"));
+    auto p2 = parser.ParseLine(Line("Ann &lt;ann@x&gt;", "/d/2", "two - 1 KB"));
+    auto p3 = parser.ParseLine(Line("", "/d/3", "three - 1 KB"));
+    auto p4 = parser.ParseLine(Line("Bob", "/d/4", "four - 1 KB"));
+    ASSERT_TRUE(p1 && p2 && p3 && p4);
+    EXPECT_EQ(p1->m_strAuthor, "");
+    EXPECT_EQ(p2->m_strAuthor, "Ann <ann@x>");
+    EXPECT_EQ(p3->m_strAuthor, "Ann <ann@x>");
+    EXPECT_EQ(p4->m_strAuthor, "Bob");
+    EXPECT_EQ(p3->m_strDate, "05/06");
+    EXPECT_EQ(p3->m_nService, 16);
+    EXPECT_EQ(p3->m_nState, StateListed);
+    EXPECT_EQ(p3->m_nLists, ListArticles);
+    // A "<br>" after the link does not name an author.
+    auto p5 = parser.ParseLine("<input type=checkbox><a href=\"/d/5\">five - 1 KB</a><br>");
+    ASSERT_TRUE(p5);
+    EXPECT_EQ(p5->m_strAuthor, "Bob");
+    // A new page starts without an author.
+    CEasyNewsParser next("05/05");
+    auto p6 = next.ParseLine(Line("", "/d/6", "six - 1 KB"));
+    ASSERT_TRUE(p6);
+    EXPECT_EQ(p6->m_strAuthor, "");
+}
+
+struct PageCase
+{
+    const char* pszObject;
+    int nPage;
+    const char* pszNext;
+};
+
+class EasyNewsPaging : public ::testing::TestWithParam<PageCase>
+{
+};
+
+TEST_P(EasyNewsPaging, NextPageObject)
+{
+    EXPECT_EQ(CEasyNewsParser::NextPageObject(GetParam().pszObject, GetParam().nPage), GetParam().pszNext);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, EasyNewsPaging,
+                         ::testing::Values(PageCase{"/g/alt.test/0-1.html", 3, "/g/alt.test/3-1.html"},
+                                           PageCase{"/g/alt.test/0-1.html", 1, "/g/alt.test/1-1.html"},
+                                           PageCase{"/g/alt.test/9-1.html", 10, "/g/alt.test/10-1.html"},
+                                           PageCase{"/g/alt.test/10-1.html", 11, "/g/alt.test/11-1.html"},
+                                           PageCase{"/g/alt-test/0.html", 2, "/g/alt-test/2.html"},
+                                           PageCase{"/g/a/page.html", 4, "/g/a/4age.html"},
+                                           PageCase{"/g/a/-1.html", 5, "/g/a/51.html"}));
+
+TEST(EasyNewsParser, ObjectOfFinalAddress)
+{
+    EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://members.easynews.com/g/alt.test/0-1.html"), "/g/alt.test/0-1.html");
+    EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://127.0.0.1:81/g/alt.test/0-1.html"), "/g/alt.test/0-1.html");
+    EXPECT_EQ(CEasyNewsParser::ObjectOfUrl("http://h"), "/");
+}
+
+TEST(EasyNewsParser, PageDatesCountDaysBack)
+{
+    std::tm tm{};
+    tm.tm_year = 2026 - 1900;
+    tm.tm_mon = 2; // 3 March
+    tm.tm_mday = 3;
+    tm.tm_hour = 0;
+    tm.tm_min = 30;
+    tm.tm_isdst = -1;
+    std::time_t t = std::mktime(&tm);
+    EXPECT_EQ(CEasyNewsParser::PageDate(t, 0), "03/03");
+    EXPECT_EQ(CEasyNewsParser::PageDate(t, 3), "02/28");
+    EXPECT_EQ(CEasyNewsParser::PageDate(t, 63), "12/30");
+}
