@@ -54,7 +54,8 @@ std::string ServiceHost(const CQueueDocument& document, int32_t nService, bool b
     if (!pAccount)
         return document.GetServiceHost(nService, true);
     std::lock_guard lock(pAccount->m_lock);
-    return EncodeUserInfo(pAccount->m_strUsername) + ":" + EncodeUserInfo(pAccount->m_strPassword) + "@" + strHost;
+    return EncodeUserInfo(pAccount->m_strUsername) + ":" + EncodeUserInfo(pAccount->m_strPassword) + "@" +
+           strHost;
 }
 } // namespace
 
@@ -79,7 +80,8 @@ std::string BuildArticleUrl(const CArticle& article, bool bWithCredentials, cons
         return "http://" + strHost + "/" + GatewayHosts::kWebUseNetDecodePath + strQuery + "\r\n";
     case ServiceEasyNews:
         if (bEasyNewsPort81 && !HasExplicitPort(document.GetServiceHost(nService, false)))
-            return "http://" + strHost + ":" + std::to_string(GatewayHosts::kEasyNewsAltPort) + strQuery + "\r\n";
+            return "http://" + strHost + ":" + std::to_string(GatewayHosts::kEasyNewsAltPort) + strQuery +
+                   "\r\n";
         return "http://" + strHost + strQuery + "\r\n";
     default:
         return {};

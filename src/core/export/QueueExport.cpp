@@ -51,8 +51,9 @@ std::string TextModeLines(const std::string& strText)
 }
 } // namespace
 
-CQueueExport::CQueueExport(std::shared_ptr<CQueueDocument> pDoc, CArticleList& articles, CArticleList& progress,
-                           ISystemServices* pSystem, IPrompts* pPrompts, IClock* pClock, CDataFolder dataFolder)
+CQueueExport::CQueueExport(std::shared_ptr<CQueueDocument> pDoc, CArticleList& articles,
+                           CArticleList& progress, ISystemServices* pSystem, IPrompts* pPrompts,
+                           IClock* pClock, CDataFolder dataFolder)
     : m_pDoc(std::move(pDoc)), m_lstArticles(articles), m_lstProgress(progress), m_pSystem(pSystem),
       m_pPrompts(pPrompts), m_dataFolder(std::move(dataFolder)), m_clipboard(pSystem, pClock, pPrompts)
 {
@@ -71,7 +72,8 @@ std::string CQueueExport::GetRightPath() const
     return m_pDoc->m_settings.m_strGetRightPath;
 }
 
-std::vector<std::string> CQueueExport::GetRightArguments(const std::string& strUrl, const std::string& strFolder)
+std::vector<std::string> CQueueExport::GetRightArguments(const std::string& strUrl,
+                                                         const std::string& strFolder)
 {
     std::string strPlain = StripUrlLineEnd(strUrl);
     size_t nSlash = strPlain.rfind('/');
@@ -98,17 +100,19 @@ void CQueueExport::HandOffArticle(const ArticlePtr& pArticle, int nRow, const st
     switch (nManager)
     {
     case ManagerClipboard:
-        m_clipboard.Put(strUrl, [this, pArticle, bRedraw = nRow != -1] {
-            {
-                std::lock_guard articleLock(pArticle->m_lock);
-                // Queued and started for our own download meanwhile: that
-                // download goes on.
-                if (pArticle->m_nState != StateDownloading)
-                    pArticle->m_nState = StateExported;
-            }
-            if (bRedraw)
-                RedrawRows(pArticle.get());
-        });
+        m_clipboard.Put(strUrl,
+                        [this, pArticle, bRedraw = nRow != -1]
+                        {
+                            {
+                                std::lock_guard articleLock(pArticle->m_lock);
+                                // Queued and started for our own download meanwhile: that
+                                // download goes on.
+                                if (pArticle->m_nState != StateDownloading)
+                                    pArticle->m_nState = StateExported;
+                            }
+                            if (bRedraw)
+                                RedrawRows(pArticle.get());
+                        });
         break;
     case ManagerFlashGet:
     case ManagerReGet:

@@ -61,7 +61,8 @@ public:
 
     // The two arguments GetRight gets for one URL line: /URL:"url" and
     // /FILE:"folder name", name being the URL's text after its last '/'.
-    static std::vector<std::string> GetRightArguments(const std::string& strUrl, const std::string& strFolder);
+    static std::vector<std::string> GetRightArguments(const std::string& strUrl,
+                                                      const std::string& strFolder);
 
 private:
     void RedrawRows(const CArticle* pArticle);

@@ -34,8 +34,9 @@ std::string DecodeMountField(const std::string& strField)
     strOut.reserve(strField.size());
     for (size_t i = 0; i < strField.size(); ++i)
     {
-        if (strField[i] == '\\' && i + 3 < strField.size() && strField[i + 1] >= '0' && strField[i + 1] <= '3' &&
-            strField[i + 2] >= '0' && strField[i + 2] <= '7' && strField[i + 3] >= '0' && strField[i + 3] <= '7')
+        if (strField[i] == '\\' && i + 3 < strField.size() && strField[i + 1] >= '0' &&
+            strField[i + 1] <= '3' && strField[i + 2] >= '0' && strField[i + 2] <= '7' &&
+            strField[i + 3] >= '0' && strField[i + 3] <= '7')
         {
             strOut += static_cast<char>(((strField[i + 1] - '0') << 6) | ((strField[i + 2] - '0') << 3) |
                                         (strField[i + 3] - '0'));
@@ -55,12 +56,15 @@ void ReapLater(pid_t pid)
 {
     try
     {
-        std::thread([pid] {
-            int nStatus = 0;
-            while (waitpid(pid, &nStatus, 0) < 0 && errno == EINTR)
+        std::thread(
+            [pid]
             {
-            }
-        }).detach();
+                int nStatus = 0;
+                while (waitpid(pid, &nStatus, 0) < 0 && errno == EINTR)
+                {
+                }
+            })
+            .detach();
     }
     catch (const std::system_error&)
     {
@@ -69,7 +73,10 @@ void ReapLater(pid_t pid)
 }
 } // namespace
 
-CPosixSystemServices::CPosixSystemServices(std::string strMountTable) : m_strMountTable(std::move(strMountTable)) {}
+CPosixSystemServices::CPosixSystemServices(std::string strMountTable)
+    : m_strMountTable(std::move(strMountTable))
+{
+}
 
 bool CPosixSystemServices::SetClipboardText(const std::string&)
 {

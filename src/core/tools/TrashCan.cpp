@@ -122,7 +122,8 @@ bool ClearDirectory(int nDirFd, dev_t nDevice)
 // Missing: nothing to do.
 bool ClearSubFolder(int nParentFd, const std::string& strName)
 {
-    int nFd = nParentFd >= 0 ? openat(nParentFd, strName.c_str(), kDirFlags) : open(strName.c_str(), kDirFlags);
+    int nFd =
+        nParentFd >= 0 ? openat(nParentFd, strName.c_str(), kDirFlags) : open(strName.c_str(), kDirFlags);
     if (nFd < 0)
         return errno == ENOENT;
     CDirFd dir(nFd);
@@ -144,7 +145,8 @@ std::vector<std::string> CTrashCan::FindTrashFolders(ISystemServices& system)
 {
     std::vector<std::string> folders;
     std::vector<std::pair<dev_t, ino_t>> seen;
-    auto add = [&](const std::string& strPath, const struct stat& st) {
+    auto add = [&](const std::string& strPath, const struct stat& st)
+    {
         for (const auto& id : seen)
             if (id.first == st.st_dev && id.second == st.st_ino)
                 return; // the same folder through another mount

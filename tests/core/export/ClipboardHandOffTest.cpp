@@ -86,7 +86,8 @@ TEST_F(ClipboardSequenceTest, AClipboardThatFailsLaterDropsThatUrlAndGoesOn)
 
     m_system.m_bClipboardAvailable = false;
     m_export.OnTimer(kTimer);
-    EXPECT_EQ(m_prompts.m_messages, (std::vector<std::string>{"Can't open clipboard!", "Can't open clipboard!"}));
+    EXPECT_EQ(m_prompts.m_messages,
+              (std::vector<std::string>{"Can't open clipboard!", "Can't open clipboard!"}));
     EXPECT_EQ(pB->m_nState, StateListed);
     EXPECT_EQ(pC->m_nState, StateListed);
     EXPECT_FALSE(m_clock.IsRunning(kTimer));

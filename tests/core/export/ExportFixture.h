@@ -33,7 +33,10 @@ public:
     void OnRowsRemoved(int, int) override {}
     void OnRowsMoved(int, int) override {}
     void OnRowsReset() override {}
-    void OnRowChanged(int nRow) override { m_events.push_back("redraw " + m_strName + " " + std::to_string(nRow)); }
+    void OnRowChanged(int nRow) override
+    {
+        m_events.push_back("redraw " + m_strName + " " + std::to_string(nRow));
+    }
     void OnSelectionChanged() override {}
     void EnsureVisible(int) override {}
     int GetTopIndex() const override { return 0; }
@@ -104,8 +107,8 @@ protected:
 
     static std::string NewsGuyUrl(const std::string& strQuery, bool bCredentials = false)
     {
-        return std::string("http://") + (bCredentials ? "joe:pw@" : "") + "dl.newsguy.com/news-bin/wwwdecode?" +
-               strQuery + "\r\n";
+        return std::string("http://") + (bCredentials ? "joe:pw@" : "") +
+               "dl.newsguy.com/news-bin/wwwdecode?" + strQuery + "\r\n";
     }
 
     std::string Ini() const { return m_dir.File("Dravelin.ini"); }

@@ -1,5 +1,5 @@
-#include "export/ExportFixture.h"
 #include "export/ClipboardHandOff.h"
+#include "export/ExportFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,8 @@ TEST_F(HandOffArticleTest, ClipboardUnavailableShowsTheMessageAndKeepsTheState)
     m_export.HandOffArticle(pSecond, 1, "/dl/");
 
     // Once per article, and nothing waits for a timer.
-    EXPECT_EQ(m_prompts.m_messages, (std::vector<std::string>{"Can't open clipboard!", "Can't open clipboard!"}));
+    EXPECT_EQ(m_prompts.m_messages,
+              (std::vector<std::string>{"Can't open clipboard!", "Can't open clipboard!"}));
     EXPECT_EQ(m_prompts.m_icons, (std::vector<PromptIcon>{PromptIcon::None, PromptIcon::None}));
     EXPECT_EQ(pFirst->m_nState, StateListed);
     EXPECT_EQ(pSecond->m_nState, StateListed);
@@ -91,9 +92,8 @@ INSTANTIATE_TEST_SUITE_P(Managers, UnreachableManagerTest,
                                            ManagerCase{2, "Failed to connect to ReGet!"},
                                            ManagerCase{3, "Failed to connect to NetAnts!"},
                                            ManagerCase{5, "Failed to connect to LeechGet!"}),
-                         [](const ::testing::TestParamInfo<ManagerCase>& info) {
-                             return "Manager" + std::to_string(info.param.nManager);
-                         });
+                         [](const ::testing::TestParamInfo<ManagerCase>& info)
+                         { return "Manager" + std::to_string(info.param.nManager); });
 
 TEST_F(HandOffArticleTest, GetRightExportsRedrawsThenStartsTheProgram)
 {
@@ -105,7 +105,8 @@ TEST_F(HandOffArticleTest, GetRightExportsRedrawsThenStartsTheProgram)
     m_export.HandOffArticle(pArticle, 1, "/home/joe/My Downloads/");
 
     EXPECT_EQ(pArticle->m_nState, StateExported);
-    EXPECT_EQ(m_system.m_events, (std::vector<std::string>{"redraw articles 1", "start /opt/getright/getright"}));
+    EXPECT_EQ(m_system.m_events,
+              (std::vector<std::string>{"redraw articles 1", "start /opt/getright/getright"}));
     ASSERT_EQ(m_system.m_started.size(), 1u);
     const auto& started = m_system.m_started[0];
     EXPECT_EQ(started.args, (std::vector<std::string>{

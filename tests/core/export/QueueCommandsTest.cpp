@@ -62,7 +62,8 @@ TEST_F(CopyQueueTest, WithCredentialsEveryLineCarriesThem)
 
     m_export.CopyQueueToClipboard(true);
 
-    EXPECT_EQ(m_system.m_clipboard, std::vector<std::string>{NewsGuyUrl("q1", true) + NewsGuyUrl("q2", true)});
+    EXPECT_EQ(m_system.m_clipboard,
+              std::vector<std::string>{NewsGuyUrl("q1", true) + NewsGuyUrl("q2", true)});
 }
 
 TEST_F(CopyQueueTest, ClipboardUnavailableOnceAndTheArticlesStayExported)

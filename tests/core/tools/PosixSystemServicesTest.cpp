@@ -1,5 +1,5 @@
-#include "support/TestSupport.h"
 #include "tools/PosixSystemServices.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -32,14 +32,16 @@ TEST_P(MountTableTest, MountPoints)
 INSTANTIATE_TEST_SUITE_P(
     Tables, MountTableTest,
     ::testing::Values(
-        MountCase{"Ordinary",
-                  "/dev/sda1 / ext4 rw,relatime 0 0\nproc /proc proc rw 0 0\n/dev/sdb1 /media/usb vfat rw 0 0\n",
-                  {"/", "/proc", "/media/usb"}},
+        MountCase{
+            "Ordinary",
+            "/dev/sda1 / ext4 rw,relatime 0 0\nproc /proc proc rw 0 0\n/dev/sdb1 /media/usb vfat rw 0 0\n",
+            {"/", "/proc", "/media/usb"}},
         MountCase{"EscapedBlankTabAndBackslash",
                   "/dev/sdc1 /media/My\\040Stick vfat rw 0 0\n/dev/sdd1 /mnt/a\\011b\\134c ext4 rw 0 0\n",
                   {"/media/My Stick", "/mnt/a\tb\\c"}},
         MountCase{"IncompleteEscapeStaysAsItIs", "/dev/x /mnt/odd\\04 ext4 rw 0 0\n", {"/mnt/odd\\04"}},
-        MountCase{"BindMountListedOnce", "/dev/sda1 /srv ext4 rw 0 0\n/dev/sda1 /srv ext4 rw 0 0\n", {"/srv"}},
+        MountCase{
+            "BindMountListedOnce", "/dev/sda1 /srv ext4 rw 0 0\n/dev/sda1 /srv ext4 rw 0 0\n", {"/srv"}},
         MountCase{"MalformedAndRelativeLinesSkipped", "\nonlyonefield\nnone relative tmpfs rw 0 0\n", {}},
         MountCase{"NoFinalNewline", "/dev/sda1 /data ext4 rw 0 0", {"/data"}}),
     [](const ::testing::TestParamInfo<MountCase>& info) { return info.param.pszName; });

@@ -1,7 +1,7 @@
+#include "tools/QueueTools.h"
 #include "settings/Preferences.h"
 #include "support/TestSupport.h"
 #include "tools/FakeSystemServices.h"
-#include "tools/QueueTools.h"
 
 #include <gtest/gtest.h>
 
@@ -72,14 +72,14 @@ TEST_P(QueueToolsGuardTest, EnablingRulesAndWhenDoneActions)
     EXPECT_EQ(tools.m_bStateSaved, bOwnQueue ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, QueueToolsGuardTest,
-    ::testing::Values(GuardCase{"OwnQueue", 0, 2, true, true, true},
-                      GuardCase{"OwnQueueWithoutDialUp", 0, 2, false, false, true},
-                      GuardCase{"DownloadManager", 1, 2, true, false, false},
-                      GuardCase{"NoDownloads", 0, 0, true, false, false},
-                      GuardCase{"DownloadManagerAndNoDownloads", 1, 0, true, false, false}),
-    [](const ::testing::TestParamInfo<GuardCase>& info) { return info.param.pszName; });
+INSTANTIATE_TEST_SUITE_P(Settings, QueueToolsGuardTest,
+                         ::testing::Values(GuardCase{"OwnQueue", 0, 2, true, true, true},
+                                           GuardCase{"OwnQueueWithoutDialUp", 0, 2, false, false, true},
+                                           GuardCase{"DownloadManager", 1, 2, true, false, false},
+                                           GuardCase{"NoDownloads", 0, 0, true, false, false},
+                                           GuardCase{"DownloadManagerAndNoDownloads", 1, 0, true, false,
+                                                     false}),
+                         [](const ::testing::TestParamInfo<GuardCase>& info) { return info.param.pszName; });
 
 TEST_F(QueueToolsTest, WhenDoneChoicesToggle)
 {

@@ -1,8 +1,8 @@
+#include "tools/TrashCan.h"
 #include "settings/Preferences.h"
 #include "support/TestSupport.h"
 #include "tools/FakeSystemServices.h"
 #include "tools/QueueTools.h"
-#include "tools/TrashCan.h"
 
 #include <gtest/gtest.h>
 
@@ -75,8 +75,8 @@ protected:
         Write(m_outside / "fake-trash/files/g.bin", "precious");
         fs::create_directory_symlink(m_outside / "fake-trash", m_vol4 / (".Trash-" + m_strUid));
 
-        m_system.m_mountPoints = {"/nonexistent-mount", m_vol1.string(), m_vol2.string() + "/", m_vol3.string(),
-                                  m_vol4.string()};
+        m_system.m_mountPoints = {"/nonexistent-mount", m_vol1.string(), m_vol2.string() + "/",
+                                  m_vol3.string(), m_vol4.string()};
     }
 
     void ExpectOutsideIntact()
@@ -190,10 +190,12 @@ TEST_F(TrashTest, TemporaryFilesAreDravelinsOwnCacheOnly)
     CQueueTools tools(settings, &m_system, nullptr, nullptr);
     EXPECT_EQ(tools.GetCacheFolder(), (cache / "dravelin").string());
     bool bBusyDuring = false;
-    tools.SetWaitCursor([&](bool bOn) {
-        if (bOn)
-            bBusyDuring = tools.m_bDeletingTempFiles != 0;
-    });
+    tools.SetWaitCursor(
+        [&](bool bOn)
+        {
+            if (bOn)
+                bBusyDuring = tools.m_bDeletingTempFiles != 0;
+        });
 
     EXPECT_TRUE(tools.TryDeleteTemporaryInternetFiles());
 
