@@ -1,0 +1,132 @@
+#pragma once
+
+// A queue export with its document, both lists, a real daily counter on a
+// temporary settings file, and fakes for the system, the prompts and the
+// clock.
+
+#include "download/DailyCounter.h"
+#include "export/QueueExport.h"
+#include "model/ArticleList.h"
+#include "model/QueueDocument.h"
+#include "settings/ProfileFile.h"
+#include "support/TestSupport.h"
+#include "tools/FakeSystemServices.h"
+#include "ui/ListView.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace exporttest
+{
+// Records the rows it is asked to redraw into a shared event list.
+class RecordingListView : public IArticleListView
+{
+public:
+    RecordingListView(std::vector<std::string>& events, std::string strName)
+        : m_events(events), m_strName(std::move(strName))
+    {
+    }
+    void OnRowsInserted(int, int) override {}
+    void OnRowsRemoved(int, int) override {}
+    void OnRowsMoved(int, int) override {}
+    void OnRowsReset() override {}
+    void OnRowChanged(int nRow) override
+    {
+        m_events.push_back("redraw " + m_strName + " " + std::to_string(nRow));
+    }
+    void OnSelectionChanged() override {}
+    void EnsureVisible(int) override {}
+    int GetTopIndex() const override { return 0; }
+    int GetCountPerPage() const override { return 100; }
+    void SetRedraw(bool) override {}
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+
+private:
+    std::vector<std::string>& m_events;
+    std::string m_strName;
+};
+
+class ExportTest : public ::testing::Test
+{
+protected:
+    ExportTest()
+        : m_pDoc(std::make_shared<CQueueDocument>()), m_articles(CArticleList::KindArticles),
+          m_progress(CArticleList::KindProgress), m_articleView(m_system.m_events, "articles"),
+          m_progressView(m_system.m_events, "progress"),
+          m_export(m_pDoc, m_articles, m_progress, &m_system, &m_prompts, &m_clock,
+                   CDataFolder(m_dir.Path().string()))
+    {
+        m_articles.SetView(&m_articleView);
+        m_progress.SetView(&m_progressView);
+        AddAccount(1, "dl.newsguy.com");
+        AddAccount(2, "dl.newsguy.com");
+        AddAccount(16, "members.easynews.com");
+        m_pDoc->m_settings.m_strGetRightPath = "/opt/getright/getright";
+        m_counter.SetupDailyCounter(Ini(), &m_clock);
+        m_export.SetDailyCounter(&m_counter);
+    }
+
+    void AddAccount(int32_t nService, const std::string& strHost)
+    {
+        auto pAccount = std::make_shared<ServiceAccount>();
+        pAccount->m_nService = nService;
+        pAccount->m_strDownloadDomain = strHost;
+        pAccount->m_strUsername = "joe";
+        pAccount->m_strPassword = "pw";
+        m_pDoc->m_accounts.push_back(pAccount);
+    }
+
+    void SetManager(int32_t nManager) { m_pDoc->m_settings.m_nDownloadManager = nManager; }
+
+    // A listed article with a row in the article list.
+    ArticlePtr Listed(const std::string& strQuery, int32_t nService = 1, int32_t nSize = 1000)
+    {
+        auto pArticle = std::make_shared<CArticle>();
+        pArticle->m_nService = nService;
+        pArticle->m_nSize = nSize;
+        pArticle->m_strDecodeQuery = strQuery;
+        pArticle->m_nState = StateListed;
+        pArticle->m_nLists = ListArticles;
+        m_articles.AddArticleRow(pArticle);
+        return pArticle;
+    }
+
+    // An article in the queue (and the article list) in state nState.
+    ArticlePtr Queued(const std::string& strQuery, int32_t nState = StateQueued)
+    {
+        ArticlePtr pArticle = Listed(strQuery);
+        pArticle->m_nState = nState;
+        pArticle->m_nLists |= ListProgress;
+        m_progress.AddArticleRow(pArticle);
+        return pArticle;
+    }
+
+    static std::string NewsGuyUrl(const std::string& strQuery, bool bCredentials = false)
+    {
+        return std::string("http://") + (bCredentials ? "joe:pw@" : "") +
+               "dl.newsguy.com/news-bin/wwwdecode?" + strQuery + "\r\n";
+    }
+
+    std::string Ini() const { return m_dir.File("Dravelin.ini"); }
+    std::string BytesTodayKey() const
+    {
+        return CProfileFile::GetProfileString("Preferences", "BytesToday", "<missing>", Ini());
+    }
+
+    testsupport::TempDir m_dir;
+    std::shared_ptr<CQueueDocument> m_pDoc;
+    CArticleList m_articles;
+    CArticleList m_progress;
+    toolstest::FakeSystemServices m_system;
+    testsupport::FakePrompts m_prompts;
+    toolstest::FakeTimerClock m_clock;
+    RecordingListView m_articleView;
+    RecordingListView m_progressView;
+    CDailyCounter m_counter;
+    CQueueExport m_export;
+};
+} // namespace exporttest

@@ -1,0 +1,189 @@
+#include "export/ClipboardHandOff.h"
+#include "export/ExportFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+using exporttest::ExportTest;
+
+class HandOffArticleTest : public ExportTest
+{
+};
+
+TEST_F(HandOffArticleTest, ClipboardPutsTheUrlAndExportsTheArticle)
+{
+    SetManager(0);
+    ArticlePtr pArticle = Listed("alt.test/1");
+
+    m_export.HandOffArticle(pArticle, 0, "/home/joe/dl/");
+
+    EXPECT_EQ(m_system.m_clipboard, std::vector<std::string>{NewsGuyUrl("alt.test/1")});
+    EXPECT_EQ(pArticle->m_nState, StateExported);
+    EXPECT_EQ(pArticle->m_strDownloadPath, "/home/joe/dl/");
+    EXPECT_EQ(m_system.m_events, (std::vector<std::string>{"clipboard", "redraw articles 0"}));
+    // The next clipboard text must wait a second.
+    EXPECT_EQ(m_clock.Period(CClipboardHandOff::kTimerId), 1000);
+    EXPECT_TRUE(m_prompts.m_messages.empty());
+}
+
+TEST_F(HandOffArticleTest, WithoutAnArticleRowNothingIsRedrawn)
+{
+    SetManager(0);
+    ArticlePtr pArticle = Listed("alt.test/1");
+    m_system.m_events.clear();
+
+    m_export.HandOffArticle(pArticle, -1, "/dl/");
+
+    EXPECT_EQ(pArticle->m_nState, StateExported);
+    EXPECT_EQ(m_system.m_events, std::vector<std::string>{"clipboard"});
+}
+
+TEST_F(HandOffArticleTest, ClipboardUnavailableShowsTheMessageAndKeepsTheState)
+{
+    SetManager(0);
+    m_system.m_bClipboardAvailable = false;
+    ArticlePtr pFirst = Listed("a");
+    ArticlePtr pSecond = Listed("b");
+
+    m_export.HandOffArticle(pFirst, 0, "/dl/");
+    m_export.HandOffArticle(pSecond, 1, "/dl/");
+
+    // Once per article, and nothing waits for a timer.
+    EXPECT_EQ(m_prompts.m_messages,
+              (std::vector<std::string>{"Can't open clipboard!", "Can't open clipboard!"}));
+    EXPECT_EQ(m_prompts.m_icons, (std::vector<PromptIcon>{PromptIcon::None, PromptIcon::None}));
+    EXPECT_EQ(pFirst->m_nState, StateListed);
+    EXPECT_EQ(pSecond->m_nState, StateListed);
+    EXPECT_EQ(pSecond->m_strDownloadPath, "/dl/");
+    EXPECT_FALSE(m_clock.IsRunning(CClipboardHandOff::kTimerId));
+}
+
+struct ManagerCase
+{
+    int32_t nManager;
+    const char* pszMessage;
+};
+
+class UnreachableManagerTest : public ExportTest, public ::testing::WithParamInterface<ManagerCase>
+{
+};
+
+TEST_P(UnreachableManagerTest, FailsWithItsMessageAndLeavesTheArticleAsDescribed)
+{
+    SetManager(GetParam().nManager);
+    ArticlePtr pArticle = Listed("alt.test/9", 2, 5000);
+    m_system.m_events.clear();
+
+    m_export.HandOffArticle(pArticle, 0, "/dl/");
+
+    EXPECT_EQ(m_prompts.m_messages, std::vector<std::string>{GetParam().pszMessage});
+    EXPECT_EQ(m_prompts.m_icons, std::vector<PromptIcon>{PromptIcon::None});
+    EXPECT_EQ(pArticle->m_nState, StateListed);
+    EXPECT_EQ(pArticle->m_strDownloadPath, "/dl/");
+    // NewsGuy Extra: counted even though nothing took the article.
+    EXPECT_EQ(m_counter.m_nBytesToday, 5000u);
+    EXPECT_EQ(BytesTodayKey(), "5000");
+    EXPECT_TRUE(m_system.m_events.empty()); // no clipboard, no program, no redraw
+}
+
+INSTANTIATE_TEST_SUITE_P(Managers, UnreachableManagerTest,
+                         ::testing::Values(ManagerCase{1, "Failed to connect to FlashGet!"},
+                                           ManagerCase{2, "Failed to connect to ReGet!"},
+                                           ManagerCase{3, "Failed to connect to NetAnts!"},
+                                           ManagerCase{5, "Failed to connect to LeechGet!"}),
+                         [](const ::testing::TestParamInfo<ManagerCase>& info)
+                         { return "Manager" + std::to_string(info.param.nManager); });
+
+TEST_F(HandOffArticleTest, GetRightExportsRedrawsThenStartsTheProgram)
+{
+    SetManager(4);
+    Listed("other");
+    ArticlePtr pArticle = Listed("group=alt.test&id=77");
+    m_system.m_events.clear();
+
+    m_export.HandOffArticle(pArticle, 1, "/home/joe/My Downloads/");
+
+    EXPECT_EQ(pArticle->m_nState, StateExported);
+    EXPECT_EQ(m_system.m_events,
+              (std::vector<std::string>{"redraw articles 1", "start /opt/getright/getright"}));
+    ASSERT_EQ(m_system.m_started.size(), 1u);
+    const auto& started = m_system.m_started[0];
+    EXPECT_EQ(started.args, (std::vector<std::string>{
+                                "/URL:\"http://dl.newsguy.com/news-bin/wwwdecode?group=alt.test&id=77\"",
+                                "/FILE:\"/home/joe/My Downloads/wwwdecode?group=alt.test&id=77\""}));
+    EXPECT_EQ(started.strWorkingFolder, "/");
+    EXPECT_TRUE(m_system.m_clipboard.empty());
+}
+
+TEST_F(HandOffArticleTest, GetRightMissingIsNotReported)
+{
+    SetManager(4);
+    m_system.m_bProgramsStart = false;
+    ArticlePtr pArticle = Listed("q");
+
+    m_export.HandOffArticle(pArticle, 0, "/dl/");
+
+    EXPECT_EQ(m_system.m_started.size(), 1u);
+    EXPECT_TRUE(m_prompts.m_messages.empty());
+    EXPECT_EQ(pArticle->m_nState, StateExported);
+}
+
+TEST_F(HandOffArticleTest, GetRightFileNameIsTheTextAfterTheLastSlash)
+{
+    SetManager(4);
+    ArticlePtr pArticle = Listed("/news/alt/file.zip", 16);
+
+    m_export.SetEasyNewsPort81(true);
+    m_export.HandOffArticle(pArticle, 0, "/dl/");
+
+    ASSERT_EQ(m_system.m_started.size(), 1u);
+    EXPECT_EQ(m_system.m_started[0].args,
+              (std::vector<std::string>{"/URL:\"http://members.easynews.com:81/news/alt/file.zip\"",
+                                        "/FILE:\"/dl/file.zip\""}));
+}
+
+TEST_F(HandOffArticleTest, AnUnknownManagerOnlySetsThePathAndCounts)
+{
+    SetManager(9);
+    ArticlePtr pArticle = Listed("q", 2, 300);
+    m_system.m_events.clear();
+
+    m_export.HandOffArticle(pArticle, 0, "/dl/");
+
+    EXPECT_EQ(pArticle->m_nState, StateListed);
+    EXPECT_EQ(pArticle->m_strDownloadPath, "/dl/");
+    EXPECT_EQ(m_counter.m_nBytesToday, 300u);
+    EXPECT_TRUE(m_system.m_events.empty());
+    EXPECT_TRUE(m_prompts.m_messages.empty());
+}
+
+TEST_F(HandOffArticleTest, DailyCountIgnoresTheLimitAndOtherServices)
+{
+    SetManager(0);
+    m_counter.m_nMaxBytes = 1000;
+    ArticlePtr pBig = Listed("big", 2, 4000);
+    ArticlePtr pNewsGuy = Listed("ng", 1, 7000);
+    ArticlePtr pEasy = Listed("/e", 16, 9000);
+
+    m_export.HandOffArticle(pBig, 0, "/dl/");
+    m_export.HandOffArticle(pNewsGuy, 1, "/dl/");
+    m_export.HandOffArticle(pEasy, 2, "/dl/");
+
+    // Past the limit, counted at once, and only NewsGuy Extra.
+    EXPECT_EQ(m_counter.m_nBytesToday, 4000u);
+    EXPECT_EQ(BytesTodayKey(), "4000");
+}
+
+TEST_F(HandOffArticleTest, DailyCountHappensEvenWhenTheClipboardFails)
+{
+    SetManager(0);
+    m_system.m_bClipboardAvailable = false;
+    ArticlePtr pArticle = Listed("q", 2, 2500);
+
+    m_export.HandOffArticle(pArticle, 0, "/dl/");
+
+    EXPECT_EQ(m_counter.m_nBytesToday, 2500u);
+    EXPECT_EQ(m_prompts.m_messages, std::vector<std::string>{"Can't open clipboard!"});
+}
+} // namespace
