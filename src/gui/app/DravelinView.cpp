@@ -3,6 +3,7 @@
 #include "app/DravelinDoc.h"
 #include "app/MainFrame.h"
 #include "app/ToolbarIcons.h"
+#include "app/ToolsController.h"
 #include "filters/ArticleSearch.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/QueueFile.h"
@@ -71,6 +72,7 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
     m_pRetrieval->SetRetrievalEndedCallback([this] { OnHeaderEnd(); });
     m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     RegisterOwnCommands();
+    m_pTools = std::make_unique<CToolsController>(*this, m_doc, m_prompts, m_frame);
 }
 
 CDravelinView::~CDravelinView()

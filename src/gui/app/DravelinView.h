@@ -19,6 +19,7 @@
 class CArticleListCtrl;
 class CDravelinDoc;
 class CMainFrame;
+class CToolsController;
 class IPrompts;
 class QCheckBox;
 class QGroupBox;
@@ -96,6 +97,9 @@ public:
         return m_pRetrieval->m_hHeaderRunEvent;
     }
 
+    // The Tools menu and the queue's hand-over commands.
+    CToolsController* Tools() const { return m_pTools.get(); }
+
     int32_t m_bAuto = 0;
 
 protected:
@@ -158,4 +162,5 @@ private:
     bool m_bDrainAgain = false;
     std::map<int, CCommand> m_commands;
     std::function<void(const CViewMessage&)> m_fnDownloadMessage;
+    std::unique_ptr<CToolsController> m_pTools;
 };
