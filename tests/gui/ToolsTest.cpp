@@ -6,6 +6,7 @@
 // machine's real power-off, connections or trash: the system bus is pointed at
 // a socket that does not exist, and the power-off runs over fake services.
 
+#include "FakeSystemBus.h"
 #include "GuiTestSupport.h"
 
 #include "app/CommandIds.h"
@@ -18,6 +19,7 @@
 #include "export/QueueExport.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/Article.h"
+#include "settings/Preferences.h"
 #include "system/QtSystemServices.h"
 #include "tools/FakeSystemServices.h"
 #include "tools/QueueTools.h"
@@ -117,6 +119,7 @@ private slots:
     void absentSystemBus();
     void dialUpTypes_data();
     void dialUpTypes();
+    void dialUpAndPowerOffOverTheBus();
     void whenDoneCommandsFollowTheQueueSettings();
     void hangUpNeedsDialUp();
     void copyQueueToClipboard();
@@ -228,6 +231,66 @@ void ToolsTest::dialUpTypes()
     QFETCH(QString, bluetooth);
     QFETCH(bool, dialUp);
     QCOMPARE(CQtSystemServices::IsDialUpType(type, bluetooth), dialUp);
+}
+
+void ToolsTest::dialUpAndPowerOffOverTheBus()
+{
+    TempDir dir;
+    guitest::CFakeSystemBus bus;
+    if (!bus.Start(QString::fromStdString(dir.Path().string())))
+        QSKIP("dbus-daemon cannot be run here");
+    CQtSystemServices services("/proc/self/mounts", bus.Address());
+    // NetworkManager is not running yet.
+    QVERIFY(!services.HaveDialUp());
+    std::vector<std::string> connections;
+    QVERIFY(!services.EnumDialUpConnections(connections));
+    QVERIFY(bus.ClaimNames());
+    QVERIFY(services.HaveDialUp());
+    QVERIFY(services.EnumDialUpConnections(connections));
+    QVERIFY(connections.empty());
+
+    const QString strActive = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/");
+    const QString strSettings = QStringLiteral("/org/freedesktop/NetworkManager/Settings/");
+    bus.AddActive(strActive + "1", {QStringLiteral("gsm"), 2, strSettings + "1", false});
+    bus.AddActive(strActive + "2", {QStringLiteral("802-3-ethernet"), 2, strSettings + "2", false});
+    bus.AddActive(strActive + "3", {QStringLiteral("bluetooth"), 2, strSettings + "3", false});
+    bus.AddActive(strActive + "4", {QStringLiteral("bluetooth"), 2, strSettings + "4", false});
+    bus.AddActive(strActive + "5", {QStringLiteral("pppoe"), 4, strSettings + "5", false});
+    bus.SetBluetoothType(strSettings + "3", QStringLiteral("dun"));
+    bus.SetBluetoothType(strSettings + "4", QStringLiteral("panu"));
+    QVERIFY(services.EnumDialUpConnections(connections));
+    const std::string strPrefix = strActive.toStdString();
+    QCOMPARE(connections, (std::vector<std::string>{strPrefix + "1", strPrefix + "3", strPrefix + "5"}));
+    QVERIFY(services.IsDialUpConnectionActive(strPrefix + "1"));
+    QVERIFY(!services.IsDialUpConnectionActive(strPrefix + "5")); // deactivated
+    QVERIFY(!services.IsDialUpConnectionActive(strPrefix + "9")); // no such object
+    QVERIFY(!services.IsDialUpConnectionActive("not a path"));
+
+    // The end-of-queue hang-up: each live line is dropped and waited for in
+    // turn; the one already down is skipped.
+    CPreferences settings;
+    testsupport::FakePrompts prompts;
+    toolstest::FakeTimerClock clock;
+    CQueueTools tools(settings, &services, &prompts, &clock);
+    QCOMPARE(tools.m_bHaveRas, 1);
+    tools.HangUpConnections();
+    QCOMPARE(bus.Deactivated(), (std::vector<QString>{strActive + "1"}));
+    QVERIFY(tools.IsHangingUp());
+    QVERIFY(clock.IsRunning(CQueueTools::kHangUpTimerId));
+    tools.OnTimer(CQueueTools::kHangUpTimerId);
+    QCOMPARE(bus.Deactivated(), (std::vector<QString>{strActive + "1", strActive + "3"}));
+    QVERIFY(tools.IsHangingUp());
+    tools.OnTimer(CQueueTools::kHangUpTimerId);
+    QVERIFY(!tools.IsHangingUp());
+    QVERIFY(!clock.IsRunning(CQueueTools::kHangUpTimerId));
+    QCOMPARE(bus.Deactivated().size(), size_t(2));
+    QVERIFY(prompts.m_messages.empty());
+
+    // The power-off asks without an authentication dialog; a refusal is false.
+    QVERIFY(services.PowerOff());
+    bus.SetPowerOffRefused(true);
+    QVERIFY(!services.PowerOff());
+    QCOMPARE(bus.PowerOffs(), (std::vector<bool>{false, false}));
 }
 
 void ToolsTest::whenDoneCommandsFollowTheQueueSettings()
