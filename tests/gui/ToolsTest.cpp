@@ -122,6 +122,7 @@ private slots:
     void dialUpAndPowerOffOverTheBus();
     void whenDoneCommandsFollowTheQueueSettings();
     void hangUpNeedsDialUp();
+    void cleanUpCommandsClearCacheAndTrash();
     void copyQueueToClipboard();
     void exportQueueToGetRightStartsTheProgram();
     void handOffPutsUrlsOnTheClipboardOneByOne();
@@ -359,6 +360,46 @@ void ToolsTest::hangUpNeedsDialUp()
     program.View().Tools()->RegisterCommands();
     QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
     program.Stop();
+}
+
+void ToolsTest::cleanUpCommandsClearCacheAndTrash()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    TempDir home;
+    auto pFake = std::make_unique<toolstest::FakeSystemServices>();
+    pFake->m_strHome = home.Path().string();
+    pFake->m_strDataHome = home.File("data");
+    pFake->m_strCacheHome = home.File("cache");
+    std::filesystem::create_directories(home.Path() / "data" / "Trash" / "files" / "folder");
+    std::filesystem::create_directories(home.Path() / "data" / "Trash" / "info");
+    std::filesystem::create_directories(home.Path() / "cache" / "dravelin" / "sub");
+    WriteFile(home.File("data/Trash/files/folder/a.bin"), "a");
+    WriteFile(home.File("data/Trash/info/folder.trashinfo"), "[Trash Info]\n");
+    WriteFile(home.File("cache/dravelin/sub/page.html"), "<html>");
+    WriteFile(home.File("cache/other.bin"), "not ours");
+    {
+        CToolsController tools(program.View(), *program.App().Doc(), program.m_prompts, frame,
+                               std::move(pFake));
+        QVERIFY(Enabled(frame, ID_TOOLS_DELETETEMPINET));
+        frame.FindAction(ID_TOOLS_DELETETEMPINET)->trigger();
+        QVERIFY(std::filesystem::is_directory(home.File("cache/dravelin")));
+        QVERIFY(std::filesystem::is_empty(home.File("cache/dravelin")));
+        QVERIFY(std::filesystem::exists(home.File("cache/other.bin")));
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        QVERIFY(Enabled(frame, ID_TOOLS_EMPTYRECYCLEBIN));
+        frame.FindAction(ID_TOOLS_EMPTYRECYCLEBIN)->trigger();
+        QVERIFY(std::filesystem::is_empty(home.File("data/Trash/files")));
+        QVERIFY(std::filesystem::is_empty(home.File("data/Trash/info")));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(tools.QueueTools().m_bEmptyingRecycleBin, 0);
+        QCOMPARE(tools.QueueTools().m_bDeletingTempFiles, 0);
+    }
+    program.View().Tools()->RegisterCommands();
+    QVERIFY(program.m_prompts.m_messages.empty());
 }
 
 void ToolsTest::copyQueueToClipboard()
