@@ -1,4 +1,5 @@
 #include "app/DravelinView.h"
+#include "app/DialogController.h"
 
 #include "app/DravelinDoc.h"
 #include "app/MainFrame.h"
@@ -71,6 +72,7 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
     m_pRetrieval->SetRetrievalEndedCallback([this] { OnHeaderEnd(); });
     m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     RegisterOwnCommands();
+    new CDialogController(m_doc, *this, m_prompts);
 }
 
 CDravelinView::~CDravelinView()
