@@ -11,10 +11,24 @@
 #include "dialogs/FindDlg.h"
 #include "dialogs/KillEntryDlg.h"
 #include "dialogs/KillFilterDlg.h"
+#include "dialogs/PageAccount.h"
+#include "dialogs/PageDownload.h"
+#include "dialogs/PageProxy.h"
+#include "dialogs/PageQueue.h"
+#include "dialogs/PreferencesDlg.h"
+#include "dialogs/UpDownEdit.h"
+#include "app/DravelinDoc.h"
+#include "net/GatewayHosts.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/Article.h"
 
 #include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTreeWidget>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +106,14 @@ private slots:
     void killFilterDialogCancelKeeps();
     void addAuthorPerSelectedRow();
     void addSubjectWithoutSelection();
+    void accountMessages_data();
+    void accountMessages();
+    void accountUpdateKeepsService();
+    void sheetRanges_data();
+    void sheetRanges();
+    void proxyEnabling();
+    void preferencesRoundTrip();
+    void preferencesCancelAfterAdd();
 
 private:
     void AddListed(const std::string& strSubject, const std::string& strAuthor = "author", int nState = -1);
@@ -392,6 +414,306 @@ void DialogTest::addSubjectWithoutSelection()
     Script({[](QDialog&) { return false; }});
     m_pProgram->Frame().OnCommand(ID_ARTICLE_ADDSUBJECTTOKILL);
     QCOMPARE(ReadFile(m_pProgram->Folder() + "/Subject.kill"), std::string("old\nnew\n"));
+}
+
+namespace
+{
+void FillAccount(CPageAccount& page, const QString& strService, const QString& strUser, const QString& strPassword,
+                 const QString& strDownloads)
+{
+    page.ServiceBox()->setEditText(strService);
+    page.UsernameEdit()->setText(strUser);
+    page.PasswordEdit()->setText(strPassword);
+    page.DownloadsEdit()->setText(strDownloads);
+}
+
+QStringList RowTexts(const QTreeWidget* pList, int nRow)
+{
+    QStringList texts;
+    for (int i = 0; i < pList->columnCount(); ++i)
+        texts << pList->topLevelItem(nRow)->text(i);
+    return texts;
+}
+} // namespace
+
+void DialogTest::accountMessages_data()
+{
+    QTest::addColumn<QString>("service");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("downloads");
+    QTest::addColumn<QString>("message"); // empty: the account is added
+
+    QTest::newRow("no service") << "" << "u" << "p" << "2" << CPageAccount::kNoService;
+    QTest::newRow("unknown service") << "Giganews" << "u" << "p" << "2"
+                                     << "Unknown News Service Provider: Giganews\nChoose NewsGuy, NewsGuy Extra, "
+                                        "WebUseNet, WebUseNet Members or EasyNews.";
+    QTest::newRow("blank user") << "NewsGuy" << "   " << "p" << "2" << CPageAccount::kNoUsername;
+    QTest::newRow("blank password") << "NewsGuy" << "u" << "  " << "2" << CPageAccount::kNoPassword;
+    QTest::newRow("101 downloads") << "NewsGuy" << "u" << "p" << "101" << CPageAccount::kTooManyDownloads;
+    QTest::newRow("100 downloads") << "NewsGuy" << "u" << "p" << "100" << "";
+    QTest::newRow("negative passes") << "EasyNews" << "u" << "p" << "-3" << "";
+    QTest::newRow("typed WebUseNet") << "WebUseNet" << " u " << "p" << "2" << "";
+    QTest::newRow("second NewsGuy Extra") << "NewsGuy Extra" << "u" << "p" << "2"
+                                          << "There is already an account for NewsGuy Extra.\nSelect it and "
+                                             "press Update to change it.";
+}
+
+void DialogTest::accountMessages()
+{
+    QFETCH(QString, service);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, downloads);
+    QFETCH(QString, message);
+    testsupport::FakePrompts prompts;
+    CPageAccount page(prompts);
+    auto pExisting = std::make_shared<ServiceAccount>();
+    pExisting->m_nService = ServiceNewsGuyExtra;
+    page.m_accounts.push_back(pExisting);
+    page.SetControls();
+    FillAccount(page, service, user, password, downloads);
+    page.AddButton()->click();
+    if (message.isEmpty())
+    {
+        QVERIFY(prompts.m_messages.empty());
+        QCOMPARE(page.m_accounts.size(), size_t(2));
+        QCOMPARE(page.AccountList()->topLevelItemCount(), 2);
+        const ServiceAccount& added = *page.m_accounts.back();
+        QCOMPARE(QString::fromLatin1(ServiceDisplayName(added.m_nService)), service);
+        QCOMPARE(added.m_strUsername, user.trimmed().toStdString());
+        QCOMPARE(added.m_nMaxDownloads, downloads.toInt());
+        QCOMPARE(RowTexts(page.AccountList(), 1),
+                 QStringList({service, user.trimmed(), "*********", downloads}));
+        if (service == "WebUseNet")
+            QCOMPARE(added.m_strDownloadDomain, std::string(GatewayHosts::kWebUseNetHost));
+        QVERIFY(page.m_bModified);
+    }
+    else
+    {
+        QCOMPARE(prompts.m_messages, std::vector<std::string>({message.toStdString()}));
+        QCOMPARE(page.m_accounts.size(), size_t(1));
+        QCOMPARE(page.AccountList()->topLevelItemCount(), 1);
+    }
+}
+
+void DialogTest::accountUpdateKeepsService()
+{
+    testsupport::FakePrompts prompts;
+    CPageAccount page(prompts);
+    auto pEasy = std::make_shared<ServiceAccount>();
+    pEasy->m_nService = ServiceEasyNews;
+    pEasy->m_strHeaderDomain = "easy.example:8080";
+    pEasy->m_strDownloadDomain = "easy.example:8080";
+    pEasy->m_strUsername = "eu";
+    pEasy->m_strPassword = "ep";
+    pEasy->m_nMaxDownloads = 3;
+    page.m_accounts.push_back(pEasy);
+    page.SetControls();
+    QVERIFY(!page.UpdateButton()->isEnabled());
+    QVERIFY(!page.RemoveButton()->isEnabled());
+    page.AccountList()->topLevelItem(0)->setSelected(true);
+    QVERIFY(page.UpdateButton()->isEnabled());
+    QCOMPARE(page.ServiceBox()->currentText(), QString("EasyNews"));
+    QCOMPARE(page.UsernameEdit()->text(), QString("eu"));
+    QCOMPARE(page.DownloadsEdit()->text(), QString("3"));
+    QVERIFY(!page.BinariesOnlyCheck()->isEnabled());
+    QVERIFY(page.BinariesOnlyCheck()->isHidden());
+    page.UsernameEdit()->setText("new user");
+    page.UpdateButton()->click();
+    QVERIFY(prompts.m_messages.empty());
+    QCOMPARE(pEasy->m_nService, int32_t(ServiceEasyNews));
+    QCOMPARE(pEasy->m_strUsername, std::string("new user"));
+    QCOMPARE(pEasy->m_strHeaderDomain, std::string("easy.example:8080"));
+    QCOMPARE(RowTexts(page.AccountList(), 0), QStringList({"EasyNews", "new user", "*********", "3"}));
+    page.RemoveButton()->click();
+    QVERIFY(page.m_accounts.empty());
+    QCOMPARE(page.AccountList()->topLevelItemCount(), 0);
+}
+
+void DialogTest::sheetRanges_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("downloads");
+    QTest::addColumn<QString>("retries");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("page");
+
+    QTest::newRow("limits") << "65335" << "100" << "0" << "" << -1;
+    QTest::newRow("port 65336") << "65336" << "2" << "4" << "Please enter an integer between 0 and 65335." << 1;
+    QTest::newRow("port text") << "80a" << "2" << "4" << CUpDownEdit::kIntegerExpected << 1;
+    QTest::newRow("downloads 101") << "80" << "101" << "4" << "Please enter an integer between 0 and 100." << 2;
+    QTest::newRow("retries -1") << "80" << "2" << "-1" << "Please enter an integer between 0 and 100." << 2;
+}
+
+void DialogTest::sheetRanges()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, downloads);
+    QFETCH(QString, retries);
+    QFETCH(QString, message);
+    QFETCH(int, page);
+    testsupport::FakePrompts prompts;
+    CPreferencesDlg dlg(prompts);
+    dlg.SetControls();
+    dlg.PageProxy().PortEdit()->setText(port);
+    dlg.PageDownload().DownloadsEdit()->setText(downloads);
+    dlg.PageDownload().RetriesEdit()->setText(retries);
+    dlg.Tabs()->setCurrentIndex(3);
+    dlg.OkButton()->click();
+    if (message.isEmpty())
+    {
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QVERIFY(prompts.m_messages.empty());
+        QCOMPARE(dlg.m_prefs.m_nProxyPort, port.toInt());
+        QCOMPARE(dlg.m_prefs.m_nMaxDownloads, downloads.toInt());
+    }
+    else
+    {
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(prompts.m_messages, std::vector<std::string>({message.toStdString()}));
+        QCOMPARE(dlg.Tabs()->currentIndex(), page);
+        // Nothing was taken over.
+        QCOMPARE(dlg.m_prefs.m_nProxyPort, 80);
+        QCOMPARE(dlg.m_prefs.m_nMaxDownloads, 2);
+    }
+}
+
+void DialogTest::proxyEnabling()
+{
+    CPageProxy page;
+    CPreferences prefs;
+    prefs.m_bUseProxy = 0;
+    page.SetControls(prefs);
+    QVERIFY(!page.ManualRadio()->isEnabled());
+    QVERIFY(!page.AuthenticationCheck()->isEnabled());
+    QVERIFY(!page.PortEdit()->isEnabled());
+    page.UseProxyCheck()->click();
+    QVERIFY(page.ManualRadio()->isEnabled());
+    QVERIFY(!page.PortEdit()->isEnabled()); // registry is chosen
+    page.ManualRadio()->click();
+    QVERIFY(page.PortEdit()->isEnabled());
+    QVERIFY(!page.UsernameEdit()->isEnabled());
+    page.AuthenticationCheck()->click();
+    QVERIFY(page.UsernameEdit()->isEnabled());
+    QVERIFY(page.PasswordEdit()->isEnabled());
+    QVERIFY(page.m_bModified);
+
+    CPageQueue queue;
+    prefs.m_bDoNotQueue = 0;
+    prefs.m_bLoadQueue = 0;
+    queue.SetControls(prefs);
+    QVERIFY(!queue.ManagerGroup()->button(0)->isEnabled());
+    QVERIFY(!queue.OriginalCheck()->isEnabled());
+    queue.UseManagerCheck()->click();
+    queue.LoadQueueCheck()->click();
+    QVERIFY(queue.ManagerGroup()->button(5)->isEnabled());
+    QVERIFY(queue.OriginalCheck()->isEnabled());
+
+    CPageDownload download;
+    prefs.m_bRetryInfinite = 1;
+    prefs.m_bCanEmptyRecycleBin = 0;
+    prefs.m_strDefaultPath = "/old/";
+    download.SetControls(prefs);
+    QVERIFY(!download.RetriesEdit()->isEnabled());
+    QVERIFY(!download.EmptyRecycleBinCheck()->isEnabled());
+    QString strStart;
+    download.m_fnChooseFolder = [&strStart](const QString& strFrom)
+    {
+        strStart = strFrom;
+        return QStringLiteral("/new/folder");
+    };
+    download.BrowseButton()->click();
+    QCOMPARE(strStart, QString("/old"));
+    QCOMPARE(download.PathEdit()->text(), QString("/new/folder/"));
+}
+
+void DialogTest::preferencesRoundTrip()
+{
+    m_pProgram->Stop();
+    m_pProgram = std::make_unique<CTestProgram>();
+    m_pProgram->WriteIni(CTestProgram::CompatibleIni("[Account]\nSubscriptions=1\n"
+                                                     "[NewsGuy]\nUsername=ngu\nPassword=ngp\nMaxDownloads=2\n"));
+    m_pProgram->Start();
+    CMainFrame& frame = m_pProgram->Frame();
+    CQueueDocument& doc = m_pProgram->App().Doc()->Document();
+    QCOMPARE(doc.m_accounts.size(), size_t(1));
+    const AccountPtr pNewsGuy = doc.m_accounts[0];
+    pNewsGuy->m_nRunning = 1; // a download of it runs
+    frame.UpdateCommandUI();
+    QVERIFY(frame.FindAction(ID_FILE_PREFERENCES)->isEnabled());
+    QVERIFY(!frame.FindAction(ID_SERVICE_EASYNEWS80)->isEnabled());
+
+    QStringList tabs;
+    QStringList firstRow;
+    Script({[&](QDialog& dlg)
+            {
+                auto& sheet = dynamic_cast<CPreferencesDlg&>(dlg);
+                for (int i = 0; i < sheet.Tabs()->count(); ++i)
+                    tabs << sheet.Tabs()->tabText(i);
+                firstRow = RowTexts(sheet.PageAccount().AccountList(), 0);
+                FillAccount(sheet.PageAccount(), "EasyNews", "eu", "ep", "7");
+                sheet.PageAccount().AddButton()->click();
+                sheet.PageProxy().ManualRadio()->click();
+                sheet.PageProxy().AddressEdit()->setText("proxy.example");
+                sheet.PageProxy().PortEdit()->setText("3128");
+                sheet.PageDownload().RetriesEdit()->setText("9");
+                sheet.PageDownload().PathEdit()->setText("/downloads/");
+                sheet.PageQueue().UseManagerCheck()->click();
+                sheet.PageQueue().ManagerGroup()->button(4)->click();
+                return sheet.windowTitle() == "Preferences";
+            }});
+    frame.OnCommand(ID_FILE_PREFERENCES);
+    QCOMPARE(tabs, QStringList({"Account", "Proxy", "Download", "Queue"}));
+    QCOMPARE(firstRow, QStringList({"NewsGuy", "ngu", "*********", "2"}));
+    QVERIFY(m_pProgram->m_prompts.m_messages.empty());
+
+    // The document took the accounts over; the running NewsGuy download
+    // still counts against the same account object.
+    QCOMPARE(doc.m_accounts.size(), size_t(2));
+    QCOMPARE(doc.m_accounts[0].get(), pNewsGuy.get());
+    QCOMPARE(pNewsGuy->m_nRunning, 1);
+    QCOMPARE(doc.m_nSubscriptions, 17);
+    QCOMPARE(doc.m_nMaxConnectionsPerServer, 7);
+    QVERIFY(frame.FindAction(ID_SERVICE_EASYNEWS80)->isEnabled());
+
+    QCOMPARE(m_pProgram->GetInt("Account", "Subscriptions"), 17);
+    QCOMPARE(m_pProgram->GetString("EasyNews", "Username"), std::string("eu"));
+    QCOMPARE(m_pProgram->GetString("EasyNews", "Password"), std::string("ep"));
+    QCOMPARE(m_pProgram->GetString("EasyNews", "DownloadDomain"), std::string(GatewayHosts::kEasyNewsMembersHost));
+    QCOMPARE(m_pProgram->GetInt("EasyNews", "MaxDownloads"), 7);
+    QCOMPARE(m_pProgram->GetString("NewsGuy", "Username"), std::string("ngu"));
+    QCOMPARE(m_pProgram->GetInt("Preferences", "ProxySetting"), 1);
+    QCOMPARE(m_pProgram->GetString("Preferences", "ProxyAddress"), std::string("proxy.example"));
+    QCOMPARE(m_pProgram->GetInt("Preferences", "ProxyPort"), 3128);
+    QCOMPARE(m_pProgram->GetInt("Preferences", "MaxRetries"), 9);
+    QCOMPARE(m_pProgram->GetString("Preferences", "DefaultPath"), std::string("/downloads/"));
+    QCOMPARE(m_pProgram->GetInt("Preferences", "DoNotQueue"), 1);
+    QCOMPARE(m_pProgram->GetInt("Preferences", "DownloadManager"), 4);
+    QCOMPARE(m_pProgram->GetString("Dravelin", "Version"), std::string("2.0"));
+    QCOMPARE(m_pProgram->GetString("Dravelin", "CompatibleBuild"), std::string("0328"));
+    QCOMPARE(doc.m_settings.m_nProxyPort, 3128);
+}
+
+void DialogTest::preferencesCancelAfterAdd()
+{
+    CQueueDocument& doc = m_pProgram->App().Doc()->Document();
+    const std::vector<AccountPtr> before = doc.m_accounts;
+    const int32_t nSubscriptions = doc.m_nSubscriptions;
+    Script({[](QDialog& dlg)
+            {
+                auto& sheet = dynamic_cast<CPreferencesDlg&>(dlg);
+                FillAccount(sheet.PageAccount(), "NewsGuy", "u", "p", "3");
+                sheet.PageAccount().AddButton()->click();
+                sheet.PageProxy().PortEdit()->setText("1234");
+                return false;
+            }});
+    m_pProgram->Frame().OnCommand(ID_FILE_PREFERENCES);
+    QVERIFY(doc.m_accounts == before);
+    QCOMPARE(doc.m_nSubscriptions, nSubscriptions);
+    QCOMPARE(doc.m_settings.m_nProxyPort, 80);
+    QCOMPARE(m_pProgram->GetString("NewsGuy", "Username"), std::string("<missing>"));
+    QCOMPARE(m_pProgram->GetInt("Preferences", "ProxyPort"), -999);
 }
 
 QTEST_MAIN(DialogTest)

@@ -28,6 +28,7 @@ public:
     void OnKillFilter();
     // "Add Author to kill filter..." (bAuthor) or "Add Subject to kill filter...".
     void OnAddToKillFilter(bool bAuthor);
+    void OnPreferences();
 
 private:
     void RegisterCommands();
