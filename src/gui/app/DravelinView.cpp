@@ -1,4 +1,5 @@
 #include "app/DravelinView.h"
+#include "app/DialogController.h"
 
 #include "app/DravelinDoc.h"
 #include "app/MainFrame.h"
@@ -73,6 +74,7 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
     m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     RegisterOwnCommands();
     m_pTools = std::make_unique<CToolsController>(*this, m_doc, m_prompts, m_frame);
+    new CDialogController(m_doc, *this, m_prompts);
 }
 
 CDravelinView::~CDravelinView()

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "settings/Preferences.h"
+
+#include <QDialog>
+
+class CPageAccount;
+class CPageDownload;
+class CPageProxy;
+class CPageQueue;
+class IPrompts;
+class QPushButton;
+class QTabWidget;
+
+// "Preferences": the account, proxy, download and queue pages over copies of
+// the accounts and settings. OK takes every page's values into m_prefs and
+// closes only when all of them are valid.
+class CPreferencesDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CPreferencesDlg(IPrompts& prompts, QWidget* pParent = nullptr);
+
+    // The copies into the pages (the accounts go to PageAccount().m_accounts
+    // first).
+    void SetControls();
+    void accept() override;
+
+    CPreferences m_prefs;
+
+    QTabWidget* Tabs() const { return m_pTabs; }
+    CPageAccount& PageAccount() const { return *m_pPageAccount; }
+    CPageProxy& PageProxy() const { return *m_pPageProxy; }
+    CPageDownload& PageDownload() const { return *m_pPageDownload; }
+    CPageQueue& PageQueue() const { return *m_pPageQueue; }
+    QPushButton* OkButton() const { return m_btnOk; }
+
+private:
+    IPrompts& m_prompts;
+    QTabWidget* m_pTabs = nullptr;
+    CPageAccount* m_pPageAccount = nullptr;
+    CPageProxy* m_pPageProxy = nullptr;
+    CPageDownload* m_pPageDownload = nullptr;
+    CPageQueue* m_pPageQueue = nullptr;
+    QPushButton* m_btnOk = nullptr;
+};
