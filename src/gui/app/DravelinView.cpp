@@ -1,5 +1,6 @@
 #include "app/DravelinView.h"
 
+#include "app/DownloadController.h"
 #include "app/DravelinDoc.h"
 #include "app/MainFrame.h"
 #include "app/ToolbarIcons.h"
@@ -71,6 +72,8 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
     m_pRetrieval->SetRetrievalEndedCallback([this] { OnHeaderEnd(); });
     m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     RegisterOwnCommands();
+    m_pDownloads = std::make_unique<CDownloadController>(*this, m_doc, m_prompts, m_frame, m_btnPause,
+                                                         m_stcBytesToday, m_stcResetAt);
 }
 
 CDravelinView::~CDravelinView()
@@ -213,6 +216,7 @@ void CDravelinView::OnInitialUpdate()
     }
     if (bLoadQueue)
         CQueueFile::LoadQueueFile(m_doc.Folder().GetQueuePath(), bLoadOriginal, m_progress);
+    m_pDownloads->OnQueueLoaded();
     // Lines already present are not added twice.
     m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     UpdateSelectedCount();
@@ -317,6 +321,7 @@ void CDravelinView::OnDestroy()
     }
     if (bSaveQueue)
         CQueueFile::SaveQueueFile(m_doc.Folder().GetQueuePath(), m_progress);
+    m_pDownloads->OnShutdown();
     ClearProgressListForExit();
     WriteColumnWidths();
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 class CArticleListCtrl;
+class CDownloadController;
 class CDravelinDoc;
 class CMainFrame;
 class IPrompts;
@@ -96,6 +97,9 @@ public:
         return m_pRetrieval->m_hHeaderRunEvent;
     }
 
+    // The download side (scheduler, daily counter, their commands).
+    CDownloadController& Downloads() const { return *m_pDownloads; }
+
     int32_t m_bAuto = 0;
 
 protected:
@@ -158,4 +162,5 @@ private:
     bool m_bDrainAgain = false;
     std::map<int, CCommand> m_commands;
     std::function<void(const CViewMessage&)> m_fnDownloadMessage;
+    std::unique_ptr<CDownloadController> m_pDownloads;
 };
