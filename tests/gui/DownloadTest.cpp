@@ -14,6 +14,7 @@
 #include "download/DownloadOptions.h"
 #include "gateway/GatewaySimulator.h"
 #include "lists/ArticleListCtrl.h"
+#include "lists/ProgressBarDelegate.h"
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 
@@ -140,7 +141,10 @@ private slots:
     void downloadToSubjectProposesFolderAndCreatesIt();
     void downloadToDialogRules();
     void moveToTopUpAndDown();
+    void progressBarPercent_data();
+    void progressBarPercent();
     void pauseHoldsQueue();
+    void cancelledDownloadGoesDownAndRuns();
     void counterLabelsAndIgnoreLimit();
     void queueSavedAtExitRestoredAtStart();
     void closingWhileDownloadingAsksOnce();
@@ -241,6 +245,8 @@ void DownloadTest::threeSelectedArticlesDownloadIntoFolder()
         const std::string strBody = testsupport::ReadFile(DownloadFolder(program) + pArticle->m_strSavedName);
         QCOMPARE(int64_t(strBody.size()), gateway.m_nSize);
         QVERIFY(strBody == m_pGateway->ExpectedBody(gateway));
+        // The worker counted every byte it wrote.
+        QCOMPARE(pArticle->m_nReceived.load(), gateway.m_nSize);
     }
 
     // Asked again from the article list, a finished article asks first.
@@ -473,6 +479,33 @@ void DownloadTest::moveToTopUpAndDown()
     QVERIFY(!Update(view, ID_QUEUE_CLEAR).m_bEnabled);
 }
 
+void DownloadTest::progressBarPercent_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("never started") << int(StateQueued) << 1000 << qint64(0) << -1;
+    QTest::newRow("half way") << int(StateDownloading) << 1000 << qint64(500) << 50;
+    QTest::newRow("rounded down") << int(StateDownloading) << 3 << qint64(2) << 66;
+    QTest::newRow("large file") << int(StateDownloading) << 734003200 << qint64(734003199) << 99;
+    QTest::newRow("failed keeps its part") << int(StateFailed) << 1000 << qint64(250) << 25;
+    QTest::newRow("no size") << int(StateDownloading) << 0 << qint64(10) << -1;
+    QTest::newRow("more than the size") << int(StateDownloading) << 100 << qint64(150) << 100;
+    QTest::newRow("done") << int(StateDone) << 1000 << qint64(0) << 100;
+}
+
+void DownloadTest::progressBarPercent()
+{
+    QFETCH(int, state);
+    QFETCH(int, size);
+    QFETCH(qint64, received);
+    QFETCH(int, percent);
+    ArticlePtr pArticle = MakeArticle("bar", "author", "01/01", size, state);
+    pArticle->m_nReceived = received;
+    QCOMPARE(CProgressBarDelegate::Percent(*pArticle), percent);
+}
+
 void DownloadTest::pauseHoldsQueue()
 {
     CTestProgram program;
@@ -500,6 +533,40 @@ void DownloadTest::pauseHoldsQueue()
     QVERIFY(!pPause->isChecked());
     const ArticlePtr pFirst = view.Progress().GetArticle(0);
     const ArticlePtr pSecond = view.Progress().GetArticle(1);
+    QVERIFY(WaitFor([&] { return StateOf(pFirst) == StateDone && StateOf(pSecond) == StateDone; }));
+}
+
+void DownloadTest::cancelledDownloadGoesDownAndRuns()
+{
+    CGatewayFault slow;
+    slow.m_nThrottle = 20000;
+    m_pGateway->SetDefaultFault(slow);
+    CTestProgram program;
+    std::filesystem::create_directories(program.Folder() + "/dl");
+    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\nMaxDownloads=1\n"));
+    program.Start();
+    CDravelinView& view = program.View();
+    ListGroup(program);
+    SelectOnly(view.Articles(), ListedRows(view.Articles(), 2));
+    view.OnCommand(ID_ARTICLE_DOWNLOAD);
+    const ArticlePtr pFirst = view.Progress().GetArticle(0);
+    const ArticlePtr pSecond = view.Progress().GetArticle(1);
+    QCOMPARE(StateOf(pFirst), int32_t(StateDownloading));
+    QCOMPARE(StateOf(pSecond), int32_t(StateQueued));
+
+    SelectOnly(view.Progress(), {});
+    QVERIFY(!Update(view, ID_PROGRESS_CANCELDOWNLOAD).m_bEnabled);
+    SelectOnly(view.Progress(), {0, 1});
+    QVERIFY(Update(view, ID_PROGRESS_CANCELDOWNLOAD).m_bEnabled);
+    view.OnCommand(ID_PROGRESS_CANCELDOWNLOAD);
+    // Only the running one is cancelled; it goes below the queued one.
+    QCOMPARE(view.Progress().GetArticle(0), pSecond);
+    QCOMPARE(view.Progress().GetArticle(1), pFirst);
+    QCOMPARE(StateOf(pFirst), int32_t(StateCancelled));
+    QCOMPARE(StateOf(pSecond), int32_t(StateQueued));
+
+    // A cancelled download is queued again, not dropped: both finish.
+    m_pGateway->SetDefaultFault(CGatewayFault{});
     QVERIFY(WaitFor([&] { return StateOf(pFirst) == StateDone && StateOf(pSecond) == StateDone; }));
 }
 

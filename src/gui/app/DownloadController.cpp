@@ -7,6 +7,7 @@
 #include "dialogs/DownloadToDlg.h"
 #include "download/ProgressCommands.h"
 #include "lists/ArticleListCtrl.h"
+#include "lists/ProgressBarDelegate.h"
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "ui/MessageSink.h"
@@ -56,6 +57,11 @@ CDownloadController::CDownloadController(CDravelinView& view, CDravelinDoc& doc,
     m_counter.SetLabelsChanged([this] { UpdateCounterLabels(); });
     m_counter.SetupDailyCounter(doc.GetIniPath(), &m_clock);
     UpdateCounterLabels();
+
+    // The bar goes into "Size (bytes)"; the columns and their widths stay.
+    constexpr int kSizeColumn = 5;
+    m_view.ProgressListCtrl().setItemDelegateForColumn(
+        kSizeColumn, new CProgressBarDelegate(view.Progress(), &m_view.ProgressListCtrl()));
 
     m_view.SetDownloadMessageHandler([this](const CViewMessage& msg) { OnDownloadMessage(msg); });
     QObject::connect(&m_view.ProgressListCtrl(), &QAbstractItemView::doubleClicked, &m_view,
