@@ -12,81 +12,59 @@ namespace
 constexpr const char* kRemoveRunningQuestion =
     "The article is currently being downloaded.\nAre you sure you want to remove it?";
 
-// Case-insensitive byte compare, as the list's text columns sort.
-int CompareNoCase(const std::string& a, const std::string& b)
-{
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i)
-    {
-        auto ca = static_cast<unsigned char>(a[i]);
-        auto cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z')
-            ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z')
-            cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
 // The key of one row for one column, copied under the article's lock so the
-// sort itself runs without taking locks.
+// sort itself runs without taking locks. Text keys are lower-cased once here,
+// so comparing two of them is a plain byte compare: the list's text columns
+// sort case-insensitively, byte by byte.
 struct CSortKey
 {
     int64_t nValue = 0;
     std::string strText;
 };
 
-CSortKey MakeSortKey(const CArticle& article, int nColumn)
+void LowerInPlace(std::string& str)
 {
-    std::lock_guard lock(article.m_lock);
-    CSortKey key;
-    switch (nColumn)
-    {
-    case 0:
-        key.nValue = article.m_nState;
-        break;
-    case 1:
-        key.strText = article.m_strDate;
-        break;
-    case 2:
-        key.strText = article.m_strAuthor;
-        break;
-    case 3:
-        key.nValue = article.m_nSize;
-        break;
-    case 4:
-        key.strText = article.m_strSubject;
-        break;
-    case 5:
-        key.strText = article.m_strFileName;
-        break;
-    default:
-        break;
-    }
-    return key;
+    for (char& c : str)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
 }
 
-// Ascending order of first against second.
-int CompareKeys(const CSortKey& first, const CSortKey& second, int nColumn)
+bool IsTextColumn(int nColumn)
 {
-    switch (nColumn)
+    return nColumn == 1 || nColumn == 2 || nColumn == 4 || nColumn == 5;
+}
+
+CSortKey MakeSortKey(const CArticle& article, int nColumn)
+{
+    CSortKey key;
     {
-    case 0: // higher states first
-        return second.nValue < first.nValue ? -1 : (second.nValue > first.nValue ? 1 : 0);
-    case 3: // smaller first
-        return first.nValue < second.nValue ? -1 : (first.nValue > second.nValue ? 1 : 0);
-    case 1:
-    case 2:
-    case 4:
-    case 5:
-        return CompareNoCase(first.strText, second.strText);
-    default:
-        return 0;
+        std::lock_guard lock(article.m_lock);
+        switch (nColumn)
+        {
+        case 0: // higher states first
+            key.nValue = -static_cast<int64_t>(article.m_nState);
+            break;
+        case 1:
+            key.strText = article.m_strDate;
+            break;
+        case 2:
+            key.strText = article.m_strAuthor;
+            break;
+        case 3: // smaller first
+            key.nValue = article.m_nSize;
+            break;
+        case 4:
+            key.strText = article.m_strSubject;
+            break;
+        case 5:
+            key.strText = article.m_strFileName;
+            break;
+        default:
+            break;
+        }
     }
+    LowerInPlace(key.strText);
+    return key;
 }
 } // namespace
 
@@ -323,13 +301,19 @@ void CArticleList::SortByColumn(int nColumn)
         keys.push_back(MakeSortKey(*row.pArticle, nColumn));
     std::vector<size_t> order(m_rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b)
-                     {
-                         // Descending is the ascending comparison with the two rows swapped.
-                         return bDescending ? CompareKeys(keys[b], keys[a], nColumn) < 0
-                                            : CompareKeys(keys[a], keys[b], nColumn) < 0;
-                     });
+    // Descending is the ascending comparison with the two rows swapped.
+    if (IsTextColumn(nColumn))
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) {
+                             return bDescending ? keys[b].strText < keys[a].strText
+                                                : keys[a].strText < keys[b].strText;
+                         });
+    else
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) {
+                             return bDescending ? keys[b].nValue < keys[a].nValue
+                                                : keys[a].nValue < keys[b].nValue;
+                         });
     std::vector<CRow> sorted;
     sorted.reserve(m_rows.size());
     for (size_t i : order)

@@ -4,6 +4,7 @@
 #include "app/DravelinDoc.h"
 #include "app/DravelinView.h"
 #include "app/MainFrame.h"
+#include "download/ArticleHandOff.h"
 #include "dialogs/DownloadToDlg.h"
 #include "download/ProgressCommands.h"
 #include "lists/ArticleListCtrl.h"
@@ -175,7 +176,15 @@ void CDownloadController::OnProgressDoubleClick()
         bDoNotQueue = settings.m_bDoNotQueue != 0;
         strDefault = settings.m_strDefaultPath;
     }
-    (void)bDoNotQueue; // without a hand-off installed, queueing is the only way
+    // Without a hand-off installed, queueing is the only way.
+    auto queue = [&](const ArticlePtr& pArticle)
+    {
+        const int nRow = articles.FindArticleRow(pArticle.get());
+        if (bDoNotQueue && m_pHandOff)
+            m_pHandOff->HandOffArticle(pArticle, nRow, strDefault);
+        else
+            m_pScheduler->QueueArticle(pArticle, nRow, strDefault);
+    };
     // The rows selected now, each acted on once whatever the others do.
     std::vector<ArticlePtr> selected;
     for (int i = 0; i < progress.GetItemCount(); ++i)
@@ -203,7 +212,7 @@ void CDownloadController::OnProgressDoubleClick()
         {
         case StateListed:
         case StateFailed:
-            m_pScheduler->QueueArticle(pArticle, articles.FindArticleRow(pArticle.get()), strDefault);
+            queue(pArticle);
             break;
         case StateQueued:
             if (ask(kAskRemoveQueued))
@@ -218,7 +227,7 @@ void CDownloadController::OnProgressDoubleClick()
             break;
         case StateExported:
             if (ask(kAskExportedAgain))
-                m_pScheduler->QueueArticle(pArticle, articles.FindArticleRow(pArticle.get()), strDefault);
+                queue(pArticle);
             break;
         case StateDone:
         {

@@ -36,6 +36,13 @@ public:
     // their workers and the queue is emptied.
     void OnShutdown();
 
+    // Where articles go instead of the queue while "DoNotQueue" is on.
+    void SetHandOff(IArticleHandOff* pHandOff)
+    {
+        m_pHandOff = pHandOff;
+        m_pScheduler->SetHandOff(pHandOff);
+    }
+
     // The "Download to" dialog runs through this (tests answer it in place).
     // Returns true for OK.
     void SetDialogRunner(std::function<bool(CDownloadToDlg&)> fnRun) { m_fnRunDialog = std::move(fnRun); }
@@ -70,5 +77,6 @@ private:
     CQtClock m_clock;
     std::unique_ptr<CDownloadScheduler> m_pScheduler;
     std::function<bool(CDownloadToDlg&)> m_fnRunDialog;
+    IArticleHandOff* m_pHandOff = nullptr;
     bool m_bShutDown = false;
 };

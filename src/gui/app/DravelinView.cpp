@@ -4,6 +4,7 @@
 #include "app/DravelinDoc.h"
 #include "app/MainFrame.h"
 #include "app/ToolbarIcons.h"
+#include "app/ToolsController.h"
 #include "filters/ArticleSearch.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/QueueFile.h"
@@ -74,6 +75,10 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
     RegisterOwnCommands();
     m_pDownloads = std::make_unique<CDownloadController>(*this, m_doc, m_prompts, m_frame, m_btnPause,
                                                          m_stcBytesToday, m_stcResetAt);
+    m_pTools = std::make_unique<CToolsController>(*this, m_doc, m_prompts, m_frame);
+    m_pTools->AttachTo(m_pDownloads->Scheduler());
+    m_pDownloads->SetHandOff(m_pTools->HandOff());
+    m_pTools->SetDailyCounter(&m_pDownloads->Counter());
 }
 
 CDravelinView::~CDravelinView()

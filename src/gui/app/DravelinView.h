@@ -20,6 +20,7 @@ class CArticleListCtrl;
 class CDownloadController;
 class CDravelinDoc;
 class CMainFrame;
+class CToolsController;
 class IPrompts;
 class QCheckBox;
 class QGroupBox;
@@ -99,6 +100,8 @@ public:
 
     // The download side (scheduler, daily counter, their commands).
     CDownloadController& Downloads() const { return *m_pDownloads; }
+    // The Tools menu and the queue's hand-over commands.
+    CToolsController* Tools() const { return m_pTools.get(); }
 
     int32_t m_bAuto = 0;
 
@@ -163,4 +166,5 @@ private:
     std::map<int, CCommand> m_commands;
     std::function<void(const CViewMessage&)> m_fnDownloadMessage;
     std::unique_ptr<CDownloadController> m_pDownloads;
+    std::unique_ptr<CToolsController> m_pTools;
 };

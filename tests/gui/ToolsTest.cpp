@@ -1,0 +1,591 @@
+// The desktop's system services and the Tools and queue hand-over commands:
+// the clipboard, started programs, opened files, the system bus when it is
+// absent, the enabling of the when-done commands, the queue copied to the
+// clipboard and exported to GetRight, the hand-off of "Use a download
+// manager" and the power-off's shutdown save. Nothing here reaches the
+// machine's real power-off, connections or trash: the system bus is pointed at
+// a socket that does not exist, and the power-off runs over fake services.
+
+#include "FakeSystemBus.h"
+#include "GuiTestSupport.h"
+
+#include "app/CommandIds.h"
+#include "app/DravelinDoc.h"
+#include "app/DravelinView.h"
+#include "app/MainFrame.h"
+#include "app/ToolsController.h"
+#include "export/ArticleUrl.h"
+#include "export/ClipboardHandOff.h"
+#include "export/QueueExport.h"
+#include "lists/ArticleListCtrl.h"
+#include "model/Article.h"
+#include "settings/Preferences.h"
+#include "system/QtSystemServices.h"
+#include "tools/FakeSystemServices.h"
+#include "tools/QueueTools.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTest>
+#include <QUrl>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+using guitest::CTestProgram;
+using guitest::MakeArticle;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace
+{
+// NewsGuy and EasyNews subscribed.
+constexpr const char* kAccounts = "[Account]\nSubscriptions=17\n";
+constexpr const char* kMissingBus = "unix:path=/nonexistent/dravelin-test/system_bus_socket";
+
+bool Enabled(CMainFrame& frame, int nId)
+{
+    frame.UpdateCommandUI();
+    return frame.FindAction(nId)->isEnabled();
+}
+
+bool Checked(CMainFrame& frame, int nId)
+{
+    frame.UpdateCommandUI();
+    return frame.FindAction(nId)->isChecked();
+}
+
+QString ClipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
+ArticlePtr QueuedArticle(const std::string& strSubject, const std::string& strQuery, int nState,
+                         int32_t nService = 1)
+{
+    ArticlePtr pArticle = MakeArticle(strSubject, "author", "01/01", 1000, nState);
+    pArticle->m_nService = nService;
+    pArticle->m_strDecodeQuery = strQuery;
+    return pArticle;
+}
+
+// Receives the URLs the desktop would open.
+class CUrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> m_urls;
+
+public slots:
+    void Open(const QUrl& url) { m_urls << url; }
+};
+
+// Records whether the queue file was on disk when the power-off was asked for.
+class CPowerOffServices : public toolstest::FakeSystemServices
+{
+public:
+    explicit CPowerOffServices(std::string strQueuePath) : m_strQueuePath(std::move(strQueuePath)) {}
+    bool PowerOff() override
+    {
+        m_bQueueSavedFirst = std::filesystem::exists(m_strQueuePath);
+        return FakeSystemServices::PowerOff();
+    }
+    std::string m_strQueuePath;
+    bool m_bQueueSavedFirst = false;
+};
+} // namespace
+
+class ToolsTest : public QObject
+{
+    Q_OBJECT
+
+public:
+    ToolsTest()
+    {
+        // Before anything asks for the system bus: this process must never
+        // reach the machine's NetworkManager or login manager.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", kMissingBus);
+    }
+
+private slots:
+    void clipboardRoundTrip();
+    void startProgramKeepsArgumentsAndFolder();
+    void startProgramFailures();
+    void openFileHandsTheDesktopAFileUrl();
+    void absentSystemBus();
+    void dialUpTypes_data();
+    void dialUpTypes();
+    void dialUpAndPowerOffOverTheBus();
+    void whenDoneCommandsFollowTheQueueSettings();
+    void hangUpNeedsDialUp();
+    void cleanUpCommandsClearCacheAndTrash();
+    void copyQueueToClipboard();
+    void exportQueueToGetRightStartsTheProgram();
+    void handOffPutsUrlsOnTheClipboardOneByOne();
+    void powerOffSavesFirstAndCloses();
+};
+
+void ToolsTest::clipboardRoundTrip()
+{
+    CQtSystemServices services;
+    const std::string strText = "http://dl.example/news-bin/wwwdecode?a=1&b=2\r\nsecond line\r\n";
+    QVERIFY(services.SetClipboardText(strText));
+    QCOMPARE(ClipboardText().toStdString(), strText);
+    QVERIFY(services.SetClipboardText("replaced"));
+    QCOMPARE(ClipboardText(), QStringLiteral("replaced"));
+}
+
+void ToolsTest::startProgramKeepsArgumentsAndFolder()
+{
+    CQtSystemServices services;
+    TempDir dir;
+    // Quotes, blanks and shell characters reach the program as they are: no
+    // shell takes the command line apart.
+    const std::string strSource = "source \"quoted\" 'single' $HOME;.txt";
+    const std::string strTarget = "target with  two  blanks & more.txt";
+    WriteFile(dir.File(strSource), "first");
+    // Relative names: they only resolve in the working folder given.
+    QVERIFY(services.StartProgram("cp", {strSource, strTarget}, dir.Path().string()));
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(dir.File(strTarget)), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(dir.File(strTarget)), std::string("first"), 10000);
+
+    // A name that is not valid in the locale's encoding keeps its bytes.
+    const std::string strOdd = "odd\xff\xfe name.bin";
+    QVERIFY(services.StartProgram("/bin/cp", {strSource, strOdd}, dir.Path().string()));
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(dir.File(strOdd)), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(dir.File(strOdd)), std::string("first"), 10000);
+}
+
+void ToolsTest::startProgramFailures()
+{
+    CQtSystemServices services;
+    TempDir dir;
+    QVERIFY(!services.StartProgram(dir.File("no-such-program"), {}, ""));
+    QVERIFY(!services.StartProgram("dravelin-no-such-program-in-path", {}, ""));
+    QVERIFY(!services.StartProgram("", {}, ""));
+    QVERIFY(!services.StartProgram("true", {}, dir.File("missing-folder")));
+}
+
+void ToolsTest::openFileHandsTheDesktopAFileUrl()
+{
+    CUrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    CQtSystemServices services;
+    const std::string strPath = "/tmp/some folder/file #1.bin";
+    QVERIFY(services.OpenFile(strPath));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.m_urls.size(), 1);
+    QVERIFY(catcher.m_urls[0].isLocalFile());
+    QCOMPARE(catcher.m_urls[0].toLocalFile().toStdString(), strPath);
+    QVERIFY(!services.OpenFile(""));
+}
+
+void ToolsTest::absentSystemBus()
+{
+    // Through the environment (the process's system bus) and given directly.
+    CQtSystemServices systemBus;
+    CQtSystemServices privateBus("/proc/self/mounts", QString::fromLatin1(kMissingBus));
+    for (CQtSystemServices* pServices : {&systemBus, &privateBus})
+    {
+        QVERIFY(!pServices->HaveDialUp());
+        std::vector<std::string> connections{"stale"};
+        QVERIFY(!pServices->EnumDialUpConnections(connections));
+        QVERIFY(connections.empty());
+        QVERIFY(!pServices->IsDialUpConnectionActive("/org/freedesktop/NetworkManager/ActiveConnection/1"));
+        pServices->HangUpDialUpConnection("/org/freedesktop/NetworkManager/ActiveConnection/1");
+        QVERIFY(!pServices->PowerOff());
+    }
+}
+
+void ToolsTest::dialUpTypes_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("bluetooth");
+    QTest::addColumn<bool>("dialUp");
+    QTest::newRow("pppoe") << "pppoe"
+                           << "" << true;
+    QTest::newRow("gsm") << "gsm"
+                         << "" << true;
+    QTest::newRow("cdma") << "cdma"
+                          << "" << true;
+    QTest::newRow("bluetooth dun") << "bluetooth"
+                                   << "dun" << true;
+    QTest::newRow("bluetooth panu") << "bluetooth"
+                                    << "panu" << false;
+    QTest::newRow("bluetooth unknown") << "bluetooth"
+                                       << "" << false;
+    QTest::newRow("ethernet") << "802-3-ethernet"
+                              << "" << false;
+    QTest::newRow("wifi") << "802-11-wireless"
+                          << "" << false;
+    QTest::newRow("vpn") << "vpn"
+                         << "" << false;
+}
+
+void ToolsTest::dialUpTypes()
+{
+    QFETCH(QString, type);
+    QFETCH(QString, bluetooth);
+    QFETCH(bool, dialUp);
+    QCOMPARE(CQtSystemServices::IsDialUpType(type, bluetooth), dialUp);
+}
+
+void ToolsTest::dialUpAndPowerOffOverTheBus()
+{
+    TempDir dir;
+    guitest::CFakeSystemBus bus;
+    if (!bus.Start(QString::fromStdString(dir.Path().string())))
+        QSKIP("dbus-daemon cannot be run here");
+    CQtSystemServices services("/proc/self/mounts", bus.Address());
+    // NetworkManager is not running yet.
+    QVERIFY(!services.HaveDialUp());
+    std::vector<std::string> connections;
+    QVERIFY(!services.EnumDialUpConnections(connections));
+    QVERIFY(bus.ClaimNames());
+    QVERIFY(services.HaveDialUp());
+    QVERIFY(services.EnumDialUpConnections(connections));
+    QVERIFY(connections.empty());
+
+    const QString strActive = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/");
+    const QString strSettings = QStringLiteral("/org/freedesktop/NetworkManager/Settings/");
+    bus.AddActive(strActive + "1", {QStringLiteral("gsm"), 2, strSettings + "1", false});
+    bus.AddActive(strActive + "2", {QStringLiteral("802-3-ethernet"), 2, strSettings + "2", false});
+    bus.AddActive(strActive + "3", {QStringLiteral("bluetooth"), 2, strSettings + "3", false});
+    bus.AddActive(strActive + "4", {QStringLiteral("bluetooth"), 2, strSettings + "4", false});
+    bus.AddActive(strActive + "5", {QStringLiteral("pppoe"), 4, strSettings + "5", false});
+    bus.SetBluetoothType(strSettings + "3", QStringLiteral("dun"));
+    bus.SetBluetoothType(strSettings + "4", QStringLiteral("panu"));
+    QVERIFY(services.EnumDialUpConnections(connections));
+    const std::string strPrefix = strActive.toStdString();
+    QCOMPARE(connections, (std::vector<std::string>{strPrefix + "1", strPrefix + "3", strPrefix + "5"}));
+    QVERIFY(services.IsDialUpConnectionActive(strPrefix + "1"));
+    QVERIFY(!services.IsDialUpConnectionActive(strPrefix + "5")); // deactivated
+    QVERIFY(!services.IsDialUpConnectionActive(strPrefix + "9")); // no such object
+    QVERIFY(!services.IsDialUpConnectionActive("not a path"));
+
+    // The end-of-queue hang-up: each live line is dropped and waited for in
+    // turn; the one already down is skipped.
+    CPreferences settings;
+    testsupport::FakePrompts prompts;
+    toolstest::FakeTimerClock clock;
+    CQueueTools tools(settings, &services, &prompts, &clock);
+    QCOMPARE(tools.m_bHaveRas, 1);
+    tools.HangUpConnections();
+    QCOMPARE(bus.Deactivated(), (std::vector<QString>{strActive + "1"}));
+    QVERIFY(tools.IsHangingUp());
+    QVERIFY(clock.IsRunning(CQueueTools::kHangUpTimerId));
+    tools.OnTimer(CQueueTools::kHangUpTimerId);
+    QCOMPARE(bus.Deactivated(), (std::vector<QString>{strActive + "1", strActive + "3"}));
+    QVERIFY(tools.IsHangingUp());
+    tools.OnTimer(CQueueTools::kHangUpTimerId);
+    QVERIFY(!tools.IsHangingUp());
+    QVERIFY(!clock.IsRunning(CQueueTools::kHangUpTimerId));
+    QCOMPARE(bus.Deactivated().size(), size_t(2));
+    QVERIFY(prompts.m_messages.empty());
+
+    // The power-off asks without an authentication dialog; a refusal is false.
+    QVERIFY(services.PowerOff());
+    bus.SetPowerOffRefused(true);
+    QVERIFY(!services.PowerOff());
+    QCOMPARE(bus.PowerOffs(), (std::vector<bool>{false, false}));
+}
+
+void ToolsTest::whenDoneCommandsFollowTheQueueSettings()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CPreferences& settings = program.App().Doc()->Document().m_settings;
+    QVERIFY(program.View().Tools());
+
+    // No dial-up without the system bus; the clean-ups are always there.
+    QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
+    QVERIFY(Enabled(frame, ID_TOOLS_POWEROFF));
+    QVERIFY(Enabled(frame, ID_TOOLS_DELETETEMPINET));
+    QVERIFY(Enabled(frame, ID_TOOLS_EMPTYRECYCLEBIN));
+    QVERIFY(Enabled(frame, ID_QUEUE_EXPORTGETRIGHT));
+
+    QVERIFY(!Checked(frame, ID_TOOLS_POWEROFF));
+    frame.FindAction(ID_TOOLS_POWEROFF)->trigger();
+    QVERIFY(Checked(frame, ID_TOOLS_POWEROFF));
+    QCOMPARE(program.View().Tools()->Tools()->m_bPowerOffWhenDone, 1);
+
+    // "Use a download manager" on: Dravelin has no queue of its own to finish.
+    frame.FindAction(ID_USE_DOWNLOADMANAGER)->trigger();
+    QCOMPARE(settings.m_bDoNotQueue, 1);
+    QVERIFY(!Enabled(frame, ID_TOOLS_POWEROFF));
+    frame.FindAction(ID_USE_DOWNLOADMANAGER)->trigger();
+    QVERIFY(Enabled(frame, ID_TOOLS_POWEROFF));
+    // The choice survived being disabled.
+    QVERIFY(Checked(frame, ID_TOOLS_POWEROFF));
+
+    settings.m_nMaxDownloads = 0;
+    QVERIFY(!Enabled(frame, ID_TOOLS_POWEROFF));
+    settings.m_nMaxDownloads = 1;
+    QVERIFY(Enabled(frame, ID_TOOLS_POWEROFF));
+    frame.FindAction(ID_TOOLS_POWEROFF)->trigger();
+    QVERIFY(!Checked(frame, ID_TOOLS_POWEROFF));
+}
+
+void ToolsTest::hangUpNeedsDialUp()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CPreferences& settings = program.App().Doc()->Document().m_settings;
+    {
+        // Services that can list dial-up connections.
+        auto pFake = std::make_unique<toolstest::FakeSystemServices>();
+        CToolsController tools(program.View(), *program.App().Doc(), program.m_prompts, frame,
+                               std::move(pFake));
+        QVERIFY(Enabled(frame, ID_TOOLS_HANGUP));
+        frame.FindAction(ID_TOOLS_HANGUP)->trigger();
+        QVERIFY(Checked(frame, ID_TOOLS_HANGUP));
+        settings.m_bDoNotQueue = 1;
+        QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
+        settings.m_bDoNotQueue = 0;
+        settings.m_nMaxDownloads = 0;
+        QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
+        settings.m_nMaxDownloads = 2;
+        QVERIFY(Enabled(frame, ID_TOOLS_HANGUP));
+        QVERIFY(Checked(frame, ID_TOOLS_HANGUP));
+    }
+    // The commands go back to the view's own controller.
+    program.View().Tools()->RegisterCommands();
+    QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
+    program.Stop();
+}
+
+void ToolsTest::cleanUpCommandsClearCacheAndTrash()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    TempDir home;
+    auto pFake = std::make_unique<toolstest::FakeSystemServices>();
+    pFake->m_strHome = home.Path().string();
+    pFake->m_strDataHome = home.File("data");
+    pFake->m_strCacheHome = home.File("cache");
+    std::filesystem::create_directories(home.Path() / "data" / "Trash" / "files" / "folder");
+    std::filesystem::create_directories(home.Path() / "data" / "Trash" / "info");
+    std::filesystem::create_directories(home.Path() / "cache" / "dravelin" / "sub");
+    WriteFile(home.File("data/Trash/files/folder/a.bin"), "a");
+    WriteFile(home.File("data/Trash/info/folder.trashinfo"), "[Trash Info]\n");
+    WriteFile(home.File("cache/dravelin/sub/page.html"), "<html>");
+    WriteFile(home.File("cache/other.bin"), "not ours");
+    {
+        CToolsController tools(program.View(), *program.App().Doc(), program.m_prompts, frame,
+                               std::move(pFake));
+        QVERIFY(Enabled(frame, ID_TOOLS_DELETETEMPINET));
+        frame.FindAction(ID_TOOLS_DELETETEMPINET)->trigger();
+        QVERIFY(std::filesystem::is_directory(home.File("cache/dravelin")));
+        QVERIFY(std::filesystem::is_empty(home.File("cache/dravelin")));
+        QVERIFY(std::filesystem::exists(home.File("cache/other.bin")));
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        QVERIFY(Enabled(frame, ID_TOOLS_EMPTYRECYCLEBIN));
+        frame.FindAction(ID_TOOLS_EMPTYRECYCLEBIN)->trigger();
+        QVERIFY(std::filesystem::is_empty(home.File("data/Trash/files")));
+        QVERIFY(std::filesystem::is_empty(home.File("data/Trash/info")));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(tools.QueueTools().m_bEmptyingRecycleBin, 0);
+        QCOMPARE(tools.QueueTools().m_bDeletingTempFiles, 0);
+    }
+    program.View().Tools()->RegisterCommands();
+    QVERIFY(program.m_prompts.m_messages.empty());
+}
+
+void ToolsTest::copyQueueToClipboard()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CDravelinView& view = program.View();
+    CQueueDocument& doc = program.App().Doc()->Document();
+    AccountPtr pAccount = doc.FindAccount(1);
+    QVERIFY(pAccount);
+    pAccount->m_strUsername = "user";
+    pAccount->m_strPassword = "secret";
+
+    QVERIFY(!Enabled(frame, ID_QUEUE_COPYTOCLIPBOARD));
+    QVERIFY(!Enabled(frame, ID_QUEUE_COPYWITHPASSWORD));
+
+    ArticlePtr pQueued1 = QueuedArticle("one", "q=1", StateQueued);
+    ArticlePtr pExported = QueuedArticle("two", "q=2", StateExported);
+    ArticlePtr pRunning = QueuedArticle("three", "q=3", StateDownloading);
+    ArticlePtr pDone = QueuedArticle("four", "q=4", StateDone);
+    ArticlePtr pQueued2 = QueuedArticle("five", "q=5", StateQueued);
+    for (const ArticlePtr& p : {pQueued1, pExported, pRunning, pDone, pQueued2})
+        view.ProgressListCtrl().AddArticleRow(p);
+    QVERIFY(Enabled(frame, ID_QUEUE_COPYTOCLIPBOARD));
+    QVERIFY(Enabled(frame, ID_QUEUE_COPYWITHPASSWORD));
+
+    // No: the already exported article stays out.
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    program.m_prompts.m_answers = {false};
+    frame.FindAction(ID_QUEUE_COPYTOCLIPBOARD)->trigger();
+    QCOMPARE(program.m_prompts.m_questions.back(), std::string("Include already exported articles?"));
+    const std::string strPlain =
+        BuildArticleUrl(*pQueued1, false, doc, false) + BuildArticleUrl(*pQueued2, false, doc, false);
+    QCOMPARE(ClipboardText().toStdString(), strPlain);
+    QVERIFY(ClipboardText().startsWith(QStringLiteral("http://")));
+    QVERIFY(!ClipboardText().contains(QStringLiteral("secret")));
+    QCOMPARE(ClipboardText().count(QStringLiteral("\r\n")), 2);
+    QCOMPARE(pQueued1->m_nState, int(StateExported));
+    QCOMPARE(pQueued2->m_nState, int(StateExported));
+    QCOMPARE(pRunning->m_nState, int(StateDownloading));
+    QCOMPARE(pDone->m_nState, int(StateDone));
+    QVERIFY(program.m_prompts.m_messages.empty());
+
+    // Yes, with the password: everything exported so far, in queue order,
+    // once the pause after the first text is over.
+    program.m_prompts.m_answers = {true};
+    frame.FindAction(ID_QUEUE_COPYWITHPASSWORD)->trigger();
+    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
+    const std::string strWith = BuildArticleUrl(*pQueued1, true, doc, false) +
+                                BuildArticleUrl(*pExported, true, doc, false) +
+                                BuildArticleUrl(*pQueued2, true, doc, false);
+    QCOMPARE(ClipboardText().toStdString(), strWith);
+    QVERIFY(ClipboardText().startsWith(QStringLiteral("http://user:secret@")));
+    QCOMPARE(ClipboardText().count(QStringLiteral("\r\n")), 3);
+    QCOMPARE(pRunning->m_nState, int(StateDownloading));
+    QCOMPARE(view.Progress().GetItemCount(), 5);
+
+    // Nothing left to take: nothing changes, nothing is shown.
+    program.m_prompts.m_answers = {false};
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    frame.FindAction(ID_QUEUE_COPYTOCLIPBOARD)->trigger();
+    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
+    QCOMPARE(ClipboardText(), QStringLiteral("untouched"));
+    QVERIFY(program.m_prompts.m_messages.empty());
+}
+
+void ToolsTest::exportQueueToGetRightStartsTheProgram()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CDravelinView& view = program.View();
+    CQueueDocument& doc = program.App().Doc()->Document();
+    TempDir bin;
+    // A stand-in for GetRight that writes its working folder and arguments.
+    const std::string strProgram = bin.File("get right");
+    const std::string strRecord = bin.File("args.txt");
+    WriteFile(strProgram, "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } > '" +
+                              strRecord + ".tmp' && mv '" + strRecord + ".tmp' '" + strRecord + "'\n");
+    QCOMPARE(::chmod(strProgram.c_str(), 0755), 0);
+    doc.m_settings.m_strGetRightPath = strProgram;
+
+    // Nothing queued: no list file, no program.
+    view.ProgressListCtrl().AddArticleRow(QueuedArticle("done", "q=0", StateDone));
+    frame.FindAction(ID_QUEUE_EXPORTGETRIGHT)->trigger();
+    const std::string strList = program.App().Doc()->Folder().GetGetRightListPath();
+    QVERIFY(!std::filesystem::exists(strList));
+
+    ArticlePtr pA = QueuedArticle("a", "a=1", StateQueued);
+    ArticlePtr pB = QueuedArticle("b", "b=2", StateQueued);
+    view.ProgressListCtrl().AddArticleRow(pA);
+    view.ProgressListCtrl().AddArticleRow(pB);
+    QVERIFY(Enabled(frame, ID_QUEUE_EXPORTGETRIGHT));
+    frame.FindAction(ID_QUEUE_EXPORTGETRIGHT)->trigger();
+    QCOMPARE(pA->m_nState, int(StateExported));
+    QCOMPARE(pB->m_nState, int(StateExported));
+    // Each URL line ends in CR CR LF, as the list file always did.
+    std::string strExpected;
+    for (const ArticlePtr& p : {pA, pB})
+    {
+        std::string strLine = BuildArticleUrl(*p, false, doc, false);
+        strExpected += strLine.substr(0, strLine.size() - 2) + "\r\r\n";
+    }
+    QCOMPARE(ReadFile(strList), strExpected);
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(strRecord), 10000);
+    QCOMPARE(ReadFile(strRecord), "/\n[" + strList + "]\n");
+}
+
+void ToolsTest::handOffPutsUrlsOnTheClipboardOneByOne()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
+    program.Start();
+    CDravelinView& view = program.View();
+    CQueueDocument& doc = program.App().Doc()->Document();
+    doc.m_settings.m_bDoNotQueue = 1;
+    doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
+    IArticleHandOff* pHandOff = view.Tools()->HandOff();
+    QVERIFY(pHandOff);
+
+    std::vector<ArticlePtr> articles;
+    for (int i = 0; i < 3; ++i)
+    {
+        ArticlePtr p =
+            QueuedArticle("article " + std::to_string(i), "n=" + std::to_string(i), StateListed, 16);
+        view.ArticleListCtrl().AddArticleRow(p);
+        articles.push_back(p);
+    }
+    // EasyNews on port 81: the hand-off takes the view's current choice.
+    view.SetActiveService(16, true);
+    for (int i = 0; i < 3; ++i)
+    {
+        std::lock_guard lock(articles[i]->m_lock);
+        pHandOff->HandOffArticle(articles[i], i, "/downloads/");
+    }
+    // The first is on at once; the others wait for their turn.
+    QCOMPARE(articles[0]->m_nState, int(StateExported));
+    QCOMPARE(articles[1]->m_nState, int(StateListed));
+    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[0], false, doc, true));
+    QVERIFY(ClipboardText().contains(QStringLiteral(":81")));
+    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
+    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[1], false, doc, true));
+    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
+    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[2], false, doc, true));
+    for (const ArticlePtr& p : articles)
+    {
+        QCOMPARE(p->m_nState, int(StateExported));
+        QCOMPARE(p->m_strDownloadPath, std::string("/downloads/"));
+    }
+}
+
+void ToolsTest::powerOffSavesFirstAndCloses()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(std::string(), std::string(), "LoadQueue=0\nSaveQueue=1\n"));
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    const std::string strQueue = program.App().Doc()->Folder().GetQueuePath();
+    std::filesystem::remove(strQueue);
+    program.View().ProgressListCtrl().AddArticleRow(QueuedArticle("kept", "k=1", StateQueued));
+    QVERIFY(frame.isVisible());
+
+    auto pServices = std::make_unique<CPowerOffServices>(strQueue);
+    CPowerOffServices* pFake = pServices.get();
+    pFake->m_bPowerOffAccepted = false;
+    {
+        CToolsController tools(program.View(), *program.App().Doc(), program.m_prompts, frame,
+                               std::move(pServices));
+        frame.FindAction(ID_TOOLS_POWEROFF)->trigger();
+        tools.QueueTools().PowerOffMachine();
+        QCOMPARE(pFake->m_nPowerOffs, 1);
+        QVERIFY(pFake->m_bQueueSavedFirst);
+        QCOMPARE(tools.QueueTools().m_bStateSaved, 1);
+        // Refused: said so, and Dravelin ends all the same.
+        QCOMPARE(program.m_prompts.m_messages, std::vector<std::string>{"ERROR: ExitWindowsEx"});
+        QVERIFY(!frame.isVisible());
+    }
+    program.View().Tools()->RegisterCommands();
+    // The view's own save is not done a second time.
+    std::filesystem::remove(strQueue);
+    program.Stop();
+    QVERIFY(!std::filesystem::exists(strQueue));
+}
+
+QTEST_MAIN(ToolsTest)
+#include "ToolsTest.moc"
