@@ -293,6 +293,10 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         int32_t nReceived = 0;
         int32_t nRemaining = nTotal;
         int32_t nLastSpeed = 0;
+        {
+            std::lock_guard lock(pArticle->m_lock);
+            pArticle->m_nReceived = nResumeFrom;
+        }
         nEnd = EndNormal;
         // A block's bytes go to the file as they arrive, straight from the
         // receive buffer; the stop test and the progress report come once
@@ -350,6 +354,11 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             }
             nReceived += static_cast<int32_t>(n);
             nRemaining -= static_cast<int32_t>(n);
+            {
+                // Every block, also in the first second, which has no speed yet.
+                std::lock_guard lock(pArticle->m_lock);
+                pArticle->m_nReceived = nResumeFrom + nReceived;
+            }
             if (bProgress)
             {
                 std::string strTimeLeft;

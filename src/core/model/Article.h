@@ -2,6 +2,7 @@
 
 #include "model/ManualResetEvent.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -70,6 +71,10 @@ public:
     // first answer of a download, so a retry can continue the partial file
     // with If-Range. Cleared when the article is queued afresh.
     std::string m_strResumeValidator;
+    // In memory only: bytes of the file the running (or last) attempt has on
+    // disk, continued part included, for the progress list's bar. Written by
+    // the worker under m_lock; atomic so that a paint may read it lock-free.
+    std::atomic<int64_t> m_nReceived{0};
 };
 
 using ArticlePtr = std::shared_ptr<CArticle>;

@@ -1,6 +1,7 @@
 #include "app/DravelinView.h"
 #include "app/DialogController.h"
 
+#include "app/DownloadController.h"
 #include "app/DravelinDoc.h"
 #include "app/MainFrame.h"
 #include "app/ToolbarIcons.h"
@@ -73,7 +74,12 @@ CDravelinView::CDravelinView(CDravelinDoc& doc, IPrompts& prompts, CMainFrame& f
     m_pRetrieval->SetRetrievalEndedCallback([this] { OnHeaderEnd(); });
     m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     RegisterOwnCommands();
+    m_pDownloads = std::make_unique<CDownloadController>(*this, m_doc, m_prompts, m_frame, m_btnPause,
+                                                         m_stcBytesToday, m_stcResetAt);
     m_pTools = std::make_unique<CToolsController>(*this, m_doc, m_prompts, m_frame);
+    m_pTools->AttachTo(m_pDownloads->Scheduler());
+    m_pDownloads->SetHandOff(m_pTools->HandOff());
+    m_pTools->SetDailyCounter(&m_pDownloads->Counter());
     new CDialogController(m_doc, *this, m_prompts);
 }
 
@@ -217,6 +223,7 @@ void CDravelinView::OnInitialUpdate()
     }
     if (bLoadQueue)
         CQueueFile::LoadQueueFile(m_doc.Folder().GetQueuePath(), bLoadOriginal, m_progress);
+    m_pDownloads->OnQueueLoaded();
     // Lines already present are not added twice.
     m_pRetrieval->m_killFilter.LoadKillFilter(m_doc.Folder().GetPath());
     UpdateSelectedCount();
@@ -321,6 +328,7 @@ void CDravelinView::OnDestroy()
     }
     if (bSaveQueue)
         CQueueFile::SaveQueueFile(m_doc.Folder().GetQueuePath(), m_progress);
+    m_pDownloads->OnShutdown();
     ClearProgressListForExit();
     WriteColumnWidths();
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 class CArticleListCtrl;
+class CDownloadController;
 class CDravelinDoc;
 class CMainFrame;
 class CToolsController;
@@ -97,6 +98,8 @@ public:
         return m_pRetrieval->m_hHeaderRunEvent;
     }
 
+    // The download side (scheduler, daily counter, their commands).
+    CDownloadController& Downloads() const { return *m_pDownloads; }
     // The Tools menu and the queue's hand-over commands.
     CToolsController* Tools() const { return m_pTools.get(); }
 
@@ -162,5 +165,6 @@ private:
     bool m_bDrainAgain = false;
     std::map<int, CCommand> m_commands;
     std::function<void(const CViewMessage&)> m_fnDownloadMessage;
+    std::unique_ptr<CDownloadController> m_pDownloads;
     std::unique_ptr<CToolsController> m_pTools;
 };

@@ -1,0 +1,331 @@
+#include "app/DownloadController.h"
+
+#include "app/CommandIds.h"
+#include "app/DravelinDoc.h"
+#include "app/DravelinView.h"
+#include "app/MainFrame.h"
+#include "download/ArticleHandOff.h"
+#include "dialogs/DownloadToDlg.h"
+#include "download/ProgressCommands.h"
+#include "lists/ArticleListCtrl.h"
+#include "lists/ProgressBarDelegate.h"
+#include "model/ArticleList.h"
+#include "model/QueueDocument.h"
+#include "ui/MessageSink.h"
+#include "ui/Prompts.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QToolButton>
+#include <QUrl>
+
+#include <mutex>
+#include <vector>
+
+namespace
+{
+constexpr int32_t kGetRight = 4;
+constexpr const char* kAskRemoveQueued =
+    "Article is queued for downloading.\nAre you sure you want to remove it from the queue?";
+constexpr const char* kAskExportedAgain = "Article was copied to Clipboard.\nDo you want to download it again?";
+constexpr const char* kIncomplete = "Article is incomplete. It cannot be downloaded!";
+
+std::string Trim(const std::string& strText)
+{
+    const char* pszBlanks = " \t\r\n\f\v";
+    const size_t nFirst = strText.find_first_not_of(pszBlanks);
+    if (nFirst == std::string::npos)
+        return std::string();
+    return strText.substr(nFirst, strText.find_last_not_of(pszBlanks) - nFirst + 1);
+}
+} // namespace
+
+CDownloadController::CDownloadController(CDravelinView& view, CDravelinDoc& doc, IPrompts& prompts,
+                                         CMainFrame& frame, QToolButton* pPause, QLabel* pBytesToday,
+                                         QLabel* pResetAt)
+    : m_view(view), m_doc(doc), m_prompts(prompts), m_frame(frame), m_btnPause(pPause),
+      m_stcBytesToday(pBytesToday), m_stcResetAt(pResetAt), m_clock([this](int nId) { m_counter.OnTimer(nId); })
+{
+    m_pScheduler = std::make_unique<CDownloadScheduler>(doc.DocumentPtr(), view.Articles(), view.Progress(),
+                                                        view.SinkPtr(), &m_prompts);
+    m_pScheduler->SetDailyCounter(&m_counter);
+    m_btnPause->setCheckable(true);
+    m_pScheduler->SetPauseChanged([this](bool bPaused) { m_btnPause->setChecked(bPaused); });
+
+    // The counter comes before the queue file so that a loaded queue is
+    // measured against today's count.
+    m_counter.SetLabelsChanged([this] { UpdateCounterLabels(); });
+    m_counter.SetupDailyCounter(doc.GetIniPath(), &m_clock);
+    UpdateCounterLabels();
+
+    // The bar goes into "Size (bytes)"; the columns and their widths stay.
+    constexpr int kSizeColumn = 5;
+    m_view.ProgressListCtrl().setItemDelegateForColumn(
+        kSizeColumn, new CProgressBarDelegate(view.Progress(), &m_view.ProgressListCtrl()));
+
+    m_view.SetDownloadMessageHandler([this](const CViewMessage& msg) { OnDownloadMessage(msg); });
+    QObject::connect(&m_view.ProgressListCtrl(), &QAbstractItemView::doubleClicked, &m_view,
+                     [this](const QModelIndex& index)
+                     {
+                         if (index.isValid())
+                             OnProgressDoubleClick();
+                     });
+    RegisterCommands();
+}
+
+CDownloadController::~CDownloadController()
+{
+    OnShutdown();
+}
+
+void CDownloadController::OnQueueLoaded()
+{
+    if (m_view.Progress().GetItemCount() > 0)
+        StartDownloads();
+}
+
+void CDownloadController::OnShutdown()
+{
+    if (m_bShutDown)
+        return;
+    m_bShutDown = true;
+    m_clock.KillTimer(CDailyCounter::kTimerId);
+    m_pScheduler->ShutdownDownloads();
+}
+
+void CDownloadController::StartDownloads()
+{
+    m_pScheduler->SetEasyNewsPort81(m_view.IsEasyNewsPort81());
+    m_pScheduler->StartDownloads();
+}
+
+void CDownloadController::OnDownloadMessage(const CViewMessage& msg)
+{
+    if (m_bShutDown)
+        return;
+    // Progress reports (WM_STATUS_TEXT, wParam 1) have had their row redrawn
+    // by the view when "UpdateArticleStatus" is on; nothing else to do.
+    if (msg.nMessage == WM_DOWNLOAD_DONE || msg.nMessage == WM_DISK_FULL)
+    {
+        m_pScheduler->SetEasyNewsPort81(m_view.IsEasyNewsPort81());
+        m_pScheduler->HandleMessage(msg);
+        m_frame.UpdateCommandUI();
+    }
+}
+
+void CDownloadController::UpdateCounterLabels()
+{
+    m_stcBytesToday->setText(QString::fromLocal8Bit(m_counter.GetCountText()));
+    m_stcResetAt->setText(QString::fromLocal8Bit(m_counter.GetResetText()));
+}
+
+std::string CDownloadController::GetDefaultPath() const
+{
+    CPreferences& settings = m_doc.Document().m_settings;
+    std::lock_guard<std::recursive_mutex> lock(settings.m_lock);
+    return settings.m_strDefaultPath;
+}
+
+bool CDownloadController::CanDownloadTo() const
+{
+    if (m_view.Articles().GetSelectedCount() == 0)
+        return false;
+    CPreferences& settings = m_doc.Document().m_settings;
+    std::lock_guard<std::recursive_mutex> lock(settings.m_lock);
+    return !settings.m_bDoNotQueue || settings.m_nDownloadManager == kGetRight;
+}
+
+bool CDownloadController::RunFolderDialog(std::string& strFolder)
+{
+    CDownloadToDlg dlg(m_prompts, &m_view);
+    dlg.m_strFolder = strFolder;
+    bool bOK;
+    if (m_fnRunDialog)
+    {
+        dlg.UpdateData();
+        bOK = m_fnRunDialog(dlg);
+    }
+    else
+    {
+        bOK = dlg.exec() == QDialog::Accepted;
+    }
+    if (bOK)
+        strFolder = dlg.m_strFolder;
+    return bOK;
+}
+
+void CDownloadController::DownloadTo(const std::string& strProposal)
+{
+    std::string strFolder = strProposal;
+    if (!RunFolderDialog(strFolder))
+        return;
+    m_pScheduler->SetEasyNewsPort81(m_view.IsEasyNewsPort81());
+    m_pScheduler->QueueSelectedArticles(strFolder);
+}
+
+void CDownloadController::OnProgressDoubleClick()
+{
+    CArticleList& progress = m_view.Progress();
+    CArticleList& articles = m_view.Articles();
+    bool bDoNotQueue;
+    std::string strDefault;
+    {
+        CPreferences& settings = m_doc.Document().m_settings;
+        std::lock_guard<std::recursive_mutex> lock(settings.m_lock);
+        bDoNotQueue = settings.m_bDoNotQueue != 0;
+        strDefault = settings.m_strDefaultPath;
+    }
+    // Without a hand-off installed, queueing is the only way.
+    auto queue = [&](const ArticlePtr& pArticle)
+    {
+        const int nRow = articles.FindArticleRow(pArticle.get());
+        if (bDoNotQueue && m_pHandOff)
+            m_pHandOff->HandOffArticle(pArticle, nRow, strDefault);
+        else
+            m_pScheduler->QueueArticle(pArticle, nRow, strDefault);
+    };
+    // The rows selected now, each acted on once whatever the others do.
+    std::vector<ArticlePtr> selected;
+    for (int i = 0; i < progress.GetItemCount(); ++i)
+        if (progress.IsSelected(i))
+            selected.push_back(progress.GetArticle(i));
+
+    auto setRedraw = [this](bool bRedraw)
+    {
+        m_view.ArticleListCtrl().SetRedraw(bRedraw);
+        m_view.ProgressListCtrl().SetRedraw(bRedraw);
+    };
+    auto ask = [&](const char* pszText)
+    {
+        setRedraw(true);
+        const bool bYes = m_prompts.AskYesNo(pszText, PromptIcon::Question);
+        setRedraw(false);
+        return bYes;
+    };
+    m_pScheduler->SetEasyNewsPort81(m_view.IsEasyNewsPort81());
+    setRedraw(false);
+    for (const ArticlePtr& pArticle : selected)
+    {
+        std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
+        switch (pArticle->m_nState)
+        {
+        case StateListed:
+        case StateFailed:
+            queue(pArticle);
+            break;
+        case StateQueued:
+            if (ask(kAskRemoveQueued))
+            {
+                pArticle->m_nState = StateListed;
+                pArticle->m_nLists &= ~ListProgress;
+                const int nRow = progress.FindArticleRow(pArticle.get());
+                if (nRow >= 0)
+                    progress.DeleteRow(nRow);
+                articles.RedrawArticleRow(pArticle.get());
+            }
+            break;
+        case StateExported:
+            if (ask(kAskExportedAgain))
+                queue(pArticle);
+            break;
+        case StateDone:
+        {
+            std::string strPath = pArticle->m_strDownloadPath;
+            if (!strPath.empty() && strPath.back() != '/')
+                strPath += '/';
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromLocal8Bit(strPath + pArticle->m_strSavedName)));
+            break;
+        }
+        case StateIncomplete:
+            setRedraw(true);
+            m_prompts.ShowMessage(kIncomplete, PromptIcon::Exclamation);
+            setRedraw(false);
+            break;
+        default:
+            break;
+        }
+    }
+    setRedraw(true);
+    m_frame.UpdateCommandUI();
+}
+
+void CDownloadController::RegisterCommands()
+{
+    CArticleList& articles = m_view.Articles();
+    CArticleList& progress = m_view.Progress();
+    auto articleSelection = [&articles](CCmdUI& ui) { ui.m_bEnabled = articles.GetSelectedCount() > 0; };
+    auto progressSelection = [&progress](CCmdUI& ui) { ui.m_bEnabled = progress.GetSelectedCount() > 0; };
+    auto downloadTo = [this](CCmdUI& ui) { ui.m_bEnabled = CanDownloadTo(); };
+
+    m_view.RegisterCommand(
+        ID_ARTICLE_DOWNLOAD,
+        [this]
+        {
+            m_pScheduler->SetEasyNewsPort81(m_view.IsEasyNewsPort81());
+            m_pScheduler->QueueSelectedArticles(GetDefaultPath());
+        },
+        articleSelection);
+    m_view.RegisterCommand(
+        ID_ARTICLE_DOWNLOADTO, [this] { DownloadTo(GetDefaultPath()); }, downloadTo);
+    m_view.RegisterCommand(
+        ID_ARTICLE_DOWNLOADTONEWSGROUP,
+        [this]
+        {
+            const std::string strGroup =
+                Trim(m_frame.NewsgroupBox()->currentText().toLocal8Bit().toStdString());
+            DownloadTo(GetDefaultPath() + strGroup);
+        },
+        downloadTo);
+    m_view.RegisterCommand(
+        ID_ARTICLE_DOWNLOADTOSUBJECT,
+        [this, &articles]
+        {
+            for (int i = 0; i < articles.GetItemCount(); ++i)
+            {
+                if (!articles.IsSelected(i))
+                    continue;
+                const ArticlePtr pArticle = articles.GetArticle(i);
+                std::string strSubject;
+                {
+                    std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
+                    strSubject = pArticle->m_strSubject;
+                }
+                DownloadTo(GetDefaultPath() + Trim(strSubject));
+                return;
+            }
+        },
+        downloadTo);
+
+    m_view.RegisterCommand(
+        ID_QUEUE_STARTDOWNLOADING, [this] { StartDownloads(); },
+        [this](CCmdUI& ui) { ui.m_bEnabled = m_pScheduler->CanStartDownloading(); });
+    m_view.RegisterCommand(IDC_PAUSE, [this] { m_pScheduler->SetPaused(m_btnPause->isChecked()); });
+    m_view.RegisterCommand(
+        ID_QUEUE_CLEAR, [this] { m_view.ProgressListCtrl().RemoveAll(); },
+        [&progress](CCmdUI& ui) { ui.m_bEnabled = progress.GetItemCount() > 0; });
+
+    m_view.RegisterCommand(
+        ID_PROGRESS_CANCELDOWNLOAD, [&progress] { CProgressCommands::CancelDownload(progress); },
+        progressSelection);
+    m_view.RegisterCommand(
+        ID_PROGRESS_EDITPATH,
+        [this, &progress]
+        {
+            std::string strFolder = GetDefaultPath();
+            if (RunFolderDialog(strFolder))
+                CProgressCommands::EditDownloadPath(progress, strFolder, &m_prompts);
+        },
+        progressSelection);
+    m_view.RegisterCommand(
+        ID_PROGRESS_REMOVE, [this] { m_view.ProgressListCtrl().RemoveSelected(); }, progressSelection);
+    m_view.RegisterCommand(
+        ID_PROGRESS_MOVETOTOP, [&progress] { CProgressCommands::MoveToTop(progress); },
+        [&progress](CCmdUI& ui) { ui.m_bEnabled = CProgressCommands::CanMoveToTop(progress); });
+    m_view.RegisterCommand(IDC_UP, [&progress] { CProgressCommands::MoveUp(progress); });
+    m_view.RegisterCommand(IDC_DOWN, [&progress] { CProgressCommands::MoveDown(progress); });
+
+    m_view.RegisterCommand(
+        ID_TOOLS_IGNORELIMIT, [this] { m_counter.ToggleIgnoreLimit(); },
+        [this](CCmdUI& ui) { ui.m_bChecked = m_counter.IsIgnoringLimit(); });
+}

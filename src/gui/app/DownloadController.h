@@ -1,0 +1,82 @@
+#pragma once
+
+#include "download/DailyCounter.h"
+#include "download/DownloadScheduler.h"
+#include "system/QtClock.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CDownloadToDlg;
+class CDravelinDoc;
+class CDravelinView;
+class CMainFrame;
+class IPrompts;
+class QLabel;
+class QToolButton;
+struct CViewMessage;
+
+// The download side of the main view: owns the scheduler and the daily byte
+// counter, registers the download, queue and progress-list commands with the
+// view, takes the workers' download messages and keeps the Pause button and
+// the two counter labels in step with the core.
+class CDownloadController
+{
+public:
+    CDownloadController(CDravelinView& view, CDravelinDoc& doc, IPrompts& prompts, CMainFrame& frame,
+                        QToolButton* pPause, QLabel* pBytesToday, QLabel* pResetAt);
+    ~CDownloadController();
+    CDownloadController(const CDownloadController&) = delete;
+    CDownloadController& operator=(const CDownloadController&) = delete;
+
+    // After the queue file was loaded at start-up: a non-empty queue starts.
+    void OnQueueLoaded();
+    // Program exit, after the queue was saved: running downloads are left to
+    // their workers and the queue is emptied.
+    void OnShutdown();
+
+    // Where articles go instead of the queue while "DoNotQueue" is on.
+    void SetHandOff(IArticleHandOff* pHandOff)
+    {
+        m_pHandOff = pHandOff;
+        m_pScheduler->SetHandOff(pHandOff);
+    }
+
+    // The "Download to" dialog runs through this (tests answer it in place).
+    // Returns true for OK.
+    void SetDialogRunner(std::function<bool(CDownloadToDlg&)> fnRun) { m_fnRunDialog = std::move(fnRun); }
+
+    // A double-click on the progress list: each selected row by its state.
+    void OnProgressDoubleClick();
+
+    CDownloadScheduler& Scheduler() { return *m_pScheduler; }
+    CDailyCounter& Counter() { return m_counter; }
+    CQtClock& Clock() { return m_clock; }
+
+private:
+    void RegisterCommands();
+    void OnDownloadMessage(const CViewMessage& msg);
+    void UpdateCounterLabels();
+    // Runs the dialog on strProposal; on OK queues the selected articles
+    // into the chosen folder.
+    void DownloadTo(const std::string& strProposal);
+    bool RunFolderDialog(std::string& strFolder);
+    std::string GetDefaultPath() const;
+    bool CanDownloadTo() const;
+    void StartDownloads();
+
+    CDravelinView& m_view;
+    CDravelinDoc& m_doc;
+    IPrompts& m_prompts;
+    CMainFrame& m_frame;
+    QToolButton* m_btnPause;
+    QLabel* m_stcBytesToday;
+    QLabel* m_stcResetAt;
+    CDailyCounter m_counter;
+    CQtClock m_clock;
+    std::unique_ptr<CDownloadScheduler> m_pScheduler;
+    std::function<bool(CDownloadToDlg&)> m_fnRunDialog;
+    IArticleHandOff* m_pHandOff = nullptr;
+    bool m_bShutDown = false;
+};
