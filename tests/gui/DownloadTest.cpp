@@ -38,15 +38,16 @@ namespace
 constexpr const char* kGroup = "dl.test";
 constexpr const char* kAskRemoveQueued =
     "Article is queued for downloading.\nAre you sure you want to remove it from the queue?";
-constexpr const char* kAskExportedAgain = "Article was copied to Clipboard.\nDo you want to download it again?";
+constexpr const char* kAskExportedAgain =
+    "Article was copied to Clipboard.\nDo you want to download it again?";
 constexpr const char* kIncomplete = "Article is incomplete. It cannot be downloaded!";
 
 std::string AccountIni(const std::string& strHost)
 {
     std::string strIni = "[Account]\nSubscriptions=19\nActive=1\n";
     for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
-        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost + "\nDownloadDomain=" + strHost +
-                  "\nUsername=user\nPassword=secret\n";
+        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost +
+                  "\nDownloadDomain=" + strHost + "\nUsername=user\nPassword=secret\n";
     return strIni;
 }
 
@@ -144,6 +145,7 @@ private slots:
     void progressBarPercent_data();
     void progressBarPercent();
     void pauseHoldsQueue();
+    void dailyLimitPressesPause();
     void cancelledDownloadGoesDownAndRuns();
     void counterLabelsAndIgnoreLimit();
     void queueSavedAtExitRestoredAtStart();
@@ -197,7 +199,9 @@ void DownloadTest::ListGroup(CTestProgram& program)
 {
     program.Frame().NewsgroupBox()->setEditText(QString::fromLatin1(kGroup));
     QTest::mouseClick(program.Frame().GoButton(), Qt::LeftButton);
-    QVERIFY(WaitFor([&] { return program.View().GetStatusText().find("Done retrieving headers.") != std::string::npos; }));
+    QVERIFY(WaitFor(
+        [&]
+        { return program.View().GetStatusText().find("Done retrieving headers.") != std::string::npos; }));
     QCOMPARE(program.View().Articles().GetItemCount(), m_pGateway->ArticleCount(kGroup));
 }
 
@@ -342,7 +346,8 @@ void DownloadTest::downloadToSubjectProposesFolderAndCreatesIt()
     view.OnCommand(ID_ARTICLE_DOWNLOADTOSUBJECT);
     QCOMPARE(strProposed.toStdString(), strDefault + "first subject");
     QCOMPARE(program.m_prompts.m_questions,
-             std::vector<std::string>({"'" + strDefault + "first subject/' does not exist.\nDo you want to create it?"}));
+             std::vector<std::string>(
+                 {"'" + strDefault + "first subject/' does not exist.\nDo you want to create it?"}));
     QCOMPARE(view.Progress().GetItemCount(), 0);
     QVERIFY(!std::filesystem::exists(strDefault + "first subject"));
 
@@ -534,6 +539,44 @@ void DownloadTest::pauseHoldsQueue()
     const ArticlePtr pFirst = view.Progress().GetArticle(0);
     const ArticlePtr pSecond = view.Progress().GetArticle(1);
     QVERIFY(WaitFor([&] { return StateOf(pFirst) == StateDone && StateOf(pSecond) == StateDone; }));
+}
+
+void DownloadTest::dailyLimitPressesPause()
+{
+    CTestProgram program;
+    std::filesystem::create_directories(program.Folder() + "/dl");
+    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\n"));
+    program.Start();
+    CDravelinView& view = program.View();
+    ListGroup(program);
+    const std::vector<int> rows = ListedRows(view.Articles(), 1);
+    QCOMPARE(rows.size(), size_t(1));
+    // A NewsGuy Extra article one byte larger than what is left of the allowance.
+    const ArticlePtr pArticle = view.Articles().GetArticle(rows[0]);
+    pArticle->m_nService = 2;
+    CDailyCounter& counter = view.Downloads().Counter();
+    counter.m_nBytesToday = 1000;
+    counter.m_nMaxBytes = 1000 + static_cast<uint32_t>(pArticle->m_nSize) - 1;
+
+    QToolButton* pPause = PauseButton(view);
+    QVERIFY(pPause != nullptr && !pPause->isChecked());
+    const size_t nRequests = m_pGateway->RequestCount();
+    SelectOnly(view.Articles(), rows);
+    view.OnCommand(ID_ARTICLE_DOWNLOAD);
+    // Refused: the scheduler presses Pause and the article waits, uncounted.
+    QVERIFY(pPause->isChecked());
+    QCOMPARE(StateOf(pArticle), int32_t(StateQueued));
+    QCOMPARE(counter.m_nBytesToday, 1000u);
+    QTest::qWait(100);
+    QCOMPARE(m_pGateway->RequestCount(), nRequests);
+
+    // Ignoring the limit does not release Pause by itself; releasing it starts the article.
+    view.OnCommand(ID_TOOLS_IGNORELIMIT);
+    QVERIFY(pPause->isChecked());
+    QTest::mouseClick(pPause, Qt::LeftButton);
+    QVERIFY(!pPause->isChecked());
+    QVERIFY(WaitFor([&] { return StateOf(pArticle) == StateDone; }));
+    QCOMPARE(counter.m_nBytesToday, 1000u + static_cast<uint32_t>(pArticle->m_nSize));
 }
 
 void DownloadTest::cancelledDownloadGoesDownAndRuns()

@@ -126,6 +126,7 @@ private slots:
     void copyQueueToClipboard();
     void exportQueueToGetRightStartsTheProgram();
     void handOffPutsUrlsOnTheClipboardOneByOne();
+    void downloadCommandHandsOffWhenDoNotQueue();
     void powerOffSavesFirstAndCloses();
 };
 
@@ -552,6 +553,38 @@ void ToolsTest::handOffPutsUrlsOnTheClipboardOneByOne()
         QCOMPARE(p->m_nState, int(StateExported));
         QCOMPARE(p->m_strDownloadPath, std::string("/downloads/"));
     }
+}
+
+void ToolsTest::downloadCommandHandsOffWhenDoNotQueue()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
+    program.Start();
+    CDravelinView& view = program.View();
+    CQueueDocument& doc = program.App().Doc()->Document();
+    doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
+    // The toolbar switch turns the download commands into hand-offs.
+    QVERIFY(view.OnCommand(ID_USE_DOWNLOADMANAGER));
+    QCOMPARE(doc.m_settings.m_bDoNotQueue, 1);
+
+    std::vector<ArticlePtr> articles;
+    for (int i = 0; i < 2; ++i)
+    {
+        ArticlePtr p =
+            QueuedArticle("article " + std::to_string(i), "n=" + std::to_string(i), StateListed, 16);
+        view.ArticleListCtrl().AddArticleRow(p);
+        view.Articles().SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
+        articles.push_back(p);
+    }
+    view.SetActiveService(16, false);
+    QVERIFY(view.OnCommand(ID_ARTICLE_DOWNLOAD));
+    // Nothing is queued for our own download; the URLs go out one per tick.
+    QCOMPARE(view.Progress().GetItemCount(), 0);
+    QCOMPARE(articles[0]->m_nState, int(StateExported));
+    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[0], false, doc, false));
+    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
+    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[1], false, doc, false));
+    QCOMPARE(articles[1]->m_nState, int(StateExported));
 }
 
 void ToolsTest::powerOffSavesFirstAndCloses()
