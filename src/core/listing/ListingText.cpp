@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 bool CStringLineSource::ReadLine(std::string& strLine)
 {
@@ -123,36 +124,39 @@ bool DashFileName(const std::string& strSubject, std::string& strFileName)
     return true;
 }
 
-void DecodeNewsGuyAuthor(std::string& str)
+namespace
+{
+// The listings' entity decodings differ only in their replacements and their
+// order; each replacement runs over the whole text before the next one.
+template <size_t N>
+void ReplaceInOrder(std::string& str, const std::pair<const char*, const char*> (&table)[N])
 {
     if (str.find('&') == npos)
         return;
-    ReplaceAll(str, "&amp;", "&");
-    ReplaceAll(str, "&lt;", "<");
-    ReplaceAll(str, "&gt;", ">");
-    ReplaceAll(str, "&quot;", "\"");
-    ReplaceAll(str, "&singlequot;", "'");
+    for (const auto& [pszFrom, pszTo] : table)
+        ReplaceAll(str, pszFrom, pszTo);
+}
+} // namespace
+
+void DecodeNewsGuyAuthor(std::string& str)
+{
+    static const std::pair<const char*, const char*> kTable[] = {
+        {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&singlequot;", "'"}};
+    ReplaceInOrder(str, kTable);
 }
 
 void DecodeNewsGuySubject(std::string& str)
 {
-    if (str.find('&') == npos)
-        return;
-    ReplaceAll(str, "&amp;amp;", "&");
-    ReplaceAll(str, "&amp;lt;", "<");
-    ReplaceAll(str, "&amp;gt;", ">");
-    ReplaceAll(str, "&quot;", "\"");
-    ReplaceAll(str, "&singlequot;", "'");
+    static const std::pair<const char*, const char*> kTable[] = {
+        {"&amp;amp;", "&"}, {"&amp;lt;", "<"}, {"&amp;gt;", ">"}, {"&quot;", "\""}, {"&singlequot;", "'"}};
+    ReplaceInOrder(str, kTable);
 }
 
 void DecodeEasyNewsText(std::string& str)
 {
-    if (str.find('&') == npos)
-        return;
-    ReplaceAll(str, "&amp;", "&");
-    ReplaceAll(str, "&lt;", "<");
-    ReplaceAll(str, "&gt;", ">");
-    ReplaceAll(str, "&quot;", "\"");
+    static const std::pair<const char*, const char*> kTable[] = {
+        {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}};
+    ReplaceInOrder(str, kTable);
 }
 
 } // namespace ListingText
