@@ -1,10 +1,23 @@
 # Common configuration shared by every Dravelin target: the language level and
-# the warning policy (warnings are errors).
+# the warning policy. Warnings are errors in our presets and CI; a packager's
+# plain configure keeps them as warnings so a newer compiler cannot break it.
+option(DRAVELIN_WERROR "Treat compiler warnings as errors" OFF)
+
 add_library(dravelin_config INTERFACE)
 add_library(Dravelin::config ALIAS dravelin_config)
 target_compile_features(dravelin_config INTERFACE cxx_std_20)
 target_compile_options(dravelin_config INTERFACE
-    -Wall -Wextra -Werror -Wno-missing-field-initializers)
+    -Wall -Wextra -Wno-missing-field-initializers)
+if(DRAVELIN_WERROR)
+    target_compile_options(dravelin_config INTERFACE -Werror)
+endif()
+
+# A compiler cache when one is installed: rebuilds of unchanged sources, also
+# from a second checkout, come from the cache.
+find_program(DRAVELIN_CCACHE ccache)
+if(DRAVELIN_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${DRAVELIN_CCACHE})
+endif()
 
 # Sanitizer builds: -DDRAVELIN_SANITIZE=address,undefined or =thread
 set(DRAVELIN_SANITIZE "" CACHE STRING "Sanitizers to build with (address,undefined | thread)")
