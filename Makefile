@@ -5,7 +5,7 @@ PRESET ?= default
 BUILD_DIR ?= build
 DEMO_DIR ?= $(BUILD_DIR)/demo
 
-.PHONY: all run test deps configure build clean
+.PHONY: all run test coverage deps configure build clean
 
 all: build
 
@@ -21,8 +21,17 @@ build: configure
 test: build
 	ctest --preset $(PRESET) --output-on-failure --timeout 600 -j 2
 
+# Line and branch coverage of src/ and gateway/ over the whole suite (gcovr).
+coverage: deps
+	cmake --preset coverage
+	cmake --build --preset coverage
+	find build-coverage -name '*.gcda' -delete
+	ctest --preset coverage --timeout 900 -j 2
+	gcovr --root . --filter 'src/' --filter 'gateway/' --exclude-unreachable-branches \
+	      --exclude-throw-branches --print-summary --txt build-coverage/coverage.txt build-coverage
+
 run: build
 	scripts/run-demo $(BUILD_DIR) $(DEMO_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-coverage
