@@ -420,7 +420,8 @@ CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nInd
         default: break;
         }
     }
-    const std::string strCount = "(" + std::to_string(nPart) + "/" + std::to_string(nParts) + ")";
+    const std::string strCount =
+        std::string(1, '(').append(std::to_string(nPart)).append(1, '/').append(std::to_string(nParts)).append(1, ')');
     const uint32_t nForm = nIndex < 5 && !pTheme ? static_cast<uint32_t>(nIndex) : dice.Below(pTheme ? 2 : 5);
     switch (nForm)
     {

@@ -55,7 +55,7 @@ std::string CGatewayFetch::Header(const std::string& strName) const
 {
     // With redirects followed the last response's headers count.
     const std::string strLower = Lower(m_strHeaders);
-    const std::string strKey = "\n" + Lower(strName) + ":";
+    const std::string strKey = std::string(1, '\n').append(Lower(strName)).append(1, ':');
     const size_t nLastStatus = strLower.rfind("\nhttp/");
     size_t nAt = strLower.find(strKey, nLastStatus == std::string::npos ? 0 : nLastStatus);
     if (nAt == std::string::npos)
@@ -70,7 +70,7 @@ std::string CGatewayFetch::Header(const std::string& strName) const
 bool CGatewayFetch::HasHeader(const std::string& strName) const
 {
     const std::string strLower = Lower(m_strHeaders);
-    return strLower.find("\n" + Lower(strName) + ":") != std::string::npos;
+    return strLower.find(std::string(1, '\n').append(Lower(strName)).append(1, ':')) != std::string::npos;
 }
 
 std::vector<std::string> CGatewayFetch::Lines() const

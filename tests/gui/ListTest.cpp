@@ -243,7 +243,7 @@ void ListTest::progressHeaderDoesNotSort()
 void ListTest::selectionMirrorsIntoCoreAndBack()
 {
     for (int i = 0; i < 6; ++i)
-        AddListed(*m_pView, MakeArticle("s" + std::to_string(i)));
+        AddListed(*m_pView, MakeArticle(std::string("s").append(std::to_string(i))));
     CArticleListCtrl& list = m_pView->ArticleListCtrl();
     CArticleList& core = m_pView->Articles();
     list.selectionModel()->select(QItemSelection(list.model()->index(1, 0), list.model()->index(3, 5)),
@@ -268,7 +268,7 @@ void ListTest::selectionMirrorsIntoCoreAndBack()
 void ListTest::deleteKeyRemovesSelectedRows()
 {
     for (int i = 0; i < 6; ++i)
-        AddListed(*m_pView, MakeArticle("s" + std::to_string(i)));
+        AddListed(*m_pView, MakeArticle(std::string("s").append(std::to_string(i))));
     CArticleListCtrl& list = m_pView->ArticleListCtrl();
     QItemSelection selection(list.model()->index(0, 0), list.model()->index(0, 5));
     selection.select(list.model()->index(2, 0), list.model()->index(3, 5));
@@ -305,7 +305,7 @@ void ListTest::deleteOnProgressListAsksForRunningDownload()
     // Three selected rows, the middle one running; the answer is No.
     for (int nState : {StateQueued, StateDownloading, StateFailed})
     {
-        auto pArticle = MakeArticle("s" + std::to_string(nState), "a", "01/01", 1, nState);
+        auto pArticle = MakeArticle(std::string("s").append(std::to_string(nState)), "a", "01/01", 1, nState);
         pArticle->m_nLists = ListProgress;
         pArticle->m_hRunEvent = std::make_shared<CManualResetEvent>(true);
         m_pView->ProgressListCtrl().AddArticleRow(pArticle);
@@ -453,7 +453,7 @@ void ListTest::autoScrollFollowsNewRows()
     m_pView->AutoCheck()->click();
     QVERIFY(m_pView->Articles().m_bAutoScroll);
     for (int i = 0; i < 500; ++i)
-        AddListed(*m_pView, MakeArticle("s" + std::to_string(i)));
+        AddListed(*m_pView, MakeArticle(std::string("s").append(std::to_string(i))));
     QApplication::processEvents();
     const int nLastVisible = list.GetTopIndex() + list.GetCountPerPage();
     QVERIFY2(nLastVisible >= 495, qPrintable(QString::number(nLastVisible)));

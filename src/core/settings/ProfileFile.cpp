@@ -77,7 +77,7 @@ std::string OneLine(const std::string& str)
 bool CProfileFile::Read(const std::string& strPath)
 {
     m_lines.clear();
-    m_strEol = "\n";
+    m_strEol.assign(1, '\n');
     std::string strData;
     if (!CAtomicFile::Read(strPath, strData))
         return false;
@@ -95,7 +95,7 @@ bool CProfileFile::Read(const std::string& strPath)
         else
         {
             line.strText = strData.substr(nPos, nLf - nPos);
-            line.strEol = "\n";
+            line.strEol.assign(1, '\n');
             nPos = nLf + 1;
             if (!line.strText.empty() && line.strText.back() == '\r')
             {
@@ -243,7 +243,7 @@ void CProfileFile::SetString(const std::string& strSection, const std::string& s
             if (!Trim(m_lines.back().strText).empty())
                 m_lines.push_back(CLine{"", m_strEol});
         }
-        m_lines.push_back(CLine{"[" + OneLine(strSection) + "]", m_strEol});
+        m_lines.push_back(CLine{std::string(1, '[').append(OneLine(strSection)).append(1, ']'), m_strEol});
         m_lines.push_back(CLine{strLineText, m_strEol});
         return;
     }

@@ -33,8 +33,10 @@ std::string Quote(const std::string& str)
 // default does not depend on the machine.
 CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args)
 {
-    std::string strCommand = "env -u XDG_CONFIG_HOME -u DRAVELIN_HOME HOME=" + Quote(dir.Path().string()) +
-                             " " + Quote(DRAVELIN_CLI_PATH);
+    std::string strCommand = "env -u XDG_CONFIG_HOME -u DRAVELIN_HOME HOME=";
+    strCommand += Quote(dir.Path().string());
+    strCommand += ' ';
+    strCommand += Quote(DRAVELIN_CLI_PATH);
     for (const auto& strArg : args)
         strCommand += " " + Quote(strArg);
     std::string strOut = dir.File("cli.out");

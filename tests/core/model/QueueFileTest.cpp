@@ -87,7 +87,7 @@ TEST(QueueFileTest, LoadRulesForBothFlags)
     std::string strPath = dir.File("Dravelin.dvq");
     std::vector<ArticlePtr> stored;
     for (int32_t nState : {0, 1, 3, 4, 6, 7})
-        stored.push_back(MakeArticle(nState, "s" + std::to_string(nState)));
+        stored.push_back(MakeArticle(nState, std::string("s").append(std::to_string(nState))));
     ASSERT_TRUE(CQueueFile::SaveQueueFile(strPath, stored));
 
     CArticleList waiting(CArticleList::KindProgress);
