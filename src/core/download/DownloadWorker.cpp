@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -124,6 +125,69 @@ bool WriteAll(int fd, const char* p, size_t n)
     return true;
 }
 
+// The file an article's downloads created last.
+struct COwnFile
+{
+    std::string strPath;
+    uint64_t nDev = 0;
+    uint64_t nIno = 0;
+};
+
+// strPath is still the very file this article created (not one that took its
+// name meanwhile); st is filled when the file exists.
+bool IsOwnFile(const std::string& strPath, const COwnFile& own, struct stat& st)
+{
+    if (own.strPath.empty() || ::stat(strPath.c_str(), &st) != 0)
+        return false;
+    return std::filesystem::path(strPath).lexically_normal() ==
+               std::filesystem::path(own.strPath).lexically_normal() &&
+           static_cast<uint64_t>(st.st_dev) == own.nDev && static_cast<uint64_t>(st.st_ino) == own.nIno;
+}
+
+constexpr int kMaxNumberedNames = 9999;
+
+// Opens this attempt's file in strFolder (which ends in '/'). The name comes
+// first; when another running download writes it, or an existing file of
+// that name is not this article's own, "name (2).ext" and so on follow. A
+// continued download opens its own partial file. The chosen path stays
+// claimed until the caller releases it. -1 with errno in nError when no file
+// could be created.
+int OpenTargetFile(const std::string& strFolder, const std::string& strName, const COwnFile& own, bool bAppend,
+                   std::string& strChosen, int& nError)
+{
+    for (int n = 1; n <= (bAppend ? 1 : kMaxNumberedNames); ++n)
+    {
+        const std::string strCandidate = CSavedFileName::Numbered(strName, n);
+        const std::string strPath = strFolder + strCandidate;
+        if (!CFileClaims::Claim(strPath))
+        {
+            nError = EBUSY;
+            continue;
+        }
+        struct stat st
+        {
+        };
+        int nFlags = O_WRONLY | O_CREAT | O_CLOEXEC;
+        if (bAppend)
+            nFlags = O_WRONLY | O_APPEND | O_CLOEXEC;
+        else if (IsOwnFile(strPath, own, st))
+            nFlags |= O_TRUNC;
+        else
+            nFlags |= O_EXCL; // a file that is not ours is never replaced
+        int fd = ::open(strPath.c_str(), nFlags, 0644);
+        if (fd >= 0)
+        {
+            strChosen = strCandidate;
+            return fd;
+        }
+        nError = errno;
+        CFileClaims::Release(strPath);
+        if (nError != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
 // How an attempt ended, for the closing steps.
 enum AttemptEnd
 {
@@ -158,9 +222,15 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     std::string strResumeValidator;
     std::string strResumePath;
     std::string strResumeName;
+    std::string strListedName;
+    COwnFile own;
     {
         std::lock_guard lock(pArticle->m_lock);
         strQuery = pArticle->m_strDecodeQuery;
+        strListedName = pArticle->m_strFileName;
+        own.strPath = pArticle->m_strOwnFile;
+        own.nDev = pArticle->m_nOwnFileDev;
+        own.nIno = pArticle->m_nOwnFileIno;
         strResumeValidator = pArticle->m_strResumeValidator;
         strResumeName = pArticle->m_strSavedName;
         strResumePath = pArticle->m_strDownloadPath;
@@ -190,7 +260,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         bResumeFailed ? HttpFlags::kRedirectRequestResume : HttpFlags::kRedirectRequest;
 
     // A retry continues its partial file when the first answer left a
-    // validator and the file is still there.
+    // validator and the file it wrote is still there.
     int64_t nResumeFrom = 0;
     if (bResumeFailed && !strResumeValidator.empty() && !strResumeName.empty())
     {
@@ -200,7 +270,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         struct stat st
         {
         };
-        if (::stat((strDir + strResumeName).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        if (IsOwnFile(strDir + strResumeName, own, st) && S_ISREG(st.st_mode) && st.st_size > 0)
         {
             nResumeFrom = static_cast<int64_t>(st.st_size);
             profile.m_extraHeaders.push_back("Range: bytes=" + std::to_string(nResumeFrom) + "-");
@@ -211,6 +281,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     bool bOk = false;
     AttemptEnd nEnd = EndNoAverage;
     int fd = -1;
+    std::string strClaimed; // the path this attempt writes, claimed until its end
     std::unique_ptr<CInternetSession> pSession =
         OpenInternetSession(proxy, HttpFlags::kDownloadSession, profile);
     std::unique_ptr<CHttpConnection> pConnection;
@@ -230,7 +301,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         std::string strDisposition;
         pRequest->QueryHeader("Content-Disposition", strDisposition);
         std::string strName =
-            CSavedFileName::Make(strDisposition, pRequest->GetObject(), bComCtl5, bReplaceUnderscore);
+            CSavedFileName::Make(strDisposition, strListedName, pRequest->GetObject(), bComCtl5, bReplaceUnderscore);
 
         // The size.
         int32_t nTotal = 0;
@@ -266,26 +337,42 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         if (!bOk)
             PostStatusLine(profile, "Download failed!");
 
-        std::string strTarget;
-        bool bNoFolder = false;
+        std::string strFolder;
+        {
+            std::lock_guard lock(pArticle->m_lock);
+            if (!pArticle->m_strDownloadPath.empty() && pArticle->m_strDownloadPath.back() != '/')
+                pArticle->m_strDownloadPath += '/';
+            strFolder = pArticle->m_strDownloadPath;
+        }
+        // Without a folder the name alone would land in the root folder.
+        if (strFolder.empty())
+            bOk = false;
+        struct stat stOpened
+        {
+        };
+        if (bOk)
+        {
+            int nOpenError = 0;
+            std::string strChosen;
+            fd = OpenTargetFile(strFolder, strName, own, bAppend, strChosen, nOpenError);
+            if (fd >= 0)
+            {
+                strName = strChosen;
+                strClaimed = strFolder + strName;
+            }
+            if (fd < 0 || ::fstat(fd, &stOpened) != 0)
+                bOk = false;
+        }
         {
             std::lock_guard lock(pArticle->m_lock);
             pArticle->m_strSavedName = strName;
-            // Without a folder the name alone would land in the root folder.
-            bNoFolder = pArticle->m_strDownloadPath.empty();
-            if (!bNoFolder && pArticle->m_strDownloadPath.back() != '/')
-                pArticle->m_strDownloadPath += '/';
-            strTarget = pArticle->m_strDownloadPath + strName;
             pArticle->m_strResumeValidator = strValidator;
-        }
-        if (bNoFolder)
-            bOk = false;
-        if (bOk)
-        {
-            int nFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC);
-            fd = ::open(strTarget.c_str(), nFlags, 0644);
-            if (fd < 0)
-                bOk = false;
+            if (!strClaimed.empty())
+            {
+                pArticle->m_strOwnFile = strClaimed;
+                pArticle->m_nOwnFileDev = static_cast<uint64_t>(stOpened.st_dev);
+                pArticle->m_nOwnFileIno = static_cast<uint64_t>(stOpened.st_ino);
+            }
         }
 
         const bool bProgress = !CDownloadOptions::IsProgressDisabled();
@@ -405,6 +492,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     pConnection.reset();
     if (fd >= 0 && ::close(fd) != 0)
         bOk = false;
+    if (!strClaimed.empty())
+        CFileClaims::Release(strClaimed);
 
     // The end report.
     bool bShutdown = false;

@@ -3,6 +3,8 @@
 #include "download/SavedFileName.h"
 
 #include <filesystem>
+#include <set>
+#include <sys/stat.h>
 
 using namespace downloadtest;
 
@@ -85,7 +87,9 @@ TEST_P(DownloadUnsafeNameTest, SavedInsideTheFolder)
     auto pArticle = Queue(nIndex);
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateDone);
-    EXPECT_EQ(pArticle->m_strSavedName, GetParam().strSaved);
+    // An empty name from the server is no name: the listed one serves.
+    const std::string strSaved = GetParam().strSaved.empty() ? Gateway(nIndex).m_strFileName : GetParam().strSaved;
+    EXPECT_EQ(pArticle->m_strSavedName, strSaved);
     EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
     // One file, in the folder; nothing beside or above it.
     EXPECT_EQ(FilesIn(Folder()), 1u);
@@ -97,8 +101,63 @@ INSTANTIATE_TEST_SUITE_P(Names, DownloadUnsafeNameTest,
                          ::testing::Values(UnsafeCase{UnsafeNameParent, "x"},
                                            UnsafeCase{UnsafeNameAbsolute, "x"},
                                            UnsafeCase{UnsafeNameControl, "bad_name__.txt"},
-                                           UnsafeCase{UnsafeNameEmpty, "wwwdecode"},
+                                           UnsafeCase{UnsafeNameEmpty, ""},
                                            UnsafeCase{UnsafeNameLong, std::string(251, 'n') + ".bin"}));
+
+TEST_F(GatewayDownloadTest, WithoutANameFromTheServerTheListedNameIsUsed)
+{
+    Account(1);
+    CGatewayFault fault;
+    fault.m_bNoDisposition = true;
+    m_pSim->SetDefaultFault(fault);
+    auto pA = Queue(1);
+    auto pB = Queue(2);
+    ASSERT_TRUE(RunUntilIdle());
+    for (const auto& [pArticle, nIndex] : {std::pair{pA, 1}, std::pair{pB, 2}})
+    {
+        EXPECT_EQ(pArticle->m_nState, StateDone);
+        EXPECT_EQ(pArticle->m_strSavedName, Gateway(nIndex).m_strFileName);
+        EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
+    }
+}
+
+TEST_F(GatewayDownloadTest, OneNameForSeveralFilesIsNumberedAndOnlyTheOwnFileIsReplaced)
+{
+    Account(1);
+    const int32_t nA = IndexOfSize(*m_pSim, 200000, 3000000);
+    const int32_t nB = IndexOfSize(*m_pSim, 200000, 3000000, 1);
+    CGatewayFault fault;
+    fault.m_bNoDisposition = true;
+    fault.m_nThrottle = 2000000; // both run at once
+    m_pSim->SetDefaultFault(fault);
+    const std::string strName = Gateway(nA).m_strFileName;
+    const size_t nDot = strName.rfind('.');
+    const std::string strStem = strName.substr(0, nDot);
+    const std::string strExt = nDot == std::string::npos ? "" : strName.substr(nDot);
+    testsupport::WriteFile(Folder() + "/" + strName, "another article's file");
+    auto pA = List(nA);
+    auto pB = List(nB);
+    pB->m_strFileName = strName;
+    m_scheduler.QueueArticle(pA, 0, Folder());
+    m_scheduler.QueueArticle(pB, 1, Folder());
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(testsupport::ReadFile(Folder() + "/" + strName), "another article's file");
+    std::set<std::string> names{pA->m_strSavedName, pB->m_strSavedName};
+    EXPECT_EQ(names, (std::set<std::string>{strStem + " (2)" + strExt, strStem + " (3)" + strExt}));
+    EXPECT_TRUE(Saved(pA) == m_pSim->ExpectedBody(Gateway(nA)));
+    EXPECT_TRUE(Saved(pB) == m_pSim->ExpectedBody(Gateway(nB)));
+
+    // The same article again replaces its own file.
+    const std::string strSavedA = pA->m_strSavedName;
+    fault.m_nThrottle = 0;
+    m_pSim->SetDefaultFault(fault);
+    m_scheduler.QueueArticle(pA, 0, Folder());
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pA->m_nState, StateDone);
+    EXPECT_EQ(pA->m_strSavedName, strSavedA);
+    EXPECT_TRUE(Saved(pA) == m_pSim->ExpectedBody(Gateway(nA)));
+    EXPECT_EQ(FilesIn(Folder()), 3u);
+}
 
 TEST_F(GatewayDownloadTest, ContentLengthZeroIsAnEmptyFile)
 {
@@ -286,8 +345,18 @@ TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
 {
     Account(1);
     const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
-    std::filesystem::create_symlink("/dev/full", Folder() + "/" + Gateway(nIndex).m_strFileName);
-    auto pArticle = Queue(nIndex);
+    // The article's own earlier file, now on a full disk.
+    const std::string strPath = Folder() + "/" + Gateway(nIndex).m_strFileName;
+    std::filesystem::create_symlink("/dev/full", strPath);
+    auto pArticle = List(nIndex);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(strPath.c_str(), &st), 0);
+    pArticle->m_strOwnFile = strPath;
+    pArticle->m_nOwnFileDev = st.st_dev;
+    pArticle->m_nOwnFileIno = st.st_ino;
+    m_scheduler.QueueArticle(pArticle, 0, Folder());
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateFailed);
     auto log = m_pQueue->GetLog();
