@@ -372,6 +372,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 pArticle->m_strOwnFile = strClaimed;
                 pArticle->m_nOwnFileDev = static_cast<uint64_t>(stOpened.st_dev);
                 pArticle->m_nOwnFileIno = static_cast<uint64_t>(stOpened.st_ino);
+                pArticle->m_bWroteOwnFile = true;
             }
         }
 

@@ -82,6 +82,10 @@ public:
     std::string m_strOwnFile;
     uint64_t m_nOwnFileDev = 0;
     uint64_t m_nOwnFileIno = 0;
+    // In memory only: an attempt since the article was last queued opened
+    // m_strOwnFile, so a final failure may delete it. An attempt that never
+    // got that far leaves an earlier download's file alone.
+    bool m_bWroteOwnFile = false;
 };
 
 using ArticlePtr = std::shared_ptr<CArticle>;

@@ -266,6 +266,37 @@ TEST_F(GatewayDownloadTest, RefusedPasswordTwiceEndsTheAttempt)
     EXPECT_EQ(Downloads().size(), 2u);
 }
 
+class DownloadAgainTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+// A new attempt that fails before it writes anything (refused connection, or
+// an error answer) leaves the file of the earlier download alone.
+TEST_P(DownloadAgainTest, AFailedNewAttemptKeepsTheEarlierFile)
+{
+    m_pDoc->m_settings.m_bKeepFailed = 0;
+    auto pAccount = Account(1);
+    auto pArticle = Queue(3);
+    ASSERT_TRUE(RunUntilIdle());
+    ASSERT_EQ(pArticle->m_nState, StateDone);
+    const std::string strPath = Folder() + "/" + pArticle->m_strSavedName;
+    if (GetParam())
+        pAccount->m_strDownloadDomain = "127.0.0.1:1";
+    else
+    {
+        CGatewayFault fault;
+        fault.m_nStatus = 404;
+        fault.m_bNoDisposition = true;
+        Fault(3, fault);
+    }
+    m_scheduler.QueueArticle(pArticle, 0, Folder());
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    EXPECT_TRUE(testsupport::ReadFile(strPath) == m_pSim->ExpectedBody(Gateway(3)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Refused, DownloadAgainTest, ::testing::Bool());
+
 struct ResumeCase
 {
     const char* pszName;
