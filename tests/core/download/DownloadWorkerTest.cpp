@@ -225,11 +225,16 @@ TEST_F(GatewayDownloadTest, AnErrorStatusIsNotSavedAsTheArticle)
     EXPECT_EQ(FilesIn(Folder()), 0u);
 }
 
-TEST_F(GatewayDownloadTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
+class DownloadRedirectTest : public GatewayDownloadTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(DownloadRedirectTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
 {
     Account(1);
     CGatewayFault fault;
     fault.m_nRedirect = RedirectOtherHost;
+    fault.m_nRedirectStatus = GetParam();
     Fault(5, fault);
     auto pArticle = Queue(5);
     ASSERT_TRUE(RunUntilIdle());
@@ -241,6 +246,8 @@ TEST_F(GatewayDownloadTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
     EXPECT_TRUE(m_pQueue->HasPrefix("status:Redirected: /file/"));
     EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(5)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Status, DownloadRedirectTest, ::testing::Values(301, 302, 303, 307, 308));
 
 TEST_F(GatewayDownloadTest, RefusedPasswordTwiceEndsTheAttempt)
 {
