@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -188,6 +189,12 @@ int OpenTargetFile(const std::string& strFolder, const std::string& strName, con
     return -1;
 }
 
+// The system's words for an errno value.
+std::string SystemReason(int nError)
+{
+    return std::error_code(nError, std::generic_category()).message();
+}
+
 // How an attempt ended, for the closing steps.
 enum AttemptEnd
 {
@@ -282,6 +289,14 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     AttemptEnd nEnd = EndNoAverage;
     int fd = -1;
     std::string strClaimed; // the path this attempt writes, claimed until its end
+    // Why the attempt failed, in words; the first cause found is the one told.
+    std::string strReason;
+    auto fail = [&](const std::string& strWhy)
+    {
+        bOk = false;
+        if (strReason.empty())
+            strReason = strWhy;
+    };
     std::unique_ptr<CInternetSession> pSession =
         OpenInternetSession(proxy, HttpFlags::kDownloadSession, profile);
     std::unique_ptr<CHttpConnection> pConnection;
@@ -294,6 +309,12 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     }
     int nStatus = pRequest ? SendWithCredentials(pRequest, *pConnection, profile, *pAccount, *pSettings)
                            : SendNetworkError;
+    if (nStatus == SendNetworkError)
+        fail(pRequest ? pRequest->DescribeFailure() : "no network session could be opened");
+    else if (nStatus == SendRefused)
+        fail("the login was refused");
+    else if (nStatus == SendRedirectFailed)
+        fail("the redirect could not be followed");
     if (nStatus > 0)
     {
         bOk = true;
@@ -306,12 +327,19 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         // The size.
         int32_t nTotal = 0;
         std::string strLength;
-        if (!pRequest->QueryHeader("Content-Length", strLength) || strLength.empty() ||
-            !ParseContentLength(strLength, nTotal))
-            bOk = false;
         // An error page is not the article.
         if (nStatus >= 400)
-            bOk = false;
+        {
+            const std::string& strHeaders = pRequest->GetRawHeaders();
+            std::string strLine = strHeaders.substr(0, strHeaders.find_first_of("\r\n"));
+            size_t nBlank = strLine.find(' ');
+            fail("the server answered " +
+                 (nBlank == std::string::npos ? std::to_string(nStatus) : strLine.substr(nBlank + 1)));
+        }
+        if (!pRequest->QueryHeader("Content-Length", strLength) || strLength.empty())
+            fail("the answer has no Content-Length");
+        else if (!ParseContentLength(strLength, nTotal))
+            fail("the file is too large (" + strLength + " bytes)");
 
         // Continue the partial file, start it again, or give up on resuming.
         bool bAppend = false;
@@ -325,10 +353,10 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 strName = strResumeName; // the file being continued
             }
             else
-                bOk = false;
+                fail("the server sent another part than the one asked for");
         }
         else if (nStatus == 206)
-            bOk = false; // a part that was not asked for
+            fail("the server sent a part that was not asked for");
         std::string strValidator = nStatus == 200 ? ResumeValidator(*pRequest) : strResumeValidator;
         if (!bOk)
             strValidator.clear(); // the next attempt starts from the first byte
@@ -345,8 +373,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             strFolder = pArticle->m_strDownloadPath;
         }
         // Without a folder the name alone would land in the root folder.
-        if (strFolder.empty())
-            bOk = false;
+        if (bOk && strFolder.empty())
+            fail("no download folder");
         struct stat stOpened
         {
         };
@@ -360,8 +388,10 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 strName = strChosen;
                 strClaimed = strFolder + strName;
             }
-            if (fd < 0 || ::fstat(fd, &stOpened) != 0)
-                bOk = false;
+            if (fd < 0)
+                fail("cannot create file " + strFolder + strName + ": " + SystemReason(nOpenError));
+            else if (::fstat(fd, &stOpened) != 0)
+                fail("cannot create file " + strClaimed + ": " + SystemReason(errno));
         }
         {
             std::lock_guard lock(pArticle->m_lock);
@@ -409,10 +439,18 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             return true;
         };
         bool bReachedEnd = false;
+        auto shortBody = [&]
+        {
+            return "the body ended after " + std::to_string(nResumeFrom + nReceived) + " of " +
+                   std::to_string(nResumeFrom + nTotal) + " bytes";
+        };
         while (bOk)
         {
             if (!pRunEvent->IsSet())
+            {
+                fail("the download was stopped");
                 break;
+            }
             nBlockRoom = nRemaining;
             int64_t n = pRequest->ReadBlockTo(write, kBlockSize);
             if (nWriteError != 0)
@@ -424,20 +462,20 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                     if (pView)
                         pView->MessageBox(kDiskFull);
                 }
-                bOk = false;
+                fail("cannot write file " + strClaimed + ": " + SystemReason(nWriteError));
                 nEnd = EndNoAverage;
                 break;
             }
             if (n < 0)
             {
                 // The connection failed: no average line.
-                bOk = false;
+                fail(pRequest->EndedEarly() ? shortBody() : pRequest->DescribeFailure());
                 nEnd = EndNoAverage;
                 break;
             }
             if (bTooLong)
             {
-                bOk = false;
+                fail("the body is longer than its Content-Length");
                 break;
             }
             nReceived += static_cast<int32_t>(n);
@@ -467,6 +505,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 break;
             }
         }
+        if ((bOk || bReachedEnd) && fd >= 0 && nRemaining != 0)
+            fail(shortBody());
         if (bOk || bReachedEnd)
             bOk = nRemaining == 0 && fd >= 0;
         if (bOk && bAppend)
@@ -475,7 +515,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             struct stat st
             {
             };
-            bOk = ::fstat(fd, &st) == 0 && st.st_size == nResumeFrom + nTotal;
+            if (::fstat(fd, &st) != 0 || st.st_size != nResumeFrom + nTotal)
+                fail("the continued file does not have the article's size");
         }
         if (nEnd == EndNormal)
         {
@@ -492,17 +533,27 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     pRequest.reset();
     pConnection.reset();
     if (fd >= 0 && ::close(fd) != 0)
-        bOk = false;
+        fail("cannot write file " + strClaimed + ": " + SystemReason(errno));
     if (!strClaimed.empty())
         CFileClaims::Release(strClaimed);
 
     // The end report.
     bool bShutdown = false;
+    std::string strArticleName;
+    if (!bOk && strReason.empty())
+        strReason = "the download failed";
     {
         std::lock_guard lock(pArticle->m_lock);
         pRunEvent->Reset();
         bShutdown = pArticle->m_nState == StateShutdown;
+        pArticle->m_strLastError = bOk ? std::string() : strReason;
+        strArticleName = !pArticle->m_strSavedName.empty() ? pArticle->m_strSavedName
+                         : !strListedName.empty()          ? strListedName
+                                                           : pArticle->m_strSubject;
     }
+    // The cause goes to the status window at once, ahead of the end report.
+    if (!bOk && !bShutdown)
+        PostStatusLine(profile, "Download of \"" + strArticleName + "\" failed: " + strReason);
     {
         std::lock_guard lock(pAccount->m_lock);
         --pAccount->m_nRunning;

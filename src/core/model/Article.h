@@ -86,6 +86,9 @@ public:
     // m_strOwnFile, so a final failure may delete it. An attempt that never
     // got that far leaves an earlier download's file alone.
     bool m_bWroteOwnFile = false;
+    // In memory only: why the last attempt failed, "" after a success; the
+    // progress row's tooltip. Written by the worker under m_lock.
+    std::string m_strLastError;
 };
 
 using ArticlePtr = std::shared_ptr<CArticle>;

@@ -365,19 +365,76 @@ INSTANTIATE_TEST_SUITE_P(Cases, DownloadResumeTest,
                                            ResumeCase{"ResumeOff", false, true, false, 200}),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(GatewayDownloadTest, AStallFailsTheAttempt)
+enum FailureKind
+{
+    FailNotCreatable,
+    FailStatus,
+    FailRefused,
+    FailHostNotFound,
+    FailStall,
+    FailShortBody,
+};
+
+class DownloadFailureTest : public GatewayDownloadTest, public ::testing::WithParamInterface<FailureKind>
+{
+};
+
+// One status line names the cause before the end report; the row keeps it.
+TEST_P(DownloadFailureTest, SaysWhy)
 {
     CDownloadOptions::SetStallSeconds(1);
-    Account(1);
+    auto pAccount = Account(1);
     const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
+    const CGatewayArticle g = Gateway(nIndex);
+    std::string strFolder = Folder();
+    std::string strReason;
     CGatewayFault fault;
-    fault.m_nStallAfter = 2000;
-    Fault(nIndex, fault);
-    auto pArticle = Queue(nIndex);
+    switch (GetParam())
+    {
+    case FailNotCreatable:
+        strFolder = (m_dir.Path() / "missing").string();
+        strReason = "cannot create file " + strFolder + "/" + g.m_strFileName + ": No such file or directory";
+        break;
+    case FailStatus:
+        fault.m_nStatus = 503;
+        strReason = "the server answered 503 Service Unavailable";
+        break;
+    case FailRefused:
+        pAccount->m_strDownloadDomain = "127.0.0.1:1";
+        strReason = "connection refused by 127.0.0.1:1";
+        break;
+    case FailHostNotFound:
+        pAccount->m_strDownloadDomain = "nohost.invalid";
+        strReason = "host not found: nohost.invalid";
+        break;
+    case FailStall:
+        fault.m_nStallAfter = 0; // not a byte: the stall shows at once
+        strReason = "the transfer stalled: no data for 1 seconds";
+        break;
+    case FailShortBody:
+        fault.m_bShortBody = true;
+        strReason = "the body ended after " + std::to_string(g.m_nSize - 1) + " of " + std::to_string(g.m_nSize) +
+                    " bytes";
+        break;
+    }
+    if (!fault.IsClean())
+        Fault(nIndex, fault);
+    auto pArticle = List(nIndex);
+    m_scheduler.QueueArticle(pArticle, 0, strFolder);
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateFailed);
-    EXPECT_EQ(m_pQueue->Count("done:0"), 1u);
+    EXPECT_EQ(pArticle->m_strLastError, strReason);
+    auto log = m_pQueue->GetLog();
+    const std::string strLine = "status:Download of \"" + g.m_strFileName + "\" failed: " + strReason;
+    EXPECT_EQ(std::count(log.begin(), log.end(), strLine), 1);
+    auto itLine = std::find(log.begin(), log.end(), strLine);
+    EXPECT_LT(itLine, std::find(log.begin(), log.end(), "done:0"));
+    EXPECT_TRUE(m_prompts.m_messages.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Causes, DownloadFailureTest,
+                         ::testing::Values(FailNotCreatable, FailStatus, FailRefused, FailHostNotFound, FailStall,
+                                           FailShortBody));
 
 TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
 {
