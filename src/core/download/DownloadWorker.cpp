@@ -12,11 +12,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -153,8 +153,8 @@ constexpr int kMaxNumberedNames = 9999;
 // continued download opens its own partial file. The chosen path stays
 // claimed until the caller releases it. -1 with errno in nError when no file
 // could be created.
-int OpenTargetFile(const std::string& strFolder, const std::string& strName, const COwnFile& own, bool bAppend,
-                   std::string& strChosen, int& nError)
+int OpenTargetFile(const std::string& strFolder, const std::string& strName, const COwnFile& own,
+                   bool bAppend, std::string& strChosen, int& nError)
 {
     for (int n = 1; n <= (bAppend ? 1 : kMaxNumberedNames); ++n)
     {
@@ -321,8 +321,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         // The file name from this answer.
         std::string strDisposition;
         pRequest->QueryHeader("Content-Disposition", strDisposition);
-        std::string strName =
-            CSavedFileName::Make(strDisposition, strListedName, pRequest->GetObject(), bComCtl5, bReplaceUnderscore);
+        std::string strName = CSavedFileName::Make(strDisposition, strListedName, pRequest->GetObject(),
+                                                   bComCtl5, bReplaceUnderscore);
 
         // The size.
         int32_t nTotal = 0;

@@ -182,7 +182,8 @@ std::string CSavedFileName::MakeSafe(const std::string& strName)
 }
 
 std::string CSavedFileName::Make(const std::string& strContentDisposition, const std::string& strListedName,
-                                 const std::string& strRequestPath, bool bBracketRule, bool bReplaceUnderscore)
+                                 const std::string& strRequestPath, bool bBracketRule,
+                                 bool bReplaceUnderscore)
 {
     // A gateway that names no file would otherwise save every article under
     // its script's name ("wwwdecode").

@@ -88,7 +88,8 @@ TEST_P(DownloadUnsafeNameTest, SavedInsideTheFolder)
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateDone);
     // An empty name from the server is no name: the listed one serves.
-    const std::string strSaved = GetParam().strSaved.empty() ? Gateway(nIndex).m_strFileName : GetParam().strSaved;
+    const std::string strSaved =
+        GetParam().strSaved.empty() ? Gateway(nIndex).m_strFileName : GetParam().strSaved;
     EXPECT_EQ(pArticle->m_strSavedName, strSaved);
     EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
     // One file, in the folder; nothing beside or above it.
@@ -413,8 +414,8 @@ TEST_P(DownloadFailureTest, SaysWhy)
         break;
     case FailShortBody:
         fault.m_bShortBody = true;
-        strReason = "the body ended after " + std::to_string(g.m_nSize - 1) + " of " + std::to_string(g.m_nSize) +
-                    " bytes";
+        strReason = "the body ended after " + std::to_string(g.m_nSize - 1) + " of " +
+                    std::to_string(g.m_nSize) + " bytes";
         break;
     }
     if (!fault.IsClean())
@@ -433,8 +434,8 @@ TEST_P(DownloadFailureTest, SaysWhy)
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, DownloadFailureTest,
-                         ::testing::Values(FailNotCreatable, FailStatus, FailRefused, FailHostNotFound, FailStall,
-                                           FailShortBody));
+                         ::testing::Values(FailNotCreatable, FailStatus, FailRefused, FailHostNotFound,
+                                           FailStall, FailShortBody));
 
 TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
 {

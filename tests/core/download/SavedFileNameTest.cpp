@@ -22,7 +22,8 @@ class SavedFileNameMake : public ::testing::TestWithParam<NameCase>
 TEST_P(SavedFileNameMake, OneSafeName)
 {
     const NameCase& c = GetParam();
-    std::string strName = CSavedFileName::Make(c.strDisposition, c.strListed, c.strPath, c.bBracket, c.bUnderscore);
+    std::string strName =
+        CSavedFileName::Make(c.strDisposition, c.strListed, c.strPath, c.bBracket, c.bUnderscore);
     EXPECT_EQ(strName, c.strExpected);
     // Whatever the server said, the result is one plain name in the folder.
     EXPECT_FALSE(strName.empty());
