@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -132,17 +133,30 @@ struct COwnFile
     std::string strPath;
     uint64_t nDev = 0;
     uint64_t nIno = 0;
+    // What the file is marked with on disk, so that a later run of the
+    // program knows it too: the service code and the decode query.
+    std::string strMark;
 };
 
+constexpr const char* kOwnerAttribute = "user.dravelin.article";
+
 // strPath is still the very file this article created (not one that took its
-// name meanwhile); st is filled when the file exists.
+// name meanwhile), or a file an earlier run marked as this article's; st is
+// filled when the file exists.
 bool IsOwnFile(const std::string& strPath, const COwnFile& own, struct stat& st)
 {
-    if (own.strPath.empty() || ::stat(strPath.c_str(), &st) != 0)
+    if (::stat(strPath.c_str(), &st) != 0)
         return false;
-    return std::filesystem::path(strPath).lexically_normal() ==
-               std::filesystem::path(own.strPath).lexically_normal() &&
-           static_cast<uint64_t>(st.st_dev) == own.nDev && static_cast<uint64_t>(st.st_ino) == own.nIno;
+    if (!own.strPath.empty() &&
+        std::filesystem::path(strPath).lexically_normal() ==
+            std::filesystem::path(own.strPath).lexically_normal() &&
+        static_cast<uint64_t>(st.st_dev) == own.nDev && static_cast<uint64_t>(st.st_ino) == own.nIno)
+        return true;
+    if (!S_ISREG(st.st_mode) || own.strMark.empty())
+        return false;
+    std::string strMark(own.strMark.size() + 1, '\0');
+    ssize_t n = ::getxattr(strPath.c_str(), kOwnerAttribute, strMark.data(), strMark.size());
+    return n == static_cast<ssize_t>(own.strMark.size()) && strMark.compare(0, own.strMark.size(), own.strMark) == 0;
 }
 
 constexpr int kMaxNumberedNames = 9999;
@@ -178,6 +192,9 @@ int OpenTargetFile(const std::string& strFolder, const std::string& strName, con
         int fd = ::open(strPath.c_str(), nFlags, 0644);
         if (fd >= 0)
         {
+            // Where the file system keeps no such marks, only this run knows.
+            if (!bAppend)
+                ::fsetxattr(fd, kOwnerAttribute, own.strMark.data(), own.strMark.size(), 0);
             strChosen = strCandidate;
             return fd;
         }
@@ -238,6 +255,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         own.strPath = pArticle->m_strOwnFile;
         own.nDev = pArticle->m_nOwnFileDev;
         own.nIno = pArticle->m_nOwnFileIno;
+        own.strMark = std::to_string(pArticle->m_nService) + ":" + pArticle->m_strDecodeQuery;
         strResumeValidator = pArticle->m_strResumeValidator;
         strResumeName = pArticle->m_strSavedName;
         strResumePath = pArticle->m_strDownloadPath;
