@@ -156,7 +156,8 @@ bool IsOwnFile(const std::string& strPath, const COwnFile& own, struct stat& st)
         return false;
     std::string strMark(own.strMark.size() + 1, '\0');
     ssize_t n = ::getxattr(strPath.c_str(), kOwnerAttribute, strMark.data(), strMark.size());
-    return n == static_cast<ssize_t>(own.strMark.size()) && strMark.compare(0, own.strMark.size(), own.strMark) == 0;
+    return n == static_cast<ssize_t>(own.strMark.size()) &&
+           strMark.compare(0, own.strMark.size(), own.strMark) == 0;
 }
 
 constexpr int kMaxNumberedNames = 9999;
