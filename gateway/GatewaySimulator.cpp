@@ -326,7 +326,7 @@ void CGatewaySimulator::CImpl::ServeDownload(const httplib::Request& req, const 
     }
     if (fault.m_nRedirect != RedirectNone && !bRedirectTarget)
     {
-        res.status = 302;
+        res.status = fault.m_nRedirectStatus != 0 ? fault.m_nRedirectStatus : 302;
         const std::string strFilePath = "/file/" + CGatewayCorpus::DecodeQuery(article);
         switch (fault.m_nRedirect)
         {
@@ -343,7 +343,8 @@ void CGatewaySimulator::CImpl::ServeDownload(const httplib::Request& req, const 
 
     const std::string strName =
         fault.m_nUnsafeName != UnsafeNameNone ? UnsafeName(fault.m_nUnsafeName) : article.m_strFileName;
-    res.set_header("Content-Disposition", "attachment; filename=\"" + strName + "\"");
+    if (!fault.m_bNoDisposition)
+        res.set_header("Content-Disposition", "attachment; filename=\"" + strName + "\"");
     res.set_header("ETag", article.m_strETag);
     res.set_header("Last-Modified", article.m_strLastModified);
 

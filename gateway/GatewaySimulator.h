@@ -56,6 +56,8 @@ struct CGatewayFault
     GatewayUnsafeName m_nUnsafeName = UnsafeNameNone;
     bool m_bNoRange = false;          // ignore Range headers (always 200 with the whole body)
     bool m_bEmptyBody = false;        // 200 with "Content-Length: 0" and no body
+    bool m_bNoDisposition = false;    // no Content-Disposition header: the answer names no file
+    int32_t m_nRedirectStatus = 0;    // status of a redirect answer (301, 303, 307, 308); 0 = 302
 
     bool IsClean() const;
 };

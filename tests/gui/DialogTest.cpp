@@ -674,7 +674,6 @@ void DialogTest::preferencesRoundTrip()
     QCOMPARE(doc.m_accounts[0].get(), pNewsGuy.get());
     QCOMPARE(pNewsGuy->m_nRunning, 1);
     QCOMPARE(doc.m_nSubscriptions, 17);
-    QCOMPARE(doc.m_nMaxConnectionsPerServer, 7);
     QVERIFY(frame.FindAction(ID_SERVICE_EASYNEWS80)->isEnabled());
 
     QCOMPARE(m_pProgram->GetInt("Account", "Subscriptions"), 17);

@@ -154,6 +154,10 @@ void ListTest::progressColumns()
     QCOMPARE(Cell(list, 0, 2), QStringLiteral("file.iso"));
     QCOMPARE(Cell(list, 0, 3), QStringLiteral("96.8"));
     QCOMPARE(Cell(list, 0, 4), QStringLiteral("00:01:02"));
+    QVERIFY(!list.model()->index(0, 2).data(Qt::ToolTipRole).isValid());
+    pArticle->m_strLastError = "connection refused by h:80";
+    QCOMPARE(list.model()->index(0, 2).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("connection refused by h:80"));
     QStringList titles;
     for (int i = 0; i < list.model()->columnCount(); ++i)
         titles << list.model()->headerData(i, Qt::Horizontal).toString();

@@ -13,6 +13,7 @@
 #include "ui/Prompts.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 
@@ -27,21 +28,23 @@ constexpr const char* kAskDoneAgain =
 constexpr const char* kIncomplete = "Article is incomplete. It cannot be downloaded!";
 constexpr const char* kNoAccount = "The account information for this article is no longer available!";
 
-// Deletes the partial file of a failed download; a folder is never deleted
-// (an article that never got a file name would otherwise name its folder).
-void DeletePartialFile(const std::string& strFolder, const std::string& strName)
+// Deletes the partial file of a failed download: only a file that this
+// article's attempts since it was queued wrote, and only while it is still
+// that file. A folder is never deleted.
+void DeletePartialFile(CArticle& article)
 {
-    if (strName.empty() || strFolder.empty())
+    if (!article.m_bWroteOwnFile || article.m_strOwnFile.empty())
+        return;
+    article.m_bWroteOwnFile = false;
+    struct stat st
+    {
+    };
+    if (::stat(article.m_strOwnFile.c_str(), &st) != 0 || S_ISDIR(st.st_mode) ||
+        static_cast<uint64_t>(st.st_dev) != article.m_nOwnFileDev ||
+        static_cast<uint64_t>(st.st_ino) != article.m_nOwnFileIno)
         return;
     std::error_code ec;
-    std::string strDir = strFolder;
-    if (!strDir.empty() && strDir.back() != '/')
-        strDir += '/';
-    std::filesystem::path path(strDir + strName);
-    auto status = std::filesystem::symlink_status(path, ec);
-    if (ec || std::filesystem::is_directory(status))
-        return;
-    std::filesystem::remove(path, ec);
+    std::filesystem::remove(article.m_strOwnFile, ec);
 }
 } // namespace
 
@@ -172,8 +175,12 @@ void CDownloadScheduler::QueueArticle(const ArticlePtr& pArticle, int nArticleRo
         pArticle->m_nRetries = 0;
         pArticle->m_nState = StateQueued;
         pArticle->m_strDownloadPath = strFolder;
-        // Queued afresh: the next download starts from the first byte.
+        // Queued afresh: the next download starts from the first byte and
+        // names its file from its own answer; until it writes one, the file
+        // of an earlier download is not this queueing's to delete.
         pArticle->m_strResumeValidator.clear();
+        pArticle->m_strSavedName.clear();
+        pArticle->m_bWroteOwnFile = false;
     }
     m_lstProgress.AddArticleRow(pArticle);
     if (nArticleRow > -1)
@@ -358,7 +365,7 @@ void CDownloadScheduler::OnDownloadDone(bool bSuccess, const ArticlePtr& pArticl
                     pArticle->m_nState = StateFailed;
                     pArticle->m_strResumeValidator.clear();
                     if (!settings.m_bKeepFailed)
-                        DeletePartialFile(pArticle->m_strDownloadPath, pArticle->m_strSavedName);
+                        DeletePartialFile(*pArticle);
                 }
                 else
                 {

@@ -14,7 +14,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -124,6 +127,92 @@ bool WriteAll(int fd, const char* p, size_t n)
     return true;
 }
 
+// The file an article's downloads created last.
+struct COwnFile
+{
+    std::string strPath;
+    uint64_t nDev = 0;
+    uint64_t nIno = 0;
+    // What the file is marked with on disk, so that a later run of the
+    // program knows it too: the service code and the decode query.
+    std::string strMark;
+};
+
+constexpr const char* kOwnerAttribute = "user.dravelin.article";
+
+// strPath is still the very file this article created (not one that took its
+// name meanwhile), or a file an earlier run marked as this article's; st is
+// filled when the file exists.
+bool IsOwnFile(const std::string& strPath, const COwnFile& own, struct stat& st)
+{
+    if (::stat(strPath.c_str(), &st) != 0)
+        return false;
+    if (!own.strPath.empty() &&
+        std::filesystem::path(strPath).lexically_normal() ==
+            std::filesystem::path(own.strPath).lexically_normal() &&
+        static_cast<uint64_t>(st.st_dev) == own.nDev && static_cast<uint64_t>(st.st_ino) == own.nIno)
+        return true;
+    if (!S_ISREG(st.st_mode) || own.strMark.empty())
+        return false;
+    std::string strMark(own.strMark.size() + 1, '\0');
+    ssize_t n = ::getxattr(strPath.c_str(), kOwnerAttribute, strMark.data(), strMark.size());
+    return n == static_cast<ssize_t>(own.strMark.size()) &&
+           strMark.compare(0, own.strMark.size(), own.strMark) == 0;
+}
+
+constexpr int kMaxNumberedNames = 9999;
+
+// Opens this attempt's file in strFolder (which ends in '/'). The name comes
+// first; when another running download writes it, or an existing file of
+// that name is not this article's own, "name (2).ext" and so on follow. A
+// continued download opens its own partial file. The chosen path stays
+// claimed until the caller releases it. -1 with errno in nError when no file
+// could be created.
+int OpenTargetFile(const std::string& strFolder, const std::string& strName, const COwnFile& own,
+                   bool bAppend, std::string& strChosen, int& nError)
+{
+    for (int n = 1; n <= (bAppend ? 1 : kMaxNumberedNames); ++n)
+    {
+        const std::string strCandidate = CSavedFileName::Numbered(strName, n);
+        const std::string strPath = strFolder + strCandidate;
+        if (!CFileClaims::Claim(strPath))
+        {
+            nError = EBUSY;
+            continue;
+        }
+        struct stat st
+        {
+        };
+        int nFlags = O_WRONLY | O_CREAT | O_CLOEXEC;
+        if (bAppend)
+            nFlags = O_WRONLY | O_APPEND | O_CLOEXEC;
+        else if (IsOwnFile(strPath, own, st))
+            nFlags |= O_TRUNC;
+        else
+            nFlags |= O_EXCL; // a file that is not ours is never replaced
+        int fd = ::open(strPath.c_str(), nFlags, 0644);
+        if (fd >= 0)
+        {
+            // Where the file system keeps no such marks, only this run knows.
+            if (!bAppend)
+                ::fsetxattr(fd, kOwnerAttribute, own.strMark.data(), own.strMark.size(), 0);
+            strChosen = strCandidate;
+            return fd;
+        }
+        nError = errno;
+        CFileClaims::Release(strPath);
+        if (nError != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+// The system's words for an errno value.
+std::string SystemReason(int nError)
+{
+    return std::error_code(nError, std::generic_category()).message();
+}
+
 // How an attempt ended, for the closing steps.
 enum AttemptEnd
 {
@@ -158,9 +247,16 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     std::string strResumeValidator;
     std::string strResumePath;
     std::string strResumeName;
+    std::string strListedName;
+    COwnFile own;
     {
         std::lock_guard lock(pArticle->m_lock);
         strQuery = pArticle->m_strDecodeQuery;
+        strListedName = pArticle->m_strFileName;
+        own.strPath = pArticle->m_strOwnFile;
+        own.nDev = pArticle->m_nOwnFileDev;
+        own.nIno = pArticle->m_nOwnFileIno;
+        own.strMark = std::to_string(pArticle->m_nService) + ":" + pArticle->m_strDecodeQuery;
         strResumeValidator = pArticle->m_strResumeValidator;
         strResumeName = pArticle->m_strSavedName;
         strResumePath = pArticle->m_strDownloadPath;
@@ -190,7 +286,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         bResumeFailed ? HttpFlags::kRedirectRequestResume : HttpFlags::kRedirectRequest;
 
     // A retry continues its partial file when the first answer left a
-    // validator and the file is still there.
+    // validator and the file it wrote is still there.
     int64_t nResumeFrom = 0;
     if (bResumeFailed && !strResumeValidator.empty() && !strResumeName.empty())
     {
@@ -200,7 +296,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         struct stat st
         {
         };
-        if (::stat((strDir + strResumeName).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        if (IsOwnFile(strDir + strResumeName, own, st) && S_ISREG(st.st_mode) && st.st_size > 0)
         {
             nResumeFrom = static_cast<int64_t>(st.st_size);
             profile.m_extraHeaders.push_back("Range: bytes=" + std::to_string(nResumeFrom) + "-");
@@ -211,6 +307,15 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     bool bOk = false;
     AttemptEnd nEnd = EndNoAverage;
     int fd = -1;
+    std::string strClaimed; // the path this attempt writes, claimed until its end
+    // Why the attempt failed, in words; the first cause found is the one told.
+    std::string strReason;
+    auto fail = [&](const std::string& strWhy)
+    {
+        bOk = false;
+        if (strReason.empty())
+            strReason = strWhy;
+    };
     std::unique_ptr<CInternetSession> pSession =
         OpenInternetSession(proxy, HttpFlags::kDownloadSession, profile);
     std::unique_ptr<CHttpConnection> pConnection;
@@ -223,24 +328,37 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     }
     int nStatus = pRequest ? SendWithCredentials(pRequest, *pConnection, profile, *pAccount, *pSettings)
                            : SendNetworkError;
+    if (nStatus == SendNetworkError)
+        fail(pRequest ? pRequest->DescribeFailure() : "no network session could be opened");
+    else if (nStatus == SendRefused)
+        fail("the login was refused");
+    else if (nStatus == SendRedirectFailed)
+        fail("the redirect could not be followed");
     if (nStatus > 0)
     {
         bOk = true;
         // The file name from this answer.
         std::string strDisposition;
         pRequest->QueryHeader("Content-Disposition", strDisposition);
-        std::string strName =
-            CSavedFileName::Make(strDisposition, pRequest->GetObject(), bComCtl5, bReplaceUnderscore);
+        std::string strName = CSavedFileName::Make(strDisposition, strListedName, pRequest->GetObject(),
+                                                   bComCtl5, bReplaceUnderscore);
 
         // The size.
         int32_t nTotal = 0;
         std::string strLength;
-        if (!pRequest->QueryHeader("Content-Length", strLength) || strLength.empty() ||
-            !ParseContentLength(strLength, nTotal))
-            bOk = false;
         // An error page is not the article.
         if (nStatus >= 400)
-            bOk = false;
+        {
+            const std::string& strHeaders = pRequest->GetRawHeaders();
+            std::string strLine = strHeaders.substr(0, strHeaders.find_first_of("\r\n"));
+            size_t nBlank = strLine.find(' ');
+            fail("the server answered " +
+                 (nBlank == std::string::npos ? std::to_string(nStatus) : strLine.substr(nBlank + 1)));
+        }
+        if (!pRequest->QueryHeader("Content-Length", strLength) || strLength.empty())
+            fail("the answer has no Content-Length");
+        else if (!ParseContentLength(strLength, nTotal))
+            fail("the file is too large (" + strLength + " bytes)");
 
         // Continue the partial file, start it again, or give up on resuming.
         bool bAppend = false;
@@ -254,10 +372,10 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 strName = strResumeName; // the file being continued
             }
             else
-                bOk = false;
+                fail("the server sent another part than the one asked for");
         }
         else if (nStatus == 206)
-            bOk = false; // a part that was not asked for
+            fail("the server sent a part that was not asked for");
         std::string strValidator = nStatus == 200 ? ResumeValidator(*pRequest) : strResumeValidator;
         if (!bOk)
             strValidator.clear(); // the next attempt starts from the first byte
@@ -266,26 +384,45 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         if (!bOk)
             PostStatusLine(profile, "Download failed!");
 
-        std::string strTarget;
-        bool bNoFolder = false;
+        std::string strFolder;
+        {
+            std::lock_guard lock(pArticle->m_lock);
+            if (!pArticle->m_strDownloadPath.empty() && pArticle->m_strDownloadPath.back() != '/')
+                pArticle->m_strDownloadPath += '/';
+            strFolder = pArticle->m_strDownloadPath;
+        }
+        // Without a folder the name alone would land in the root folder.
+        if (bOk && strFolder.empty())
+            fail("no download folder");
+        struct stat stOpened
+        {
+        };
+        if (bOk)
+        {
+            int nOpenError = 0;
+            std::string strChosen;
+            fd = OpenTargetFile(strFolder, strName, own, bAppend, strChosen, nOpenError);
+            if (fd >= 0)
+            {
+                strName = strChosen;
+                strClaimed = strFolder + strName;
+            }
+            if (fd < 0)
+                fail("cannot create file " + strFolder + strName + ": " + SystemReason(nOpenError));
+            else if (::fstat(fd, &stOpened) != 0)
+                fail("cannot create file " + strClaimed + ": " + SystemReason(errno));
+        }
         {
             std::lock_guard lock(pArticle->m_lock);
             pArticle->m_strSavedName = strName;
-            // Without a folder the name alone would land in the root folder.
-            bNoFolder = pArticle->m_strDownloadPath.empty();
-            if (!bNoFolder && pArticle->m_strDownloadPath.back() != '/')
-                pArticle->m_strDownloadPath += '/';
-            strTarget = pArticle->m_strDownloadPath + strName;
             pArticle->m_strResumeValidator = strValidator;
-        }
-        if (bNoFolder)
-            bOk = false;
-        if (bOk)
-        {
-            int nFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (bAppend ? O_APPEND : O_TRUNC);
-            fd = ::open(strTarget.c_str(), nFlags, 0644);
-            if (fd < 0)
-                bOk = false;
+            if (!strClaimed.empty())
+            {
+                pArticle->m_strOwnFile = strClaimed;
+                pArticle->m_nOwnFileDev = static_cast<uint64_t>(stOpened.st_dev);
+                pArticle->m_nOwnFileIno = static_cast<uint64_t>(stOpened.st_ino);
+                pArticle->m_bWroteOwnFile = true;
+            }
         }
 
         const bool bProgress = !CDownloadOptions::IsProgressDisabled();
@@ -321,10 +458,18 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             return true;
         };
         bool bReachedEnd = false;
+        auto shortBody = [&]
+        {
+            return "the body ended after " + std::to_string(nResumeFrom + nReceived) + " of " +
+                   std::to_string(nResumeFrom + nTotal) + " bytes";
+        };
         while (bOk)
         {
             if (!pRunEvent->IsSet())
+            {
+                fail("the download was stopped");
                 break;
+            }
             nBlockRoom = nRemaining;
             int64_t n = pRequest->ReadBlockTo(write, kBlockSize);
             if (nWriteError != 0)
@@ -336,20 +481,20 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                     if (pView)
                         pView->MessageBox(kDiskFull);
                 }
-                bOk = false;
+                fail("cannot write file " + strClaimed + ": " + SystemReason(nWriteError));
                 nEnd = EndNoAverage;
                 break;
             }
             if (n < 0)
             {
                 // The connection failed: no average line.
-                bOk = false;
+                fail(pRequest->EndedEarly() ? shortBody() : pRequest->DescribeFailure());
                 nEnd = EndNoAverage;
                 break;
             }
             if (bTooLong)
             {
-                bOk = false;
+                fail("the body is longer than its Content-Length");
                 break;
             }
             nReceived += static_cast<int32_t>(n);
@@ -379,6 +524,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 break;
             }
         }
+        if ((bOk || bReachedEnd) && fd >= 0 && nRemaining != 0)
+            fail(shortBody());
         if (bOk || bReachedEnd)
             bOk = nRemaining == 0 && fd >= 0;
         if (bOk && bAppend)
@@ -387,7 +534,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             struct stat st
             {
             };
-            bOk = ::fstat(fd, &st) == 0 && st.st_size == nResumeFrom + nTotal;
+            if (::fstat(fd, &st) != 0 || st.st_size != nResumeFrom + nTotal)
+                fail("the continued file does not have the article's size");
         }
         if (nEnd == EndNormal)
         {
@@ -404,15 +552,27 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
     pRequest.reset();
     pConnection.reset();
     if (fd >= 0 && ::close(fd) != 0)
-        bOk = false;
+        fail("cannot write file " + strClaimed + ": " + SystemReason(errno));
+    if (!strClaimed.empty())
+        CFileClaims::Release(strClaimed);
 
     // The end report.
     bool bShutdown = false;
+    std::string strArticleName;
+    if (!bOk && strReason.empty())
+        strReason = "the download failed";
     {
         std::lock_guard lock(pArticle->m_lock);
         pRunEvent->Reset();
         bShutdown = pArticle->m_nState == StateShutdown;
+        pArticle->m_strLastError = bOk ? std::string() : strReason;
+        strArticleName = !pArticle->m_strSavedName.empty() ? pArticle->m_strSavedName
+                         : !strListedName.empty()          ? strListedName
+                                                           : pArticle->m_strSubject;
     }
+    // The cause goes to the status window at once, ahead of the end report.
+    if (!bOk && !bShutdown)
+        PostStatusLine(profile, "Download of \"" + strArticleName + "\" failed: " + strReason);
     {
         std::lock_guard lock(pAccount->m_lock);
         --pAccount->m_nRunning;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <mutex>
+#include <set>
 
 namespace
 {
@@ -178,10 +181,15 @@ std::string CSavedFileName::MakeSafe(const std::string& strName)
     return strSafe;
 }
 
-std::string CSavedFileName::Make(const std::string& strContentDisposition, const std::string& strRequestPath,
-                                 bool bBracketRule, bool bReplaceUnderscore)
+std::string CSavedFileName::Make(const std::string& strContentDisposition, const std::string& strListedName,
+                                 const std::string& strRequestPath, bool bBracketRule,
+                                 bool bReplaceUnderscore)
 {
+    // A gateway that names no file would otherwise save every article under
+    // its script's name ("wwwdecode").
     std::string strName = FromContentDisposition(strContentDisposition);
+    if (strName.empty())
+        strName = strListedName;
     if (strName.empty())
         strName = FromRequestPath(strRequestPath);
     // Directory parts go first, so the later rules see the name alone.
@@ -193,4 +201,40 @@ std::string CSavedFileName::Make(const std::string& strContentDisposition, const
     if (bReplaceUnderscore)
         std::replace(strName.begin(), strName.end(), '_', ' ');
     return MakeSafe(strName);
+}
+
+std::string CSavedFileName::Numbered(const std::string& strName, int n)
+{
+    if (n <= 1)
+        return strName;
+    size_t nDot = strName.rfind('.');
+    if (nDot == 0 || nDot == std::string::npos || strName.size() - nDot > 32)
+        nDot = strName.size();
+    const std::string strExt = strName.substr(nDot);
+    const std::string strSuffix = " (" + std::to_string(n) + ")";
+    const size_t nRoom = kMaxNameBytes - std::min(kMaxNameBytes, strExt.size() + strSuffix.size());
+    return CutBytes(strName.substr(0, nDot), nRoom) + strSuffix + strExt;
+}
+
+namespace
+{
+std::mutex s_claimsLock;
+std::set<std::string> s_claims;
+
+std::string ClaimKey(const std::string& strPath)
+{
+    return std::filesystem::path(strPath).lexically_normal().string();
+}
+} // namespace
+
+bool CFileClaims::Claim(const std::string& strPath)
+{
+    std::lock_guard lock(s_claimsLock);
+    return s_claims.insert(ClaimKey(strPath)).second;
+}
+
+void CFileClaims::Release(const std::string& strPath)
+{
+    std::lock_guard lock(s_claimsLock);
+    s_claims.erase(ClaimKey(strPath));
 }

@@ -75,6 +75,20 @@ public:
     // disk, continued part included, for the progress list's bar. Written by
     // the worker under m_lock; atomic so that a paint may read it lock-free.
     std::atomic<int64_t> m_nReceived{0};
+    // In memory only: the file this article's downloads created last, by
+    // path and identity. A new download of the same article may replace or
+    // continue it; any other existing file is left alone. Written by the
+    // worker under m_lock.
+    std::string m_strOwnFile;
+    uint64_t m_nOwnFileDev = 0;
+    uint64_t m_nOwnFileIno = 0;
+    // In memory only: an attempt since the article was last queued opened
+    // m_strOwnFile, so a final failure may delete it. An attempt that never
+    // got that far leaves an earlier download's file alone.
+    bool m_bWroteOwnFile = false;
+    // In memory only: why the last attempt failed, "" after a success; the
+    // progress row's tooltip. Written by the worker under m_lock.
+    std::string m_strLastError;
 };
 
 using ArticlePtr = std::shared_ptr<CArticle>;

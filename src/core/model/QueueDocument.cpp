@@ -97,7 +97,9 @@ int32_t CQueueDocument::LoadAccounts(const std::string& strIniPath)
             nLargest = pAccount->m_nMaxDownloads;
         m_accounts.push_back(std::move(pAccount));
     }
-    m_nMaxConnectionsPerServer = nLargest;
+    // No per-server connection limit is raised from this: every download has
+    // its own libcurl handle and connection, so nothing caps them below the
+    // accounts' own "MaxDownloads", which the scheduler applies.
     return nLargest;
 }
 

@@ -43,10 +43,6 @@ public:
     mutable std::recursive_mutex m_lock;
     int32_t m_nActiveDownloads = 0;
     int32_t m_nSubscriptions = 0;
-    // The largest per-account "MaxDownloads" of the last LoadAccounts: the
-    // per-server connection limit. libcurl has no process-wide cap, so the
-    // download side applies it from here.
-    int32_t m_nMaxConnectionsPerServer = 0;
     std::vector<AccountPtr> m_accounts;
     CPreferences m_settings;
 };

@@ -550,3 +550,33 @@ std::string CHttpRequest::GetErrorText() const
 {
     return curl_easy_strerror(static_cast<CURLcode>(m_nResult));
 }
+
+bool CHttpRequest::EndedEarly() const
+{
+    return m_nResult == CURLE_PARTIAL_FILE;
+}
+
+std::string CHttpRequest::DescribeFailure() const
+{
+    const std::string strWhere = m_connection.m_strHost + ":" + std::to_string(m_connection.m_nPort);
+    const CInternetSession& session = m_connection.m_session;
+    switch (m_nResult)
+    {
+    case CURLE_OK:
+        return {};
+    case CURLE_COULDNT_CONNECT:
+        return "connection refused by " + strWhere;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "host not found: " + m_connection.m_strHost;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return "proxy not found";
+    case CURLE_OPERATION_TIMEDOUT:
+        if (!m_bHeadersDone)
+            return "no answer from " + strWhere;
+        return "the transfer stalled: no data for " + std::to_string(session.m_nStallSeconds) + " seconds";
+    case CURLE_PARTIAL_FILE:
+        return "the connection closed before the end of the body";
+    default:
+        return GetErrorText();
+    }
+}

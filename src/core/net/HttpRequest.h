@@ -67,6 +67,12 @@ public:
     bool HasFailed() const;
     int GetErrorCode() const { return m_nResult; }
     std::string GetErrorText() const;
+    // What went wrong, in words for the status window: "connection refused
+    // by host:port", "host not found: host", "the transfer stalled..."; ""
+    // when nothing failed.
+    std::string DescribeFailure() const;
+    // The body ended before its Content-Length.
+    bool EndedEarly() const;
 
     // The receive buffer pauses the transfer above this many unread bytes.
     static constexpr size_t kHighWater = 2u * 1024u * 1024u;

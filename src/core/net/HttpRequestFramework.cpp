@@ -132,7 +132,9 @@ int SendWithCredentials(std::unique_ptr<CHttpRequest>& pRequest, CHttpConnection
             }
             continue;
         }
-        if (profile.m_bHandleRedirects && (nStatus == 301 || nStatus == 302 || nStatus == 303))
+        // 307 and 308 keep the method, which for a GET is no difference.
+        if (profile.m_bHandleRedirects &&
+            (nStatus == 301 || nStatus == 302 || nStatus == 303 || nStatus == 307 || nStatus == 308))
         {
             // A loop of redirects must not keep a download busy for ever.
             if (++nRedirects > kMaxRedirects)

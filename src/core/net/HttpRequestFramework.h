@@ -50,7 +50,7 @@ std::unique_ptr<CHttpRequest> OpenHttpRequest(CHttpConnection& connection, const
 
 // The send loop: answers a 401 with the account's login and a 407 with the
 // settings' proxy login (two tries each, then the message box), and for a
-// profile with m_bHandleRedirects follows 301/302/303 through FollowRedirect
+// profile with m_bHandleRedirects follows 301/302/303/307/308 through FollowRedirect
 // (pRequest is replaced). Returns the final status code or an HttpSendResult.
 int SendWithCredentials(std::unique_ptr<CHttpRequest>& pRequest, CHttpConnection& connection,
                         const HttpRequestProfile& profile, const ServiceAccount& account,

@@ -178,7 +178,6 @@ void CDialogController::OnPreferences()
     // removed account lives on while a download still holds it.
     std::vector<AccountPtr> accounts;
     int32_t nSubscriptions = 0;
-    int32_t nLargest = 0;
     for (const AccountPtr& pEdited : dlg.PageAccount().m_accounts)
     {
         AccountPtr pAccount = doc.FindAccount(pEdited->m_nService);
@@ -196,17 +195,12 @@ void CDialogController::OnPreferences()
             pAccount->m_nRunning = 0;
         }
         nSubscriptions += pAccount->m_nService;
-        nLargest = std::max(nLargest, pAccount->m_nMaxDownloads);
         accounts.push_back(std::move(pAccount));
     }
     {
         std::lock_guard lock(doc.m_lock);
         doc.m_accounts = std::move(accounts);
         doc.m_nSubscriptions = nSubscriptions;
-        // The per-server connection limit follows the largest account limit.
-        // This platform counts as a recent common-controls library, so the
-        // old browser's two-connection warning never applies.
-        doc.m_nMaxConnectionsPerServer = nLargest;
     }
     {
         std::lock_guard lock(doc.m_settings.m_lock);

@@ -128,6 +128,15 @@ QVariant CArticleListModel::data(const QModelIndex& index, int role) const
                 return icon;
         }
         return QVariant();
+    case Qt::ToolTipRole:
+        // A progress row tells why its last attempt failed.
+        if (m_nKind == CArticleList::KindProgress)
+        {
+            std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
+            if (!pArticle->m_strLastError.empty())
+                return QString::fromLocal8Bit(pArticle->m_strLastError);
+        }
+        return QVariant();
     default:
         return QVariant();
     }

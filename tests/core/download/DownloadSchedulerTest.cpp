@@ -135,8 +135,7 @@ TEST_P(SchedulerRetryTest, ThreeAttemptsThenFailedAndKeepFailedDecides)
     auto failA = [&]
     {
         ASSERT_EQ(pA->m_nState, StateDownloading);
-        pA->m_strSavedName = "a.bin";
-        testsupport::WriteFile(m_dir.File("a.bin"), "partial");
+        WriteOwnFile(*pA, m_dir.File("a.bin"), "partial");
         Finish(pA, false);
     };
     // First failure: behind every other queued article; B runs now.

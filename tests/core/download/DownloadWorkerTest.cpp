@@ -3,6 +3,8 @@
 #include "download/SavedFileName.h"
 
 #include <filesystem>
+#include <set>
+#include <sys/stat.h>
 
 using namespace downloadtest;
 
@@ -85,7 +87,10 @@ TEST_P(DownloadUnsafeNameTest, SavedInsideTheFolder)
     auto pArticle = Queue(nIndex);
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateDone);
-    EXPECT_EQ(pArticle->m_strSavedName, GetParam().strSaved);
+    // An empty name from the server is no name: the listed one serves.
+    const std::string strSaved =
+        GetParam().strSaved.empty() ? Gateway(nIndex).m_strFileName : GetParam().strSaved;
+    EXPECT_EQ(pArticle->m_strSavedName, strSaved);
     EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
     // One file, in the folder; nothing beside or above it.
     EXPECT_EQ(FilesIn(Folder()), 1u);
@@ -97,8 +102,63 @@ INSTANTIATE_TEST_SUITE_P(Names, DownloadUnsafeNameTest,
                          ::testing::Values(UnsafeCase{UnsafeNameParent, "x"},
                                            UnsafeCase{UnsafeNameAbsolute, "x"},
                                            UnsafeCase{UnsafeNameControl, "bad_name__.txt"},
-                                           UnsafeCase{UnsafeNameEmpty, "wwwdecode"},
+                                           UnsafeCase{UnsafeNameEmpty, ""},
                                            UnsafeCase{UnsafeNameLong, std::string(251, 'n') + ".bin"}));
+
+TEST_F(GatewayDownloadTest, WithoutANameFromTheServerTheListedNameIsUsed)
+{
+    Account(1);
+    CGatewayFault fault;
+    fault.m_bNoDisposition = true;
+    m_pSim->SetDefaultFault(fault);
+    auto pA = Queue(1);
+    auto pB = Queue(2);
+    ASSERT_TRUE(RunUntilIdle());
+    for (const auto& [pArticle, nIndex] : {std::pair{pA, 1}, std::pair{pB, 2}})
+    {
+        EXPECT_EQ(pArticle->m_nState, StateDone);
+        EXPECT_EQ(pArticle->m_strSavedName, Gateway(nIndex).m_strFileName);
+        EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
+    }
+}
+
+TEST_F(GatewayDownloadTest, OneNameForSeveralFilesIsNumberedAndOnlyTheOwnFileIsReplaced)
+{
+    Account(1);
+    const int32_t nA = IndexOfSize(*m_pSim, 200000, 3000000);
+    const int32_t nB = IndexOfSize(*m_pSim, 200000, 3000000, 1);
+    CGatewayFault fault;
+    fault.m_bNoDisposition = true;
+    fault.m_nThrottle = 2000000; // both run at once
+    m_pSim->SetDefaultFault(fault);
+    const std::string strName = Gateway(nA).m_strFileName;
+    const size_t nDot = strName.rfind('.');
+    const std::string strStem = strName.substr(0, nDot);
+    const std::string strExt = nDot == std::string::npos ? "" : strName.substr(nDot);
+    testsupport::WriteFile(Folder() + "/" + strName, "another article's file");
+    auto pA = List(nA);
+    auto pB = List(nB);
+    pB->m_strFileName = strName;
+    m_scheduler.QueueArticle(pA, 0, Folder());
+    m_scheduler.QueueArticle(pB, 1, Folder());
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(testsupport::ReadFile(Folder() + "/" + strName), "another article's file");
+    std::set<std::string> names{pA->m_strSavedName, pB->m_strSavedName};
+    EXPECT_EQ(names, (std::set<std::string>{strStem + " (2)" + strExt, strStem + " (3)" + strExt}));
+    EXPECT_TRUE(Saved(pA) == m_pSim->ExpectedBody(Gateway(nA)));
+    EXPECT_TRUE(Saved(pB) == m_pSim->ExpectedBody(Gateway(nB)));
+
+    // The same article again replaces its own file.
+    const std::string strSavedA = pA->m_strSavedName;
+    fault.m_nThrottle = 0;
+    m_pSim->SetDefaultFault(fault);
+    m_scheduler.QueueArticle(pA, 0, Folder());
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pA->m_nState, StateDone);
+    EXPECT_EQ(pA->m_strSavedName, strSavedA);
+    EXPECT_TRUE(Saved(pA) == m_pSim->ExpectedBody(Gateway(nA)));
+    EXPECT_EQ(FilesIn(Folder()), 3u);
+}
 
 TEST_F(GatewayDownloadTest, ContentLengthZeroIsAnEmptyFile)
 {
@@ -166,11 +226,16 @@ TEST_F(GatewayDownloadTest, AnErrorStatusIsNotSavedAsTheArticle)
     EXPECT_EQ(FilesIn(Folder()), 0u);
 }
 
-TEST_F(GatewayDownloadTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
+class DownloadRedirectTest : public GatewayDownloadTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(DownloadRedirectTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
 {
     Account(1);
     CGatewayFault fault;
     fault.m_nRedirect = RedirectOtherHost;
+    fault.m_nRedirectStatus = GetParam();
     Fault(5, fault);
     auto pArticle = Queue(5);
     ASSERT_TRUE(RunUntilIdle());
@@ -182,6 +247,8 @@ TEST_F(GatewayDownloadTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
     EXPECT_TRUE(m_pQueue->HasPrefix("status:Redirected: /file/"));
     EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(5)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Status, DownloadRedirectTest, ::testing::Values(301, 302, 303, 307, 308));
 
 TEST_F(GatewayDownloadTest, RefusedPasswordTwiceEndsTheAttempt)
 {
@@ -206,6 +273,37 @@ TEST_F(GatewayDownloadTest, RefusedPasswordTwiceEndsTheAttempt)
     EXPECT_EQ(pArticle->m_nState, StateDone);
     EXPECT_EQ(Downloads().size(), 2u);
 }
+
+class DownloadAgainTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+// A new attempt that fails before it writes anything (refused connection, or
+// an error answer) leaves the file of the earlier download alone.
+TEST_P(DownloadAgainTest, AFailedNewAttemptKeepsTheEarlierFile)
+{
+    m_pDoc->m_settings.m_bKeepFailed = 0;
+    auto pAccount = Account(1);
+    auto pArticle = Queue(3);
+    ASSERT_TRUE(RunUntilIdle());
+    ASSERT_EQ(pArticle->m_nState, StateDone);
+    const std::string strPath = Folder() + "/" + pArticle->m_strSavedName;
+    if (GetParam())
+        pAccount->m_strDownloadDomain = "127.0.0.1:1";
+    else
+    {
+        CGatewayFault fault;
+        fault.m_nStatus = 404;
+        fault.m_bNoDisposition = true;
+        Fault(3, fault);
+    }
+    m_scheduler.QueueArticle(pArticle, 0, Folder());
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(pArticle->m_nState, StateFailed);
+    EXPECT_TRUE(testsupport::ReadFile(strPath) == m_pSim->ExpectedBody(Gateway(3)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Refused, DownloadAgainTest, ::testing::Bool());
 
 struct ResumeCase
 {
@@ -268,26 +366,93 @@ INSTANTIATE_TEST_SUITE_P(Cases, DownloadResumeTest,
                                            ResumeCase{"ResumeOff", false, true, false, 200}),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(GatewayDownloadTest, AStallFailsTheAttempt)
+enum FailureKind
+{
+    FailNotCreatable,
+    FailStatus,
+    FailRefused,
+    FailHostNotFound,
+    FailStall,
+    FailShortBody,
+};
+
+class DownloadFailureTest : public GatewayDownloadTest, public ::testing::WithParamInterface<FailureKind>
+{
+};
+
+// One status line names the cause before the end report; the row keeps it.
+TEST_P(DownloadFailureTest, SaysWhy)
 {
     CDownloadOptions::SetStallSeconds(1);
-    Account(1);
+    auto pAccount = Account(1);
     const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
+    const CGatewayArticle g = Gateway(nIndex);
+    std::string strFolder = Folder();
+    std::string strReason;
     CGatewayFault fault;
-    fault.m_nStallAfter = 2000;
-    Fault(nIndex, fault);
-    auto pArticle = Queue(nIndex);
+    switch (GetParam())
+    {
+    case FailNotCreatable:
+        strFolder = (m_dir.Path() / "missing").string();
+        strReason = "cannot create file " + strFolder + "/" + g.m_strFileName + ": No such file or directory";
+        break;
+    case FailStatus:
+        fault.m_nStatus = 503;
+        strReason = "the server answered 503 Service Unavailable";
+        break;
+    case FailRefused:
+        pAccount->m_strDownloadDomain = "127.0.0.1:1";
+        strReason = "connection refused by 127.0.0.1:1";
+        break;
+    case FailHostNotFound:
+        pAccount->m_strDownloadDomain = "nohost.invalid";
+        strReason = "host not found: nohost.invalid";
+        break;
+    case FailStall:
+        fault.m_nStallAfter = 0; // not a byte: the stall shows at once
+        strReason = "the transfer stalled: no data for 1 seconds";
+        break;
+    case FailShortBody:
+        fault.m_bShortBody = true;
+        strReason = "the body ended after " + std::to_string(g.m_nSize - 1) + " of " +
+                    std::to_string(g.m_nSize) + " bytes";
+        break;
+    }
+    if (!fault.IsClean())
+        Fault(nIndex, fault);
+    auto pArticle = List(nIndex);
+    m_scheduler.QueueArticle(pArticle, 0, strFolder);
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateFailed);
-    EXPECT_EQ(m_pQueue->Count("done:0"), 1u);
+    EXPECT_EQ(pArticle->m_strLastError, strReason);
+    auto log = m_pQueue->GetLog();
+    const std::string strLine = "status:Download of \"" + g.m_strFileName + "\" failed: " + strReason;
+    EXPECT_EQ(std::count(log.begin(), log.end(), strLine), 1);
+    auto itLine = std::find(log.begin(), log.end(), strLine);
+    EXPECT_LT(itLine, std::find(log.begin(), log.end(), "done:0"));
+    EXPECT_TRUE(m_prompts.m_messages.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Causes, DownloadFailureTest,
+                         ::testing::Values(FailNotCreatable, FailStatus, FailRefused, FailHostNotFound,
+                                           FailStall, FailShortBody));
 
 TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
 {
     Account(1);
     const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
-    std::filesystem::create_symlink("/dev/full", Folder() + "/" + Gateway(nIndex).m_strFileName);
-    auto pArticle = Queue(nIndex);
+    // The article's own earlier file, now on a full disk.
+    const std::string strPath = Folder() + "/" + Gateway(nIndex).m_strFileName;
+    std::filesystem::create_symlink("/dev/full", strPath);
+    auto pArticle = List(nIndex);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(strPath.c_str(), &st), 0);
+    pArticle->m_strOwnFile = strPath;
+    pArticle->m_nOwnFileDev = st.st_dev;
+    pArticle->m_nOwnFileIno = st.st_ino;
+    m_scheduler.QueueArticle(pArticle, 0, Folder());
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateFailed);
     auto log = m_pQueue->GetLog();

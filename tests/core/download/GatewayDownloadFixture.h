@@ -109,6 +109,7 @@ protected:
     {
         CGatewayArticle g = m_pSim->Article(kGroup, nIndex);
         auto pArticle = MakeListed(nService, g.m_strFileName, static_cast<int32_t>(g.m_nSize));
+        pArticle->m_strFileName = g.m_strFileName;
         pArticle->m_strDecodeQuery = nService == 16 ? g.m_strEasyQuery : g.m_strDecodeQuery;
         m_articles.AddArticleRow(pArticle);
         return pArticle;

@@ -12,6 +12,7 @@ struct NameCase
     bool bBracket;
     bool bUnderscore;
     std::string strExpected;
+    std::string strListed = {};
 };
 
 class SavedFileNameMake : public ::testing::TestWithParam<NameCase>
@@ -21,7 +22,8 @@ class SavedFileNameMake : public ::testing::TestWithParam<NameCase>
 TEST_P(SavedFileNameMake, OneSafeName)
 {
     const NameCase& c = GetParam();
-    std::string strName = CSavedFileName::Make(c.strDisposition, c.strPath, c.bBracket, c.bUnderscore);
+    std::string strName =
+        CSavedFileName::Make(c.strDisposition, c.strListed, c.strPath, c.bBracket, c.bUnderscore);
     EXPECT_EQ(strName, c.strExpected);
     // Whatever the server said, the result is one plain name in the folder.
     EXPECT_FALSE(strName.empty());
@@ -48,6 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"EscapedQuote", "attachment; filename=\"a\\\"b.txt\"", "/x", true, false, "a\"b.txt"},
         NameCase{"PathFallback", "", "/dl/alt.test/3/my%20file.rar?x=1", true, false, "my file.rar"},
         NameCase{"PathQueryOnly", "", "/news-bin/wwwdecode?abc/def", true, false, "wwwdecode"},
+        NameCase{"ListedBeforePath", "", "/news-bin/wwwdecode?abc/def", true, true, "a b.rar", "a_b.rar"},
+        NameCase{"ServerBeforeListed", "attachment; filename=\"s.zip\"", "/x", true, false, "s.zip", "l.zip"},
+        NameCase{"ListedMadeSafe", "", "/x", true, false, "x", "../x"},
         NameCase{"Bracket", "attachment; filename=\"movie[1].avi\"", "/x", true, false, "movie.avi"},
         NameCase{"BracketOff", "attachment; filename=\"movie[1].avi\"", "/x", false, false, "movie[1].avi"},
         NameCase{"BracketsReversed", "attachment; filename=\"a]b[c.avi\"", "/x", true, false, "a]b[c.avi"},
@@ -90,6 +95,16 @@ TEST(SavedFileName, LongUtf8NameIsNotCutInsideACharacter)
     std::string strStem = strSafe.substr(0, strSafe.size() - 4);
     EXPECT_EQ(strStem.size() % 2, 0u);
     EXPECT_EQ(static_cast<unsigned char>(strStem.back()), 0xA9);
+}
+
+TEST(SavedFileName, NumberedNamesKeepTheExtensionAndTheLimit)
+{
+    EXPECT_EQ(CSavedFileName::Numbered("movie.avi", 1), "movie.avi");
+    EXPECT_EQ(CSavedFileName::Numbered("movie.part1.rar", 2), "movie.part1 (2).rar");
+    EXPECT_EQ(CSavedFileName::Numbered("noext", 3), "noext (3)");
+    EXPECT_EQ(CSavedFileName::Numbered(".hidden", 12), ".hidden (12)");
+    std::string strLong = CSavedFileName::Numbered(std::string(251, 'a') + ".zip", 2);
+    EXPECT_EQ(strLong, std::string(247, 'a') + " (2).zip");
 }
 
 TEST(SavedFileName, UrlDecodeLeavesBrokenEscapes)

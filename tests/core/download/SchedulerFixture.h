@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace downloadtest
@@ -73,6 +75,21 @@ inline AccountPtr AddAccount(CQueueDocument& doc, int32_t nService, int32_t nMax
     pAccount->m_strHeaderDomain = strHost;
     doc.m_accounts.push_back(pAccount);
     return pAccount;
+}
+
+// What a worker leaves behind when it has written strPath for the article.
+inline void WriteOwnFile(CArticle& article, const std::string& strPath, const std::string& strData)
+{
+    testsupport::WriteFile(strPath, strData);
+    struct stat st
+    {
+    };
+    ::stat(strPath.c_str(), &st);
+    article.m_strSavedName = std::filesystem::path(strPath).filename().string();
+    article.m_strOwnFile = strPath;
+    article.m_nOwnFileDev = st.st_dev;
+    article.m_nOwnFileIno = st.st_ino;
+    article.m_bWroteOwnFile = true;
 }
 
 inline ArticlePtr MakeListed(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)

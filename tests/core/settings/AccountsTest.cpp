@@ -66,7 +66,6 @@ TEST(AccountsTest, PerServiceReadingRules)
               "[EasyNews]\nShowOnlyBin=1\nRetrieveBy=0\nMaxDownloads=4\nUsername=en\n");
     CQueueDocument doc;
     EXPECT_EQ(doc.LoadAccounts(strPath), 150) << "values are not range-checked";
-    EXPECT_EQ(doc.m_nMaxConnectionsPerServer, 150);
     ASSERT_EQ(doc.m_accounts.size(), 5u);
 
     const auto& newsguy = *doc.m_accounts[0];
@@ -161,7 +160,6 @@ TEST(AccountsTest, OpenLoadsAccountsThenSettings)
     EXPECT_EQ(doc.m_nActiveDownloads, 0);
     EXPECT_EQ(doc.m_nSubscriptions, 16);
     ASSERT_EQ(doc.m_accounts.size(), 1u);
-    EXPECT_EQ(doc.m_nMaxConnectionsPerServer, 5);
     EXPECT_EQ(doc.m_settings.m_strDefaultPath, "/d/");
 
     CQueueDocument missing;
