@@ -320,6 +320,14 @@ void CDravelinView::OnDestroy()
 
     SaveFavorites();
     m_articles.RemoveAll();
+    SaveQueueIfWanted();
+    m_pDownloads->OnShutdown();
+    ClearProgressListForExit();
+    WriteColumnWidths();
+}
+
+void CDravelinView::SaveQueueIfWanted()
+{
     bool bSaveQueue;
     {
         CPreferences& settings = m_doc.Document().m_settings;
@@ -328,8 +336,14 @@ void CDravelinView::OnDestroy()
     }
     if (bSaveQueue)
         CQueueFile::SaveQueueFile(m_doc.Folder().GetQueuePath(), m_progress);
-    m_pDownloads->OnShutdown();
-    ClearProgressListForExit();
+}
+
+void CDravelinView::SaveState()
+{
+    if (m_bStateSaved)
+        return;
+    SaveFavorites();
+    SaveQueueIfWanted();
     WriteColumnWidths();
 }
 

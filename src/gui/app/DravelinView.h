@@ -46,6 +46,9 @@ public:
     // The shutdown save (once): account choice, favourites, lists, queue file,
     // column widths.
     void OnDestroy();
+    // What the shutdown save writes, with the program left running (the
+    // desktop session is about to end and may not let us close normally).
+    void SaveState();
 
     // ICommandTarget
     bool OnCommand(int nId) override;
@@ -114,6 +117,7 @@ private:
     void WriteColumnWidths();
     void LoadFavorites();
     void SaveFavorites();
+    void SaveQueueIfWanted();
     void UpdateSelectedCount();
     void UpdateFrameUI();
     void RegisterOwnCommands();
