@@ -689,6 +689,7 @@ void CDravelinView::OnGo()
         return;
     SetTitle(CHeaderRetrieval::WindowTitle(strGroup, m_pRetrieval->m_nActiveService,
                                            m_pRetrieval->m_bEasyNewsPort81 != 0));
+    ++m_nListingsRunning;
     m_btnCancel->setEnabled(true);
     m_frame.ListingProgress()->setValue(0);
     m_frame.ListingProgress()->setVisible(true);
@@ -712,6 +713,11 @@ void CDravelinView::OnHeaderProgress(int nPercent)
 
 void CDravelinView::OnHeaderEnd()
 {
+    // Cancel stops every listing, so it stays usable while any one runs.
+    if (m_nListingsRunning > 0)
+        --m_nListingsRunning;
+    if (m_nListingsRunning > 0)
+        return;
     m_btnCancel->setEnabled(false);
     m_frame.ListingProgress()->setVisible(false);
 }

@@ -167,6 +167,7 @@ private:
     std::deque<CGuiMessageSink::CEntry> m_pending;
     bool m_bDraining = false;
     bool m_bDrainAgain = false;
+    int m_nListingsRunning = 0; // Go presses whose end line has not come yet
     std::map<int, CCommand> m_commands;
     std::function<void(const CViewMessage&)> m_fnDownloadMessage;
     std::unique_ptr<CDownloadController> m_pDownloads;
