@@ -18,6 +18,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QProcess>
 #include <QDateTimeEdit>
 #include <QHeaderView>
@@ -91,6 +92,8 @@ private slots:
     void favouritesSkipEmptyAndRewriteTotal();
     void extraHeightGoesToArticleList();
     void extraWidthGoesToLists();
+    void counterLabelsNeverOverlap_data();
+    void counterLabelsNeverOverlap();
     void quitQuestionOnlyWhileDownloading();
     void queueFileLoadedAtStartAndSavedAtExit();
     void terminationSignalSavesState_data();
@@ -448,6 +451,41 @@ void FrameTest::extraWidthGoesToLists()
     QCOMPARE(InFrame(&view.ProgressListCtrl(), frame), rcProgress.adjusted(0, 0, 60, 0));
     QCOMPARE(InFrame(view.StatusWindow(), frame), rcStatus.translated(60, 0));
     QCOMPARE(InFrame(view.CancelButton(), frame), rcCancel.translated(60, 0));
+}
+
+void FrameTest::counterLabelsNeverOverlap_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("smallest") << QSize(CMainFrame::kMinWidth, CMainFrame::kMinHeight);
+    QTest::newRow("wide") << QSize(1600, 500);
+    QTest::newRow("tall") << QSize(760, 1100);
+}
+
+void FrameTest::counterLabelsNeverOverlap()
+{
+    QFETCH(QSize, size);
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CDravelinView& view = program.View();
+    auto* pBytes = view.findChild<QLabel*>(QStringLiteral("BytesToday"));
+    auto* pReset = view.findChild<QLabel*>(QStringLiteral("ResetAt"));
+    pBytes->setText(QStringLiteral("Bytes downloaded from NewsGuy Extra: 4294967295 of 4294967295"));
+    pReset->setText(QStringLiteral("Reset at: 23:59"));
+    frame.resize(size);
+    QApplication::processEvents();
+    const QRect rcBytes = InFrame(pBytes, frame);
+    const QRect rcReset = InFrame(pReset, frame);
+    const QRect rcStatus = InFrame(view.StatusWindow(), frame);
+    const QRect rcGroup = InFrame(view.ProgressGroup(), frame);
+    QVERIFY(!rcBytes.intersects(rcReset));
+    QVERIFY(!rcBytes.intersects(rcStatus));
+    QVERIFY(!rcReset.intersects(rcStatus));
+    QVERIFY(rcGroup.contains(rcBytes) && rcGroup.contains(rcReset));
+    QVERIFY(rcBytes.height() >= pBytes->sizeHint().height());
+    QVERIFY(rcReset.width() >= pReset->sizeHint().width());
+    QVERIFY(!rcBytes.intersects(InFrame(&view.ProgressListCtrl(), frame)));
 }
 
 void FrameTest::quitQuestionOnlyWhileDownloading()
