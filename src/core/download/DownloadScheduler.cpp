@@ -163,6 +163,8 @@ void CDownloadScheduler::QueueSelectedArticles(const std::string& strFolder)
             continue;
         const int nRow = itRow->second;
         std::lock_guard lock(pArticle->m_lock);
+        if (pArticle->m_nState != nState)
+            continue;
         switch (nState)
         {
         case StateListed:
