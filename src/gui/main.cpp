@@ -2,6 +2,7 @@
 
 #include "app/DravelinApp.h"
 #include "app/MainFrame.h"
+#include "app/ShutdownSignals.h"
 
 #include <QApplication>
 
@@ -18,6 +19,15 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dravelin"));
+    // A termination signal ends the event loop like Exit does, without the
+    // quit question; the state is saved as the program object goes.
+    bool bSignalled = false;
+    CShutdownSignals shutdownSignals(
+        [&bSignalled](int)
+        {
+            bSignalled = true;
+            QCoreApplication::exit(0);
+        });
 
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
@@ -71,7 +81,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "dravelin: %s\n", strError.c_str());
             return 1;
         }
-        nResult = QApplication::exec();
+        // A signal handled by a start-up message box has ended only that box.
+        if (!bSignalled)
+            nResult = QApplication::exec();
     }
     return nResult;
 }

@@ -29,6 +29,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 using guitest::CTestProgram;
 using guitest::MakeArticle;
@@ -147,6 +148,7 @@ private slots:
     void pauseHoldsQueue();
     void dailyLimitPressesPause();
     void cancelledDownloadGoesDownAndRuns();
+    void downloadEndingDuringQuestionKeepsListsConsistent();
     void counterLabelsAndIgnoreLimit();
     void queueSavedAtExitRestoredAtStart();
     void closingWhileDownloadingAsksOnce();
@@ -611,6 +613,44 @@ void DownloadTest::cancelledDownloadGoesDownAndRuns()
     // A cancelled download is queued again, not dropped: both finish.
     m_pGateway->SetDefaultFault(CGatewayFault{});
     QVERIFY(WaitFor([&] { return StateOf(pFirst) == StateDone && StateOf(pSecond) == StateDone; }));
+}
+
+void DownloadTest::downloadEndingDuringQuestionKeepsListsConsistent()
+{
+    CGatewayFault slow;
+    slow.m_nThrottle = 200000;
+    m_pGateway->SetDefaultFault(slow);
+    CTestProgram program;
+    std::filesystem::create_directories(program.Folder() + "/dl");
+    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\nMaxDownloads=1\n"));
+    program.Start();
+    CDravelinView& view = program.View();
+    ListGroup(program);
+    SelectOnly(view.Articles(), ListedRows(view.Articles(), 2));
+    view.OnCommand(ID_ARTICLE_DOWNLOAD);
+    const ArticlePtr pRunning = view.Progress().GetArticle(0);
+    const ArticlePtr pWaiting = view.Progress().GetArticle(1);
+    QCOMPARE(StateOf(pRunning), int32_t(StateDownloading));
+    // The running download ends while "remove it?" is open; the next one starts.
+    bool bFirst = true;
+    program.m_prompts.m_fnWhileAsking = [&](const std::string&)
+    {
+        if (std::exchange(bFirst, false))
+            QVERIFY(WaitFor([&] { return StateOf(pRunning) != StateDownloading; }));
+    };
+    SelectOnly(view.Progress(), {0, 1});
+    view.OnCommand(ID_PROGRESS_REMOVE);
+    program.m_prompts.m_fnWhileAsking = nullptr;
+    QCOMPARE(view.Progress().GetItemCount(), 0);
+    QCOMPARE(StateOf(pRunning), int32_t(StateDone));
+    for (const ArticlePtr& pArticle : {pRunning, pWaiting})
+    {
+        QCOMPARE(pArticle->m_nLists & ListProgress, 0);
+        QVERIFY(pArticle->m_nLists & ListArticles);
+    }
+    // The one started during the question stops and is listed again.
+    QVERIFY(WaitFor([&] { return StateOf(pWaiting) == StateListed; }));
+    QCOMPARE(view.Downloads().Scheduler().GetActiveDownloads(), 0);
 }
 
 void DownloadTest::counterLabelsAndIgnoreLimit()

@@ -17,6 +17,9 @@
 #endif
 
 #include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QProcess>
 #include <QDateTimeEdit>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,6 +28,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
+
+#include <csignal>
 
 using guitest::CTestProgram;
 using guitest::MakeArticle;
@@ -87,8 +92,13 @@ private slots:
     void favouritesSkipEmptyAndRewriteTotal();
     void extraHeightGoesToArticleList();
     void extraWidthGoesToLists();
+    void counterLabelsNeverOverlap_data();
+    void counterLabelsNeverOverlap();
     void quitQuestionOnlyWhileDownloading();
     void queueFileLoadedAtStartAndSavedAtExit();
+    void terminationSignalSavesState_data();
+    void terminationSignalSavesState();
+    void sessionEndSavesStateAndKeepsRunning();
     void statusWindowLinesAndClear();
     void commandLineSwitches_data();
     void commandLineSwitches();
@@ -443,6 +453,41 @@ void FrameTest::extraWidthGoesToLists()
     QCOMPARE(InFrame(view.CancelButton(), frame), rcCancel.translated(60, 0));
 }
 
+void FrameTest::counterLabelsNeverOverlap_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("smallest") << QSize(CMainFrame::kMinWidth, CMainFrame::kMinHeight);
+    QTest::newRow("wide") << QSize(1600, 500);
+    QTest::newRow("tall") << QSize(760, 1100);
+}
+
+void FrameTest::counterLabelsNeverOverlap()
+{
+    QFETCH(QSize, size);
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    program.Start();
+    CMainFrame& frame = program.Frame();
+    CDravelinView& view = program.View();
+    auto* pBytes = view.findChild<QLabel*>(QStringLiteral("BytesToday"));
+    auto* pReset = view.findChild<QLabel*>(QStringLiteral("ResetAt"));
+    pBytes->setText(QStringLiteral("Bytes downloaded from NewsGuy Extra: 4294967295 of 4294967295"));
+    pReset->setText(QStringLiteral("Reset at: 23:59"));
+    frame.resize(size);
+    QApplication::processEvents();
+    const QRect rcBytes = InFrame(pBytes, frame);
+    const QRect rcReset = InFrame(pReset, frame);
+    const QRect rcStatus = InFrame(view.StatusWindow(), frame);
+    const QRect rcGroup = InFrame(view.ProgressGroup(), frame);
+    QVERIFY(!rcBytes.intersects(rcReset));
+    QVERIFY(!rcBytes.intersects(rcStatus));
+    QVERIFY(!rcReset.intersects(rcStatus));
+    QVERIFY(rcGroup.contains(rcBytes) && rcGroup.contains(rcReset));
+    QVERIFY(rcBytes.height() >= pBytes->sizeHint().height());
+    QVERIFY(rcReset.width() >= pReset->sizeHint().width());
+    QVERIFY(!rcBytes.intersects(InFrame(&view.ProgressListCtrl(), frame)));
+}
+
 void FrameTest::quitQuestionOnlyWhileDownloading()
 {
     CTestProgram program;
@@ -487,6 +532,73 @@ void FrameTest::queueFileLoadedAtStartAndSavedAtExit()
     CQueueFile::ReadQueueFile(program.Folder() + "/Dravelin.dvq", saved);
     QCOMPARE(saved.size(), size_t(3));
     QCOMPARE(saved[2]->m_strSubject, std::string("running"));
+}
+
+void FrameTest::terminationSignalSavesState_data()
+{
+    QTest::addColumn<int>("nSignal");
+    QTest::newRow("TERM") << int(SIGTERM);
+    QTest::newRow("INT") << int(SIGINT);
+    QTest::newRow("HUP") << int(SIGHUP);
+}
+
+// The real program in a child process, told to end by a signal.
+void FrameTest::terminationSignalSavesState()
+{
+    QFETCH(int, nSignal);
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni("[Favorites]\nTotal=1\nNewsGroup1=alt.kept\n", std::string(),
+                                                 "LoadQueue=0\nSaveQueue=1\n"));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(DRAVELIN_PROGRAM),
+                {QStringLiteral("--data-dir"), QString::fromStdString(program.Folder())});
+    QVERIFY(child.waitForStarted());
+    // The signal goes once the program catches it (or after a while anyway).
+    const qint64 nPid = child.processId();
+    QVERIFY(nPid > 0);
+    const QString strStatus = QStringLiteral("/proc/%1/status").arg(nPid);
+    const quint64 nMask = quint64(1) << (nSignal - 1);
+    auto catches = [&]
+    {
+        QFile file(strStatus);
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : file.readAll().split('\n'))
+                if (line.startsWith("SigCgt:"))
+                    return (line.mid(7).trimmed().toULongLong(nullptr, 16) & nMask) != 0;
+        return false;
+    };
+    for (int i = 0; i < 500 && !catches(); ++i)
+        QTest::qWait(20);
+    ::kill(static_cast<pid_t>(nPid), nSignal);
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(program.GetInt("Account", "Active"), 0);
+    QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.kept"));
+    QCOMPARE(program.GetInt("Articles", "Column4"), 364);
+    QCOMPARE(program.GetInt("Progress", "Column6"), 180);
+    QCOMPARE(program.GetInt("Dravelin", "Maximized"), 0);
+    QVERIFY(QFile::exists(QString::fromStdString(program.Folder() + "/Dravelin.dvq")));
+}
+
+void FrameTest::sessionEndSavesStateAndKeepsRunning()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni());
+    program.Start();
+    program.Frame().NewsgroupBox()->addItem(QStringLiteral("alt.session"));
+    program.View().ProgressListCtrl().header()->resizeSection(1, 123);
+    program.App().CommitData();
+    QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.session"));
+    QCOMPARE(program.GetInt("Progress", "Column1"), 123);
+    QCOMPARE(program.GetInt("Dravelin", "Right"), program.Frame().NormalRect().right() + 1);
+    // Still running: the normal exit saves once more.
+    program.Frame().NewsgroupBox()->addItem(QStringLiteral("alt.later"));
+    program.Stop();
+    QCOMPARE(program.GetString("Favorites", "Newsgroup2"), std::string("alt.later"));
 }
 
 void FrameTest::statusWindowLinesAndClear()

@@ -4,6 +4,7 @@
 #include "GuiTestSupport.h"
 
 #include "app/CommandIds.h"
+#include "app/DravelinDoc.h"
 #include "app/DravelinView.h"
 #include "app/MainFrame.h"
 #include "gateway/GatewaySimulator.h"
@@ -76,6 +77,7 @@ private slots:
     void easyNewsGoListsEveryDay();
     void twoQuickGoPressesEndTwice();
     void cancelStopsListing();
+    void cancelStaysUntilLastListingEnds();
     void arrivalFilterKillsDatesAndIncomplete();
     void goWithoutServiceAsksForOne();
     void closingDuringListingLeavesWorkerHarmless();
@@ -188,6 +190,30 @@ void ListingTest::cancelStopsListing()
     const std::string strStatus = view.GetStatusText();
     QCOMPARE(strStatus.substr(strStatus.size() - 24), std::string("Done retrieving headers."));
     QVERIFY(view.Articles().GetItemCount() < m_pGateway->ArticleCount("alt.binaries.large"));
+    QVERIFY(!view.CancelButton()->isEnabled());
+}
+
+void ListingTest::cancelStaysUntilLastListingEnds()
+{
+    CTestProgram program;
+    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 16)));
+    program.Start();
+    CDravelinView& view = program.View();
+    TypeAndGo(program.Frame(), "alt.test");
+    QTRY_VERIFY_WITH_TIMEOUT(view.GetStatusText().find(m_pGateway->HostPort()) != std::string::npos, 30000);
+    // The second listing goes to a host that refuses, and retries until cancelled.
+    AccountPtr pAccount = program.App().Doc()->Document().FindAccount(16);
+    {
+        std::lock_guard lock(pAccount->m_lock);
+        pAccount->m_strHeaderDomain = "127.0.0.1:1";
+    }
+    TypeAndGo(program.Frame(), "alt.test");
+    QVERIFY(WaitForEnds(view, 1));
+    QTest::qWait(50);
+    QCOMPARE(CountLines(view.GetStatusText(), "Done retrieving headers."), 1);
+    QVERIFY(view.CancelButton()->isEnabled());
+    QTest::mouseClick(view.CancelButton(), Qt::LeftButton);
+    QVERIFY(WaitForEnds(view, 2));
     QVERIFY(!view.CancelButton()->isEnabled());
 }
 

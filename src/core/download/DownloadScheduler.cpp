@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 namespace
 {
@@ -123,30 +124,60 @@ void CDownloadScheduler::QueueSelectedArticles(const std::string& strFolder)
             QueueArticle(pArticle, nRow, strFolder);
     };
 
-    SetRedraw(false);
-    for (int nRow = 0; nRow < m_lstArticles.GetItemCount(); ++nRow)
+    // A question runs an event loop in which downloads end and start and rows
+    // move: the selection is taken first, and after each answer the article's
+    // row and state are read again and the answer applies only when the state
+    // is still the one asked about.
+    std::vector<ArticlePtr> selected;
+    std::unordered_map<const CArticle*, int> rows;
+    for (int nRow = m_lstArticles.GetNextSelected(-1); nRow >= 0; nRow = m_lstArticles.GetNextSelected(nRow))
     {
-        if (!m_lstArticles.IsSelected(nRow))
-            continue;
-        ArticlePtr pArticle = m_lstArticles.GetArticle(nRow);
+        selected.push_back(m_lstArticles.GetArticle(nRow));
+        rows[selected.back().get()] = nRow;
+    }
+    auto rowsAfterQuestion = [&]
+    {
+        rows.clear();
+        for (int nRow = 0; nRow < m_lstArticles.GetItemCount(); ++nRow)
+            rows[m_lstArticles.GetArticle(nRow).get()] = nRow;
+    };
+    auto stateOf = [](const ArticlePtr& pArticle)
+    {
         std::lock_guard lock(pArticle->m_lock);
-        switch (pArticle->m_nState)
+        return pArticle->m_nState;
+    };
+    SetRedraw(false);
+    for (const ArticlePtr& pArticle : selected)
+    {
+        const int32_t nState = stateOf(pArticle);
+        const char* pszQuestion = nState == StateQueued     ? kAskRemoveQueued
+                                  : nState == StateExported ? kAskExportedAgain
+                                  : nState == StateDone     ? kAskDoneAgain
+                                                            : nullptr;
+        if (pszQuestion)
+        {
+            const bool bYes = ask(pszQuestion);
+            rowsAfterQuestion();
+            if (!bYes || stateOf(pArticle) != nState)
+                continue;
+        }
+        const auto itRow = rows.find(pArticle.get());
+        if (itRow == rows.end())
+            continue;
+        const int nRow = itRow->second;
+        std::lock_guard lock(pArticle->m_lock);
+        if (pArticle->m_nState != nState)
+            continue;
+        switch (nState)
         {
         case StateListed:
         case StateFailed:
+        case StateExported:
+        case StateDone:
             queue(pArticle, nRow);
             break;
         case StateQueued:
-            if (ask(kAskRemoveQueued))
-                RemoveFromQueue(pArticle);
-            break;
-        case StateExported:
-            if (ask(kAskExportedAgain))
-                queue(pArticle, nRow);
-            break;
-        case StateDone:
-            if (ask(kAskDoneAgain))
-                queue(pArticle, nRow);
+            RemoveFromQueue(pArticle);
             break;
         case StateIncomplete:
             SetRedraw(true);

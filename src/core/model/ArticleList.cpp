@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_set>
 
 namespace
 {
@@ -147,7 +148,64 @@ int CArticleList::GetNextSelected(int nAfter) const
     return -1;
 }
 
-bool CArticleList::ApplyRemoval(const ArticlePtr& pArticle)
+int CArticleList::AskRemoval(const ArticlePtr& pArticle) const
+{
+    {
+        std::lock_guard lock(pArticle->m_lock);
+        if (m_nListKind != KindProgress || pArticle->m_nState != StateDownloading)
+            return -1;
+    }
+    // Without anyone to ask, a running download is kept.
+    return m_pPrompts && m_pPrompts->AskYesNo(kRemoveRunningQuestion, PromptIcon::Question) ? 1 : 0;
+}
+
+int CArticleList::RemoveArticles(const std::vector<ArticlePtr>& articles)
+{
+    int nRemoved = 0;
+    std::unordered_set<const CArticle*> decided;
+    auto flush = [&]
+    {
+        if (decided.empty())
+            return;
+        std::vector<bool> bRemove(m_rows.size(), false);
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            bRemove[i] = decided.count(m_rows[i].pArticle.get()) != 0;
+        nRemoved += static_cast<int>(std::count(bRemove.begin(), bRemove.end(), true));
+        decided.clear();
+        CompactRows(bRemove);
+    };
+    bool bAsked = false;
+    std::unordered_set<const CArticle*> present;
+    for (const ArticlePtr& pArticle : articles)
+    {
+        if (bAsked && !present.count(pArticle.get()))
+            continue;
+        int nAnswer = -1;
+        {
+            std::lock_guard lock(pArticle->m_lock);
+            if (m_nListKind == KindProgress && pArticle->m_nState == StateDownloading)
+                nAnswer = 0;
+        }
+        if (nAnswer == 0)
+        {
+            // The decided rows go before the question lets other messages in.
+            flush();
+            nAnswer = AskRemoval(pArticle);
+            bAsked = true;
+            present.clear();
+            for (const CRow& row : m_rows)
+                present.insert(row.pArticle.get());
+            if (!present.count(pArticle.get()))
+                continue;
+        }
+        if (ApplyRemoval(pArticle, nAnswer))
+            decided.insert(pArticle.get());
+    }
+    flush();
+    return nRemoved;
+}
+
+bool CArticleList::ApplyRemoval(const ArticlePtr& pArticle, int nAnswer)
 {
     bool bRemove = true;
     {
@@ -156,8 +214,8 @@ bool CArticleList::ApplyRemoval(const ArticlePtr& pArticle)
         {
             if (pArticle->m_nState == StateDownloading)
             {
-                // Without anyone to ask, a running download is kept.
-                bRemove = m_pPrompts && m_pPrompts->AskYesNo(kRemoveRunningQuestion, PromptIcon::Question);
+                // Without a Yes, a running download is kept.
+                bRemove = nAnswer == 1;
                 if (bRemove)
                 {
                     pArticle->m_nLists &= ~ListProgress;
@@ -202,11 +260,7 @@ bool CArticleList::RemoveRow(int nRow)
 {
     if (nRow < 0 || nRow >= GetItemCount())
         return false;
-    ArticlePtr pArticle = m_rows[static_cast<size_t>(nRow)].pArticle;
-    bool bRemove = ApplyRemoval(pArticle);
-    if (bRemove)
-        DeleteRow(nRow);
-    return bRemove;
+    return RemoveArticles({m_rows[static_cast<size_t>(nRow)].pArticle}) > 0;
 }
 
 void CArticleList::CompactRows(const std::vector<bool>& bRemove)
@@ -255,15 +309,11 @@ void CArticleList::RemoveSelected()
         m_pView->SetRedraw(false);
     // Rows are decided top-down as the user sees them; the deletion itself is
     // one pass at the end, so a large selection is not quadratic.
-    std::vector<bool> bRemove(m_rows.size(), false);
-    for (size_t i = 0; i < m_rows.size(); ++i)
-    {
-        if (!(m_rows[i].nState & RowSelected))
-            continue;
-        ArticlePtr pArticle = m_rows[i].pArticle;
-        bRemove[i] = ApplyRemoval(pArticle);
-    }
-    CompactRows(bRemove);
+    std::vector<ArticlePtr> selected;
+    for (const CRow& row : m_rows)
+        if (row.nState & RowSelected)
+            selected.push_back(row.pArticle);
+    RemoveArticles(selected);
     if (m_pView)
         m_pView->SetRedraw(true);
 }
@@ -275,13 +325,11 @@ void CArticleList::RemoveAll()
         m_pView->BeginWaitCursor();
         m_pView->SetRedraw(false);
     }
-    std::vector<bool> bRemove(m_rows.size(), false);
-    for (size_t i = m_rows.size(); i-- > 0;)
-    {
-        ArticlePtr pArticle = m_rows[i].pArticle;
-        bRemove[i] = ApplyRemoval(pArticle);
-    }
-    CompactRows(bRemove);
+    std::vector<ArticlePtr> all;
+    all.reserve(m_rows.size());
+    for (auto it = m_rows.rbegin(); it != m_rows.rend(); ++it)
+        all.push_back(it->pArticle);
+    RemoveArticles(all);
     if (m_pView)
     {
         m_pView->SetRedraw(true);

@@ -92,9 +92,18 @@ private:
         uint8_t nState = 0;
     };
 
-    // The membership rules of one row's removal, without touching m_rows:
-    // returns true when the row is to go, false when the user kept it.
-    bool ApplyRemoval(const ArticlePtr& pArticle);
+    // Asks about a running download: -1 when no question is needed, else
+    // the answer (1 = Yes). No lock is held while the question is open.
+    int AskRemoval(const ArticlePtr& pArticle) const;
+    // The membership rules of one row's removal, without touching m_rows,
+    // on the article's state as it is now: true when the row is to go, false
+    // when it stays (a running download without a Yes).
+    bool ApplyRemoval(const ArticlePtr& pArticle, int nAnswer);
+    // Removes the rows of these articles, in this order. A question runs an
+    // event loop in which rows may come and go: rows decided before it are
+    // deleted first, and each later article is looked up again. Returns the
+    // number of rows removed.
+    int RemoveArticles(const std::vector<ArticlePtr>& articles);
     // Deletes every row marked in bRemove in one pass and tells the view.
     void CompactRows(const std::vector<bool>& bRemove);
 

@@ -117,6 +117,7 @@ void CDownloadController::OnDownloadMessage(const CViewMessage& msg)
 void CDownloadController::UpdateCounterLabels()
 {
     m_stcBytesToday->setText(QString::fromLocal8Bit(m_counter.GetCountText()));
+    m_stcBytesToday->setToolTip(m_stcBytesToday->text());
     m_stcResetAt->setText(QString::fromLocal8Bit(m_counter.GetResetText()));
 }
 

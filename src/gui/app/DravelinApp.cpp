@@ -8,6 +8,7 @@
 #include "settings/DataFolder.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 #include <algorithm>
 #include <cctype>
@@ -93,9 +94,20 @@ bool CDravelinApp::InitInstance(const CCommandLine& cmd, IPrompts* pPrompts, std
         pGuiPrompts->SetParent(m_pFrame.get());
 
     m_pView->OnInitialUpdate();
+    // A session that ends gets the state written, as a normal exit would.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_pFrame.get(),
+                     [this](QSessionManager&) { CommitData(); });
     // The placement is applied before the window is first shown.
     m_pFrame->ActivateFrame();
     return true;
+}
+
+void CDravelinApp::CommitData()
+{
+    if (m_pView)
+        m_pView->SaveState();
+    if (m_pFrame)
+        m_pFrame->SavePlacement();
 }
 
 void CDravelinApp::ExitInstance()

@@ -38,6 +38,9 @@ public:
     bool InitInstance(const CCommandLine& cmd, IPrompts* pPrompts = nullptr, std::string* pError = nullptr);
     // Destroys view, frame and document in order (each saves its state).
     void ExitInstance();
+    // The desktop session ends: the shutdown save's writes, the program left
+    // running until it is told to quit.
+    void CommitData();
 
     CDravelinDoc* Doc() const { return m_pDoc.get(); }
     CMainFrame* Frame() const { return m_pFrame.get(); }

@@ -134,7 +134,9 @@ void CDravelinView::CreateControls()
     // "Progress": keeps its height at the bottom; only the list grows wider,
     // the buttons and the status window move right.
     m_grpProgress = new QGroupBox(QStringLiteral("Progress"), this);
-    m_grpProgress->setFixedHeight(DluY(75));
+    // Its height is what its contents need (the status window and the
+    // counter line below it with the font in use), and it never changes.
+    m_grpProgress->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* pProgress = new QHBoxLayout(m_grpProgress);
     pProgress->setContentsMargins(DluX(5), DluY(3), DluX(5), DluY(3));
     m_lstProgress = new CArticleListCtrl(m_grpProgress);
@@ -174,6 +176,11 @@ void CDravelinView::CreateControls()
     m_stcResetAt = new QLabel(QStringLiteral("Reset at: 00:00"), m_grpProgress);
     m_stcResetAt->setObjectName(QStringLiteral("ResetAt"));
     m_stcResetAt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // A long count gives way to the reset time instead of widening the
+    // column past the status window; the whole text is its tool tip.
+    m_stcBytesToday->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_stcResetAt->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    pCounter->setSpacing(DluX(2));
     pCounter->addWidget(m_stcBytesToday, 1);
     pCounter->addWidget(m_stcResetAt);
     pStatus->addLayout(pCounter);
@@ -320,6 +327,14 @@ void CDravelinView::OnDestroy()
 
     SaveFavorites();
     m_articles.RemoveAll();
+    SaveQueueIfWanted();
+    m_pDownloads->OnShutdown();
+    ClearProgressListForExit();
+    WriteColumnWidths();
+}
+
+void CDravelinView::SaveQueueIfWanted()
+{
     bool bSaveQueue;
     {
         CPreferences& settings = m_doc.Document().m_settings;
@@ -328,8 +343,14 @@ void CDravelinView::OnDestroy()
     }
     if (bSaveQueue)
         CQueueFile::SaveQueueFile(m_doc.Folder().GetQueuePath(), m_progress);
-    m_pDownloads->OnShutdown();
-    ClearProgressListForExit();
+}
+
+void CDravelinView::SaveState()
+{
+    if (m_bStateSaved)
+        return;
+    SaveFavorites();
+    SaveQueueIfWanted();
     WriteColumnWidths();
 }
 
@@ -675,6 +696,7 @@ void CDravelinView::OnGo()
         return;
     SetTitle(CHeaderRetrieval::WindowTitle(strGroup, m_pRetrieval->m_nActiveService,
                                            m_pRetrieval->m_bEasyNewsPort81 != 0));
+    ++m_nListingsRunning;
     m_btnCancel->setEnabled(true);
     m_frame.ListingProgress()->setValue(0);
     m_frame.ListingProgress()->setVisible(true);
@@ -698,6 +720,11 @@ void CDravelinView::OnHeaderProgress(int nPercent)
 
 void CDravelinView::OnHeaderEnd()
 {
+    // Cancel stops every listing, so it stays usable while any one runs.
+    if (m_nListingsRunning > 0)
+        --m_nListingsRunning;
+    if (m_nListingsRunning > 0)
+        return;
     m_btnCancel->setEnabled(false);
     m_frame.ListingProgress()->setVisible(false);
 }

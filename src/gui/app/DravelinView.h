@@ -46,6 +46,9 @@ public:
     // The shutdown save (once): account choice, favourites, lists, queue file,
     // column widths.
     void OnDestroy();
+    // What the shutdown save writes, with the program left running (the
+    // desktop session is about to end and may not let us close normally).
+    void SaveState();
 
     // ICommandTarget
     bool OnCommand(int nId) override;
@@ -114,6 +117,7 @@ private:
     void WriteColumnWidths();
     void LoadFavorites();
     void SaveFavorites();
+    void SaveQueueIfWanted();
     void UpdateSelectedCount();
     void UpdateFrameUI();
     void RegisterOwnCommands();
@@ -163,6 +167,7 @@ private:
     std::deque<CGuiMessageSink::CEntry> m_pending;
     bool m_bDraining = false;
     bool m_bDrainAgain = false;
+    int m_nListingsRunning = 0; // Go presses whose end line has not come yet
     std::map<int, CCommand> m_commands;
     std::function<void(const CViewMessage&)> m_fnDownloadMessage;
     std::unique_ptr<CDownloadController> m_pDownloads;

@@ -427,6 +427,11 @@ void CMainFrame::OnDestroy()
     if (m_bDestroyed)
         return;
     m_bDestroyed = true;
+    SavePlacement();
+}
+
+void CMainFrame::SavePlacement()
+{
     TrackNormalRect();
     const Qt::WindowStates state = windowState();
     const bool bMinimized = (state & Qt::WindowMinimized) != 0;

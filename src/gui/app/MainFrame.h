@@ -49,6 +49,8 @@ public:
     void ActivateFrame();
     // Saves the placement (once); also run by the destructor.
     void OnDestroy();
+    // Writes the placement to section "Dravelin" now.
+    void SavePlacement();
 
     // The dialog bar's controls.
     QComboBox* NewsgroupBox() const { return m_pNewsgroup; }

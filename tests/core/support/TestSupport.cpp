@@ -48,6 +48,8 @@ bool FakePrompts::AskYesNo(const std::string& strText, PromptIcon nIcon)
 {
     m_questions.push_back(strText);
     m_icons.push_back(nIcon);
+    if (m_fnWhileAsking)
+        m_fnWhileAsking(strText);
     if (m_answers.empty())
         return m_bDefaultAnswer;
     bool bAnswer = m_answers.front();

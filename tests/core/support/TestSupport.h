@@ -46,6 +46,8 @@ public:
 
     std::deque<bool> m_answers;
     bool m_bDefaultAnswer = true;
+    // Runs while a question is open, as a message box's event loop would.
+    std::function<void(const std::string&)> m_fnWhileAsking;
     std::vector<std::string> m_questions;
     std::vector<std::string> m_messages;
     std::vector<PromptIcon> m_icons;
