@@ -9,6 +9,7 @@
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "model/QueueFile.h"
+#include "settings/ProfileFile.h"
 #include "ui/Clock.h"
 #include "ui/MessageQueue.h"
 
@@ -270,6 +271,8 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
     counter.SetupDailyCounter(strIni, &clock);
     CDownloadScheduler scheduler(pDoc, articles, progress, pQueue, &prompts);
     scheduler.SetDailyCounter(&counter);
+    // EasyNews downloads take the port the desktop program last used.
+    scheduler.SetEasyNewsPort81(CProfileFile::GetProfileInt("Account", "UseEasyNewsPort81", 0, strIni) != 0);
     scheduler.SetPauseChanged(
         [&](bool bPaused)
         {
