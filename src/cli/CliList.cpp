@@ -135,6 +135,8 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
         }
         else if (strArg == "--hide-incomplete")
             bHideIncomplete = true;
+        else if (IsHelpOption(strArg))
+            return ShowCommandUsage("list");
         else if (!strArg.empty() && strArg[0] == '-')
             return BadArguments("unknown list argument: " + strArg);
         else if (strGroup.empty())

@@ -163,7 +163,9 @@ TEST_F(CliDownloadTest, InterruptStopsAndSavesTheQueueForALaterRun)
     auto articles = ReadQueue();
     ASSERT_EQ(articles.size(), 1u);
     EXPECT_EQ(articles[0]->m_nState, StateQueued);
-    EXPECT_NE(testsupport::ReadFile(m_dir.File("err")).find("(stopped)"), std::string::npos);
+    std::string strErr = testsupport::ReadFile(m_dir.File("err"));
+    EXPECT_NE(strErr.find("(stopped)"), std::string::npos);
+    EXPECT_EQ(strErr.find("daily download limit"), std::string::npos) << strErr;
 
     // The next run finishes it.
     m_pSim->ClearArticleFault(kGroup, nIndex);
@@ -171,6 +173,21 @@ TEST_F(CliDownloadTest, InterruptStopsAndSavesTheQueueForALaterRun)
     CGatewayArticle g = m_pSim->Article(kGroup, nIndex);
     EXPECT_TRUE(testsupport::ReadFile(Dl() + "/" + g.m_strFileName) == m_pSim->ExpectedBody(g));
     EXPECT_EQ(ReadQueue()[0]->m_nState, StateDone);
+}
+
+// Finished and failed articles of earlier runs come back with the whole
+// queue; the summary and the exit code are about this run's articles.
+TEST_F(CliDownloadTest, SummaryCountsThisRunsArticles)
+{
+    WriteQueue({0, 1, 2});
+    auto articles = ReadQueue();
+    articles[0]->m_nState = StateDone;
+    articles[1]->m_nState = StateFailed;
+    ASSERT_TRUE(CQueueFile::SaveQueueFile(QueuePath(), articles));
+    EXPECT_EQ(Wait(Spawn({})), 0);
+    std::string strErr = testsupport::ReadFile(m_dir.File("err"));
+    EXPECT_NE(strErr.find("\n1 of 1 articles downloaded\n"), std::string::npos) << strErr;
+    EXPECT_EQ(m_pSim->Requests().size(), 1u);
 }
 
 TEST_F(CliDownloadTest, EasyNewsPort81SettingReachesTheDownloads)
