@@ -29,6 +29,11 @@ struct CCliCommand
     CliCommandFn pfnRun;
 };
 
+// "--help" or "-h": a command that meets one where it takes options prints
+// its usage with ShowCommandUsage (on stdout) and ends with its result, 0.
+bool IsHelpOption(const std::string& strArg);
+int ShowCommandUsage(const std::string& strCommand);
+
 // One per command, each in its own source file.
 int RunSettingsCommand(const CCliContext& context, const std::vector<std::string>& args);
 int RunQueueCommand(const CCliContext& context, const std::vector<std::string>& args);

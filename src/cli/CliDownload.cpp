@@ -9,6 +9,7 @@
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "model/QueueFile.h"
+#include "settings/ProfileFile.h"
 #include "ui/Clock.h"
 #include "ui/MessageQueue.h"
 
@@ -227,6 +228,8 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
             nMax = static_cast<int32_t>(n);
             ++i;
         }
+        else if (IsHelpOption(args[i]))
+            return ShowCommandUsage("download");
         else if (!CDownloadOptions::CommandLineDisablesProgress(args[i]))
             return Usage("unknown download argument: " + args[i]);
     }
@@ -270,10 +273,14 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
     counter.SetupDailyCounter(strIni, &clock);
     CDownloadScheduler scheduler(pDoc, articles, progress, pQueue, &prompts);
     scheduler.SetDailyCounter(&counter);
+    // EasyNews downloads take the port the desktop program last used.
+    scheduler.SetEasyNewsPort81(CProfileFile::GetProfileInt("Account", "UseEasyNewsPort81", 0, strIni) != 0);
+    // Ctrl-C presses Pause too; only the counter's pause is the daily limit.
+    bool bInterrupted = false;
     scheduler.SetPauseChanged(
         [&](bool bPaused)
         {
-            if (bPaused)
+            if (bPaused && !bInterrupted)
                 display.Status("Paused: the NewsGuy daily download limit is reached (" +
                                counter.GetCountText() + ")");
         });
@@ -321,7 +328,16 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
         }
     };
 
-    bool bInterrupted = false;
+    // The articles this run is for: those waiting now. Finished and failed
+    // ones of earlier runs come back with the whole queue but are not counted.
+    std::vector<ArticlePtr> thisRun;
+    for (int i = 0; i < progress.GetItemCount(); ++i)
+    {
+        const ArticlePtr& pArticle = progress.GetArticle(i);
+        std::lock_guard lock(pArticle->m_lock);
+        if (pArticle->m_nState == StateQueued)
+            thisRun.push_back(pArticle);
+    }
     scheduler.StartDownloads();
     for (;;)
     {
@@ -394,14 +410,14 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
 
-    int nDone = 0;
-    for (int i = 0; i < progress.GetItemCount(); ++i)
+    size_t nDone = 0;
+    for (const auto& pArticle : thisRun)
     {
-        std::lock_guard lock(progress.GetArticle(i)->m_lock);
-        nDone += progress.GetArticle(i)->m_nState == StateDone;
+        std::lock_guard lock(pArticle->m_lock);
+        nDone += pArticle->m_nState == StateDone;
     }
-    std::fprintf(stderr, "%d of %d articles downloaded%s\n", nDone, progress.GetItemCount(),
+    std::fprintf(stderr, "%zu of %zu articles downloaded%s\n", nDone, thisRun.size(),
                  bInterrupted ? " (stopped)" : "");
     // Workers still in their failure wait are abandoned, as at any exit.
-    return nDone == progress.GetItemCount() && !bInterrupted ? CliOk : CliFailed;
+    return nDone == thisRun.size() && !bInterrupted ? CliOk : CliFailed;
 }

@@ -135,6 +135,8 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
         }
         else if (strArg == "--hide-incomplete")
             bHideIncomplete = true;
+        else if (IsHelpOption(strArg))
+            return ShowCommandUsage("list");
         else if (!strArg.empty() && strArg[0] == '-')
             return BadArguments("unknown list argument: " + strArg);
         else if (strGroup.empty())
@@ -162,6 +164,15 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
     retrieval.SetStatusCallback([](const std::string& strLine)
                                 { std::fprintf(stderr, "%s\n", strLine.c_str()); });
     retrieval.SetRetrievalEndedCallback([&bEnded] { bEnded = true; });
+    // The first page that could not be fetched ends the listing: a command
+    // line tool reports it rather than going on with the next day.
+    std::string strFailure;
+    retrieval.SetRetrievalFailedCallback(
+        [&strFailure](const std::string& strReason)
+        {
+            if (strFailure.empty())
+                strFailure = strReason;
+        });
     retrieval.SetArticleCallback(
         [](const ArticlePtr& pArticle)
         {
@@ -190,9 +201,10 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
     bool bCancelled = false;
     while (!bEnded)
     {
-        if (s_bInterrupted.load() && !bCancelled)
+        if ((s_bInterrupted.load() || !strFailure.empty()) && !bCancelled)
         {
             // Ctrl-C is the Cancel button: the worker ends before its next line.
+            // A failed page stops it the same way.
             retrieval.Cancel();
             bCancelled = true;
         }
@@ -203,6 +215,11 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
     sigaction(SIGINT, &previous, nullptr);
     retrieval.JoinWorkers();
     std::fflush(stdout);
+    if (!strFailure.empty())
+    {
+        std::fprintf(stderr, "dravelin-cli: cannot list %s: %s\n", strGroup.c_str(), strFailure.c_str());
+        return CliFailed;
+    }
     std::fflush(stderr);
     return CliOk;
 }

@@ -47,6 +47,8 @@ int ShowQueue(const CCliContext& context, const std::vector<std::string>& args)
     int nLoadAll = -1;
     for (const auto& strArg : args)
     {
+        if (IsHelpOption(strArg))
+            return ShowCommandUsage("queue");
         int nWanted = strArg == "--all" ? 1 : (strArg == "--waiting" ? 0 : -1);
         if (nWanted < 0)
             return BadArguments("unknown queue argument: " + strArg);
@@ -83,6 +85,8 @@ int AddToQueue(const CCliContext& context, const std::vector<std::string>& args)
     std::map<std::string, std::string> values;
     for (size_t i = 0; i < args.size(); i += 2)
     {
+        if (IsHelpOption(args[i]))
+            return ShowCommandUsage("queue");
         if (kOptions.find(args[i]) == kOptions.end())
             return BadArguments("unknown queue add argument: " + args[i]);
         if (i + 1 >= args.size())
@@ -128,6 +132,8 @@ int AddToQueue(const CCliContext& context, const std::vector<std::string>& args)
 
 int ClearQueue(const CCliContext& context, const std::vector<std::string>& args)
 {
+    if (args.size() == 1 && IsHelpOption(args[0]))
+        return ShowCommandUsage("queue");
     if (!args.empty())
         return BadArguments("queue clear takes no arguments");
     std::string strError;

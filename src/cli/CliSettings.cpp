@@ -29,6 +29,8 @@ std::string Hidden(const std::string& strPassword)
 
 int RunSettingsCommand(const CCliContext& context, const std::vector<std::string>& args)
 {
+    if (args.size() == 1 && IsHelpOption(args[0]))
+        return ShowCommandUsage("settings");
     if (!args.empty())
     {
         std::fprintf(stderr, "dravelin-cli: settings takes no arguments\n");

@@ -21,14 +21,33 @@ const CCliCommand kCommands[] = {
     {"download", "download [--max N]", RunDownloadCommand},
 };
 
+void PrintUsage(std::FILE* pFile)
+{
+    std::fprintf(pFile, "usage: dravelin-cli [--data-dir DIR] COMMAND [ARGS]\n"
+                        "       dravelin-cli [COMMAND] --help\ncommands:\n");
+    for (const auto& command : kCommands)
+        std::fprintf(pFile, "  %s\n", command.pszUsage);
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: dravelin-cli [--data-dir DIR] COMMAND [ARGS]\ncommands:\n");
-    for (const auto& command : kCommands)
-        std::fprintf(stderr, "  %s\n", command.pszUsage);
+    PrintUsage(stderr);
     return CliBadArguments;
 }
 } // namespace
+
+bool IsHelpOption(const std::string& strArg)
+{
+    return strArg == "--help" || strArg == "-h";
+}
+
+int ShowCommandUsage(const std::string& strCommand)
+{
+    for (const auto& command : kCommands)
+        if (strCommand == command.pszName)
+            std::printf("usage: dravelin-cli [--data-dir DIR] %s\n", command.pszUsage);
+    return CliOk;
+}
 
 int main(int argc, char** argv)
 {
@@ -51,11 +70,18 @@ int main(int argc, char** argv)
     }
     if (args.empty())
         return Usage();
+    if (IsHelpOption(args[0]))
+    {
+        PrintUsage(stdout);
+        return CliOk;
+    }
 
     for (const auto& command : kCommands)
     {
         if (args[0] != command.pszName)
             continue;
+        if (args.size() > 1 && IsHelpOption(args[1]))
+            return ShowCommandUsage(args[0]); // no data folder needed
         CCliContext context;
         std::string strError;
         if (!context.folder.Resolve(strDataDir, &strError))

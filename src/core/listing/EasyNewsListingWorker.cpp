@@ -76,6 +76,7 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
                 if (nStatus == SendRefused)
                 {
                     CloseRequest(pRequest, pConnection, pSession);
+                    poster.PostFailure(ListingFailureText(nStatus, nullptr, profile.m_strHost));
                     break;
                 }
                 if (nStatus > 0)
@@ -93,7 +94,12 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
                     }
                     bNetworkFailure = pRequest->HasFailed() && pRunEvent->IsSet();
                 }
+                // The page is skipped as after a complete one; the view learns why.
+                if (pRunEvent->IsSet() && (nStatus <= 0 || (nStatus >= 400 && nStatus != 404) || bNetworkFailure))
+                    poster.PostFailure(ListingFailureText(nStatus, pRequest.get(), profile.m_strHost));
             }
+            else
+                poster.PostFailure("cannot open an internet session");
             CloseRequest(pRequest, pConnection, pSession);
             ++nPage;
             if (bLastPage || !pRunEvent->IsSet())

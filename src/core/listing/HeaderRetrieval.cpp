@@ -217,6 +217,10 @@ bool CHeaderRetrieval::OnViewMessage(const CViewMessage& msg)
         if (m_fnArticle)
             m_fnArticle(msg.pArticle);
         return true;
+    case WM_HEADER_FAILED:
+        if (m_fnFailed)
+            m_fnFailed(msg.strText);
+        return true;
     case WM_HEADER_PROGRESS:
         AppendStatusLine("Retrieving headers: " + std::to_string(msg.wParam) + "%");
         return true;

@@ -44,6 +44,9 @@ public:
     void SetStatusCallback(std::function<void(const std::string&)> fn) { m_fnStatus = std::move(fn); }
     // A worker ended (the view disables Cancel).
     void SetRetrievalEndedCallback(std::function<void()> fn) { m_fnEnded = std::move(fn); }
+    // A listing page could not be fetched, with the reason (the desktop
+    // shows nothing: the page is skipped as the listing rules say).
+    void SetRetrievalFailedCallback(std::function<void(const std::string&)> fn) { m_fnFailed = std::move(fn); }
     // An article passed the arrival filter and was appended (after the list).
     void SetArticleCallback(std::function<void(const std::shared_ptr<CArticle>&)> fn)
     {
@@ -58,7 +61,7 @@ public:
     // Waits for every worker thread to be gone. Only for front ends that end
     // with the retrieval (the command line, tests); the desktop never waits.
     void JoinWorkers();
-    // Handles WM_HEADER_ITEM, WM_HEADER_PROGRESS and WM_STATUS_TEXT 0;
+    // Handles WM_HEADER_ITEM, WM_HEADER_PROGRESS, WM_HEADER_FAILED and WM_STATUS_TEXT 0;
     // false for any other message.
     bool OnViewMessage(const CViewMessage& msg);
 
@@ -107,5 +110,6 @@ private:
     IClock* m_pClock = nullptr;
     std::function<void(const std::string&)> m_fnStatus;
     std::function<void()> m_fnEnded;
+    std::function<void(const std::string&)> m_fnFailed;
     std::function<void(const std::shared_ptr<CArticle>&)> m_fnArticle;
 };

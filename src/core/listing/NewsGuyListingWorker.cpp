@@ -47,6 +47,7 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
     std::unique_ptr<CInternetSession> pSession;
     std::unique_ptr<CHttpConnection> pConnection;
     std::unique_ptr<CHttpRequest> pRequest;
+    std::string strFailure;
     try
     {
         HttpRequestProfile profile;
@@ -81,7 +82,12 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
                 CNewsGuyParser parser(nService);
                 parser.ParsePage(source, poster);
             }
+            // A cancelled read is no failure.
+            if (nStatus == SendRefused || pRunEvent->IsSet())
+                strFailure = ListingFailureText(nStatus, pRequest.get(), profile.m_strHost);
         }
+        else
+            strFailure = "cannot open an internet session";
     }
     catch (const std::bad_alloc&)
     {
@@ -89,6 +95,8 @@ int NewsGuyListingWorker(std::unique_ptr<CRetrieveParams> pParams)
         // that this retrieval is over (below).
     }
     CloseRequest(pRequest, pConnection, pSession);
+    if (!strFailure.empty())
+        poster.PostFailure(strFailure);
     if (pRunCount)
         pRunCount->End(*pRunEvent);
     else

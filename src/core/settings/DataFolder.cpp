@@ -1,5 +1,7 @@
 #include "settings/DataFolder.h"
 
+#include "model/AtomicFile.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -51,6 +53,17 @@ std::string CDataFolder::GetConfigFolder()
 }
 
 bool CDataFolder::Resolve(const std::string& strOverride, std::string* pError)
+{
+    if (!Choose(strOverride, pError))
+        return false;
+    // A save that was killed half way left its temporary file behind.
+    for (const std::string& strFile : {GetIniPath(), GetQueuePath(), GetAuthorKillPath(), GetSubjectKillPath(),
+                                       GetGetRightListPath()})
+        CAtomicFile::RemoveLeftovers(strFile);
+    return true;
+}
+
+bool CDataFolder::Choose(const std::string& strOverride, std::string* pError)
 {
     std::string strDir = strOverride;
     if (strDir.empty())

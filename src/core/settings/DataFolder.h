@@ -15,7 +15,8 @@ public:
     // Chooses the folder: strOverride (the --data-dir value, "" when not
     // given), else DRAVELIN_HOME, else the program's folder when writable,
     // else the XDG folder. An override or the XDG folder is created when
-    // missing. False (with pError) when no usable folder results.
+    // missing. False (with pError) when no usable folder results. Temporary
+    // files that interrupted saves left beside the program's files are removed.
     bool Resolve(const std::string& strOverride, std::string* pError = nullptr);
 
     const std::string& GetPath() const { return m_strPath; }
@@ -36,5 +37,7 @@ public:
     static bool TakeDataDirOption(std::vector<std::string>& args, std::string& strDir);
 
 private:
+    bool Choose(const std::string& strOverride, std::string* pError);
+
     std::string m_strPath;
 };

@@ -16,6 +16,7 @@ enum ViewMessageId : uint32_t
     WM_DISK_FULL = WM_APP + 103,       // wParam 0
     WM_REDRAW_ARTICLE = WM_APP + 104,  // wParam 0; the article, used only as a search key
     WM_HEADER_PROGRESS = WM_APP + 105, // wParam percent of the listing
+    WM_HEADER_FAILED = WM_APP + 106,   // wParam 0; why a listing page could not be fetched (text)
 };
 
 // A posted message with its payload typed instead of a raw lParam.

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -195,4 +198,61 @@ TEST_F(CliListTest, InterruptCancelsLikeTheCancelButton)
     EXPECT_GE(result.out.size(), 5u);
     EXPECT_LT(result.out.size(), 100000u);
     EXPECT_NE(result.strErr.find("Done retrieving headers.\n"), std::string::npos);
+}
+
+namespace
+{
+// A loopback port that nothing listens on.
+int ClosedPort()
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof addr;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+struct CFailedListCase
+{
+    const char* pszService;
+    const char* pszSection;
+    bool bUnreachable; // else a wrong password
+    const char* pszReason;
+};
+} // namespace
+
+TEST_F(CliListTest, AListingThatCannotBeFetchedFailsWithTheReason)
+{
+    const CFailedListCase cases[] = {
+        {"newsguy", "NewsGuy", true, "cannot reach 127.0.0.1:"},
+        {"easynews", "EasyNews", true, "cannot reach 127.0.0.1:"},
+        {"newsguy", "NewsGuy", false, "the login was refused"},
+        {"easynews", "EasyNews", false, "the login was refused"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.pszService) + (c.bUnreachable ? " unreachable" : " refused"));
+        SetUp();
+        if (c.bUnreachable)
+            CProfileFile::WriteProfileString(c.pszSection, "HeaderDomain",
+                                             "127.0.0.1:" + std::to_string(ClosedPort()), Ini());
+        else
+        {
+            CGatewayOptions options;
+            options.m_users = {{"user", "other"}};
+            m_pGateway = std::make_unique<CGatewaySimulator>(options);
+            ASSERT_NE(m_pGateway->Start(), 0);
+            CProfileFile::WriteProfileString(c.pszSection, "HeaderDomain", m_pGateway->HostPort(), Ini());
+        }
+        CListResult result = RunList({"--service", c.pszService, "alt.test"});
+        EXPECT_EQ(result.nExit, 1);
+        EXPECT_TRUE(result.out.empty());
+        EXPECT_NE(result.strErr.find("dravelin-cli: cannot list alt.test: " + std::string(c.pszReason)),
+                  std::string::npos)
+            << result.strErr;
+    }
 }

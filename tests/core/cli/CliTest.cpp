@@ -289,3 +289,30 @@ TEST(CliTest, BadArgumentsExitTwoAndTouchNothing)
     EXPECT_EQ(RunCli(dir, {}).nExit, 2);
     EXPECT_EQ(RunCli(dir, {"--data-dir"}).nExit, 2);
 }
+
+TEST(CliTest, HelpPrintsTheUsageAndSucceeds)
+{
+    TempDir dir;
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--help"}, "commands:"},
+        {{"-h"}, "commands:"},
+        {DataArgs(dir, {"--help"}), "commands:"},
+        {{"settings", "--help"}, "] settings"},
+        {{"queue", "-h"}, "] queue"},
+        {{"queue", "--all", "--help"}, "] queue"},
+        {{"queue", "add", "--subject", "s", "--help"}, "] queue"},
+        {{"queue", "clear", "-h"}, "] queue"},
+        {{"list", "--help"}, "] list"},
+        {{"list", "--service", "newsguy", "-h"}, "] list"},
+        {DataArgs(dir, {"download", "--max", "1", "--help"}), "] download"},
+    };
+    for (const auto& [args, strWant] : cases)
+    {
+        CliResult result = RunCli(dir, args);
+        EXPECT_EQ(result.nExit, 0) << testing::PrintToString(args);
+        EXPECT_EQ(result.strOut.rfind("usage: dravelin-cli [--data-dir DIR] ", 0), 0u) << result.strOut;
+        EXPECT_NE(result.strOut.find(strWant), std::string::npos) << result.strOut;
+        EXPECT_EQ(result.strErr, "") << testing::PrintToString(args);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "data/Dravelin.dvq")) << "help changes nothing";
+}

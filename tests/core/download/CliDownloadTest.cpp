@@ -48,18 +48,18 @@ protected:
     std::string QueuePath() const { return (m_dir.Path() / "data" / "Dravelin.dvq").string(); }
     std::string Dl() const { return (m_dir.Path() / "dl").string(); }
 
-    void WriteQueue(const std::vector<int32_t>& indices)
+    void WriteQueue(const std::vector<int32_t>& indices, int32_t nService = 1)
     {
         std::vector<ArticlePtr> articles;
         for (int32_t nIndex : indices)
         {
             CGatewayArticle g = m_pSim->Article(kGroup, nIndex);
             auto pArticle = std::make_shared<CArticle>();
-            pArticle->m_nService = 1;
+            pArticle->m_nService = nService;
             pArticle->m_nState = StateQueued;
             pArticle->m_nSize = static_cast<int32_t>(g.m_nSize);
             pArticle->m_strSubject = g.m_strFileName;
-            pArticle->m_strDecodeQuery = g.m_strDecodeQuery;
+            pArticle->m_strDecodeQuery = nService == 16 ? g.m_strEasyQuery : g.m_strDecodeQuery;
             pArticle->m_strDownloadPath = Dl();
             articles.push_back(pArticle);
         }
@@ -163,7 +163,9 @@ TEST_F(CliDownloadTest, InterruptStopsAndSavesTheQueueForALaterRun)
     auto articles = ReadQueue();
     ASSERT_EQ(articles.size(), 1u);
     EXPECT_EQ(articles[0]->m_nState, StateQueued);
-    EXPECT_NE(testsupport::ReadFile(m_dir.File("err")).find("(stopped)"), std::string::npos);
+    std::string strErr = testsupport::ReadFile(m_dir.File("err"));
+    EXPECT_NE(strErr.find("(stopped)"), std::string::npos);
+    EXPECT_EQ(strErr.find("daily download limit"), std::string::npos) << strErr;
 
     // The next run finishes it.
     m_pSim->ClearArticleFault(kGroup, nIndex);
@@ -171,5 +173,38 @@ TEST_F(CliDownloadTest, InterruptStopsAndSavesTheQueueForALaterRun)
     CGatewayArticle g = m_pSim->Article(kGroup, nIndex);
     EXPECT_TRUE(testsupport::ReadFile(Dl() + "/" + g.m_strFileName) == m_pSim->ExpectedBody(g));
     EXPECT_EQ(ReadQueue()[0]->m_nState, StateDone);
+}
+
+// Finished and failed articles of earlier runs come back with the whole
+// queue; the summary and the exit code are about this run's articles.
+TEST_F(CliDownloadTest, SummaryCountsThisRunsArticles)
+{
+    WriteQueue({0, 1, 2});
+    auto articles = ReadQueue();
+    articles[0]->m_nState = StateDone;
+    articles[1]->m_nState = StateFailed;
+    ASSERT_TRUE(CQueueFile::SaveQueueFile(QueuePath(), articles));
+    EXPECT_EQ(Wait(Spawn({})), 0);
+    std::string strErr = testsupport::ReadFile(m_dir.File("err"));
+    EXPECT_NE(strErr.find("\n1 of 1 articles downloaded\n"), std::string::npos) << strErr;
+    EXPECT_EQ(m_pSim->Requests().size(), 1u);
+}
+
+TEST_F(CliDownloadTest, EasyNewsPort81SettingReachesTheDownloads)
+{
+    CGatewayOptions options;
+    options.m_nPort = 81;
+    options.m_groups.push_back(CGatewayGroup{kGroup, 12, 0, 200000, false});
+    m_pSim = std::make_unique<CGatewaySimulator>(options);
+    if (m_pSim->Start() == 0)
+        GTEST_SKIP() << "port 81 is not available here";
+    // The host names no port: only the setting leads to port 81.
+    CProfileFile::WriteProfileString("Account", "Subscriptions", "16", Ini());
+    CProfileFile::WriteProfileString("Account", "UseEasyNewsPort81", "1", Ini());
+    CProfileFile::WriteProfileString("EasyNews", "DownloadDomain", "127.0.0.1", Ini());
+    WriteQueue({0}, 16);
+    EXPECT_EQ(Wait(Spawn({})), 0) << testsupport::ReadFile(m_dir.File("err"));
+    EXPECT_EQ(ReadQueue()[0]->m_nState, StateDone);
+    EXPECT_EQ(m_pSim->Attempts(kGroup, 0), 1);
 }
 } // namespace
