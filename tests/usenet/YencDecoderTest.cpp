@@ -26,7 +26,8 @@ std::string RandomBytes(size_t n, uint32_t nSeed)
 // Every byte value that encodes to a critical character, many times over.
 std::string CriticalBytes(size_t n)
 {
-    static const char s_crit[] = {char(0xd6), char(0xe0), char(0xe3), char(0x13), char(0xdf), char(0xf6), char(0x04)};
+    static const char s_crit[] = {char(0xd6), char(0xe0), char(0xe3), char(0x13),
+                                  char(0xdf), char(0xf6), char(0x04)};
     std::string s;
     for (size_t i = 0; i < n; ++i)
         s += (i % 3) ? s_crit[i % sizeof s_crit] : static_cast<char>(i);
@@ -100,7 +101,12 @@ std::vector<SCase> Cases()
         {"multipart", multi, data, yrOk},
         {"lf_only", YencEncode(data, lf), data, yrOk},
         {"overlong_lines", YencEncode(data, longLines), data, yrOk},
-        {"no_ypart", Replace(multi, multi.substr(multi.find("=ypart"), multi.find('\n', multi.find("=ypart")) - multi.find("=ypart") + 1), ""), data, yrOk},
+        {"no_ypart",
+         Replace(multi,
+                 multi.substr(multi.find("=ypart"),
+                              multi.find('\n', multi.find("=ypart")) - multi.find("=ypart") + 1),
+                 ""),
+         data, yrOk},
         {"no_total", Replace(multi, " total=3", ""), data, yrOk},
         {"upper_hex_crc", UpperAfter(single, "crc32="), data, yrOk},
         {"upper_hex_crc_mismatch", UpperAfter(FlipDigit(single, "crc32="), "crc32="), data, yrFileCrc},
@@ -110,7 +116,8 @@ std::vector<SCase> Cases()
         {"size_mismatch", Replace(single, "=yend size=5700", "=yend size=5699"), data, yrSizeMismatch},
         {"no_yend", single.substr(0, single.find("=yend")), data, yrNoEnd},
         {"no_ybegin", "just text\r\n=ybeginning\r\n", "", yrNoBegin},
-        {"keyword_not_at_line_start", "=ybegin size=1 name=x\r\nk=y\r\n=yend size=2\r\n", std::string("A\x0f", 2), yrOk},
+        {"keyword_not_at_line_start", "=ybegin size=1 name=x\r\nk=y\r\n=yend size=2\r\n",
+         std::string("A\x0f", 2), yrOk},
     };
 }
 

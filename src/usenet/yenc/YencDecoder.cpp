@@ -11,8 +11,8 @@ namespace usenet
 namespace
 {
 
-constexpr size_t kMaxLine = 4096;        // longer keyword lines are cut, not refused
-constexpr size_t kSlice = 64 * 1024;     // the CRC runs over output still in cache
+constexpr size_t kMaxLine = 4096;    // longer keyword lines are cut, not refused
+constexpr size_t kSlice = 64 * 1024; // the CRC runs over output still in cache
 
 bool StartsWith(std::string_view s, std::string_view strPrefix)
 {
@@ -27,8 +27,7 @@ bool IsKeyword(std::string_view strLine, std::string_view strKey)
 
 // Calls fn(key, value) for each "key=value" of a keyword line; "name=" is
 // the last one and takes the rest of the line, blanks included.
-template <typename Fn>
-void ForEachField(std::string_view strLine, Fn fn)
+template <typename Fn> void ForEachField(std::string_view strLine, Fn fn)
 {
     size_t p = strLine.find(' ');
     while (p != std::string_view::npos && p < strLine.size())
@@ -52,8 +51,7 @@ void ForEachField(std::string_view strLine, Fn fn)
     }
 }
 
-template <typename T>
-bool ParseNumber(std::string_view s, T& nValue)
+template <typename T> bool ParseNumber(std::string_view s, T& nValue)
 {
     T n{};
     const auto res = std::from_chars(s.data(), s.data() + s.size(), n);
@@ -111,9 +109,9 @@ size_t CYencDecoder::Decode(const char* pIn, size_t nIn, char* pOut, size_t nOut
             const size_t nSlice = std::min(nIn - i, kSlice);
             size_t nUsed = 0;
             bool bKeyword = false;
-            const size_t nOut = m_fnKernel(reinterpret_cast<const uint8_t*>(pIn + i), nSlice,
-                                           reinterpret_cast<uint8_t*>(pOut + o), nOutCap - o, m_kernel, &nUsed,
-                                           &bKeyword);
+            const size_t nOut =
+                m_fnKernel(reinterpret_cast<const uint8_t*>(pIn + i), nSlice,
+                           reinterpret_cast<uint8_t*>(pOut + o), nOutCap - o, m_kernel, &nUsed, &bKeyword);
             m_nCrc = static_cast<uint32_t>(
                 crc32_z(m_nCrc, reinterpret_cast<const Bytef*>(pOut + o), static_cast<z_size_t>(nOut)));
             m_nDecoded += nOut;
@@ -227,7 +225,7 @@ EYencResult CYencDecoder::Finish() const
     const bool bWhole = m_info.m_nPart == 0 || (m_info.m_nBegin <= 1 && m_nDecoded == m_info.m_nFileSize);
     if (m_info.m_bEndSize ? m_info.m_nEndSize != m_nDecoded
         : bRange          ? m_info.m_nEnd - m_info.m_nBegin + 1 != m_nDecoded
-        : m_info.m_nPart == 0 && m_info.m_nFileSize != m_nDecoded)
+                          : m_info.m_nPart == 0 && m_info.m_nFileSize != m_nDecoded)
         return yrSizeMismatch;
     if (m_info.m_bPartCrc && m_info.m_nPartCrc != m_nCrc)
         return yrPartCrc;

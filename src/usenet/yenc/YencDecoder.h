@@ -18,11 +18,11 @@ namespace usenet
 enum EYencResult
 {
     yrOk,
-    yrNoBegin,       // no "=ybegin" line
-    yrNoEnd,         // the data ended before "=yend"
-    yrSizeMismatch,  // decoded bytes differ from "=yend size=" (or the part's range)
-    yrPartCrc,       // pcrc32 differs
-    yrFileCrc,       // crc32 of a single-part post differs
+    yrNoBegin,      // no "=ybegin" line
+    yrNoEnd,        // the data ended before "=yend"
+    yrSizeMismatch, // decoded bytes differ from "=yend size=" (or the part's range)
+    yrPartCrc,      // pcrc32 differs
+    yrFileCrc,      // crc32 of a single-part post differs
 };
 
 struct SYencInfo

@@ -43,7 +43,8 @@ std::string YencEncodeData(std::string_view data, int nLine, std::string_view st
 
 std::string YencEncode(std::string_view data, const SYencEncodeOptions& o)
 {
-    const auto nCrc = static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
+    const auto nCrc =
+        static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
     char sz[160];
     std::string out;
     if (o.m_nPart > 0)
@@ -51,8 +52,8 @@ std::string YencEncode(std::string_view data, const SYencEncodeOptions& o)
         out = "=ybegin part=" + std::to_string(o.m_nPart);
         if (o.m_nTotal > 0)
             out += " total=" + std::to_string(o.m_nTotal);
-        out += " line=" + std::to_string(o.m_nLine) + " size=" + std::to_string(o.m_nFileSize) + " name=" +
-               o.m_strName + o.m_strEol;
+        out += " line=" + std::to_string(o.m_nLine) + " size=" + std::to_string(o.m_nFileSize) +
+               " name=" + o.m_strName + o.m_strEol;
         out += "=ypart begin=" + std::to_string(o.m_nBegin) +
                " end=" + std::to_string(o.m_nBegin + data.size() - 1) + o.m_strEol;
     }

@@ -16,7 +16,7 @@ struct SYencEncodeOptions
     int m_nLine = 128;
     // A part of a multipart post (m_nPart > 0): where the data sits in the file.
     int m_nPart = 0;
-    int m_nTotal = 0;   // 0 leaves total= out
+    int m_nTotal = 0; // 0 leaves total= out
     uint64_t m_nBegin = 1;
     uint64_t m_nFileSize = 0;
     bool m_bFileCrc = false; // write the whole file's crc32= on this part

@@ -11,7 +11,8 @@ void CYencFileCheck::AddPart(const CYencDecoder& decoder)
     AddPart(info.m_nBegin ? info.m_nBegin : 1, decoder.GetDecodedSize(), decoder.GetCrc());
     // The whole-file crc32 is often on the last part only.
     if (info.m_bFileCrc || !m_nFileSize)
-        SetFile(info.m_nFileSize, info.m_bFileCrc || m_bFileCrc, info.m_bFileCrc ? info.m_nFileCrc : m_nFileCrc);
+        SetFile(info.m_nFileSize, info.m_bFileCrc || m_bFileCrc,
+                info.m_bFileCrc ? info.m_nFileCrc : m_nFileCrc);
 }
 
 void CYencFileCheck::AddPart(uint64_t nBegin, uint64_t nSize, uint32_t nCrc)

@@ -151,39 +151,37 @@ __attribute__((target("ssse3,popcnt"))) inline size_t CompactLane(__m128i lane, 
 }
 
 // A block goes the vector way unless an escape meets a CR, LF, "=" or a
-// keyword's "y"; such blocks (rare in real posts) go to ScalarRun.
-template <size_t kBlock, typename BlockFn>
-inline size_t DecodeBlocks(const uint8_t* pIn, size_t nIn, uint8_t* pOut, size_t nOutCap, SYencKernelState& st,
-                           size_t* pnConsumed, bool* pbKeyword, BlockFn fnBlock)
-{
-    size_t i = 0, o = 0;
-    bool bFull = false;
-    *pbKeyword = false;
-    while (i < nIn)
-    {
-        size_t iEnd = nIn;
-        if (st.m_bEscape)
-            iEnd = i + 1;
-        else if (nIn - i >= kBlock && nOutCap - o >= kBlock)
-        {
-            if (fnBlock(pIn + i, pOut, o, st))
-            {
-                i += kBlock;
-                continue;
-            }
-            iEnd = i + kBlock;
-        }
-        if (ScalarRun(pIn, i, iEnd, pOut, o, nOutCap, st, bFull))
-        {
-            *pbKeyword = true;
-            break;
-        }
-        if (bFull)
-            break;
-    }
-    *pnConsumed = i;
-    return o;
-}
+// keyword's "y"; such blocks (rare in real posts) go to ScalarRun. A macro
+// rather than a template, so the block function inlines under its own
+// target attribute.
+#define DRAVELIN_YENC_BLOCK_LOOP(kBlock, fnBlock)                                                            \
+    size_t i = 0, o = 0;                                                                                     \
+    bool bFull = false;                                                                                      \
+    *pbKeyword = false;                                                                                      \
+    while (i < nIn)                                                                                          \
+    {                                                                                                        \
+        size_t iEnd = nIn;                                                                                   \
+        if (st.m_bEscape)                                                                                    \
+            iEnd = i + 1;                                                                                    \
+        else if (nIn - i >= (kBlock) && nOutCap - o >= (kBlock))                                             \
+        {                                                                                                    \
+            if (fnBlock(pIn + i, pOut, o, st))                                                               \
+            {                                                                                                \
+                i += (kBlock);                                                                               \
+                continue;                                                                                    \
+            }                                                                                                \
+            iEnd = i + (kBlock);                                                                             \
+        }                                                                                                    \
+        if (ScalarRun(pIn, i, iEnd, pOut, o, nOutCap, st, bFull))                                            \
+        {                                                                                                    \
+            *pbKeyword = true;                                                                               \
+            break;                                                                                           \
+        }                                                                                                    \
+        if (bFull)                                                                                           \
+            break;                                                                                           \
+    }                                                                                                        \
+    *pnConsumed = i;                                                                                         \
+    return o
 
 // Finishes a block whose decoded bytes are in place: the escape carried
 // into the next block and the line state.
@@ -199,76 +197,78 @@ inline void EndBlock(unsigned nBits, uint32_t mEq, uint32_t mCr, uint32_t mLf, S
         st.m_bLineStart = LineStartBefore(nBits, mCr, mLf, st.m_bLineStart);
 }
 
-__attribute__((target("ssse3,popcnt"))) size_t DecodeSsse3(const uint8_t* pIn, size_t nIn, uint8_t* pOut,
-                                                             size_t nOutCap, SYencKernelState& st,
-                                                             size_t* pnConsumed, bool* pbKeyword)
+__attribute__((target("ssse3,popcnt"), always_inline)) inline bool Ssse3Block(const uint8_t* p, uint8_t* out,
+                                                                              size_t& o, SYencKernelState& s)
 {
-    return DecodeBlocks<16>(
-        pIn, nIn, pOut, nOutCap, st, pnConsumed, pbKeyword,
-        [](const uint8_t* p, uint8_t* out, size_t& o, SYencKernelState& s) __attribute__((target("ssse3,popcnt")))
-        {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i eq = _mm_cmpeq_epi8(v, _mm_set1_epi8('='));
-            const uint32_t mEq = static_cast<uint32_t>(_mm_movemask_epi8(eq));
-            const uint32_t mCr = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
-            const uint32_t mLf = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
-            const uint32_t mDrop = mEq | mCr | mLf;
-            __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(42));
-            if (!mDrop)
-            {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), d);
-                o += 16;
-                s.m_bLineStart = false;
-                return true;
-            }
-            const uint32_t mEsc = (mEq << 1) & 0xffff;
-            const uint32_t mY = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('y'))));
-            if (mEsc & (mDrop | mY))
-                return false;
-            d = _mm_sub_epi8(d, _mm_and_si128(_mm_slli_si128(eq, 1), _mm_set1_epi8(64)));
-            o += CompactLane(d, mDrop, out + o);
-            EndBlock(16, mEq, mCr, mLf, s);
-            return true;
-        });
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i eq = _mm_cmpeq_epi8(v, _mm_set1_epi8('='));
+    const uint32_t mEq = static_cast<uint32_t>(_mm_movemask_epi8(eq));
+    const uint32_t mCr = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+    const uint32_t mLf = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+    const uint32_t mDrop = mEq | mCr | mLf;
+    __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(42));
+    if (!mDrop)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), d);
+        o += 16;
+        s.m_bLineStart = false;
+        return true;
+    }
+    const uint32_t mEsc = (mEq << 1) & 0xffff;
+    const uint32_t mY = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('y'))));
+    if (mEsc & (mDrop | mY))
+        return false;
+    d = _mm_sub_epi8(d, _mm_and_si128(_mm_slli_si128(eq, 1), _mm_set1_epi8(64)));
+    o += CompactLane(d, mDrop, out + o);
+    EndBlock(16, mEq, mCr, mLf, s);
+    return true;
+}
+
+__attribute__((target("ssse3,popcnt"))) size_t DecodeSsse3(const uint8_t* pIn, size_t nIn, uint8_t* pOut,
+                                                           size_t nOutCap, SYencKernelState& st,
+                                                           size_t* pnConsumed, bool* pbKeyword)
+{
+    DRAVELIN_YENC_BLOCK_LOOP(16, Ssse3Block);
+}
+
+__attribute__((target("avx2,popcnt"), always_inline)) inline bool Avx2Block(const uint8_t* p, uint8_t* out,
+                                                                            size_t& o, SYencKernelState& s)
+{
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i eq = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('='));
+    const uint32_t mEq = static_cast<uint32_t>(_mm256_movemask_epi8(eq));
+    const uint32_t mCr =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r'))));
+    const uint32_t mLf =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
+    const uint32_t mDrop = mEq | mCr | mLf;
+    __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8(42));
+    if (!mDrop)
+    {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + o), d);
+        o += 32;
+        s.m_bLineStart = false;
+        return true;
+    }
+    const uint32_t mEsc = mEq << 1;
+    const uint32_t mY =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('y'))));
+    if (mEsc & (mDrop | mY))
+        return false;
+    // The "=" mask moved up one byte, across the lane boundary too.
+    const __m256i eqPrev = _mm256_alignr_epi8(eq, _mm256_permute2x128_si256(eq, eq, 0x08), 15);
+    d = _mm256_sub_epi8(d, _mm256_and_si256(eqPrev, _mm256_set1_epi8(64)));
+    o += CompactLane(_mm256_castsi256_si128(d), mDrop & 0xffff, out + o);
+    o += CompactLane(_mm256_extracti128_si256(d, 1), mDrop >> 16, out + o);
+    EndBlock(32, mEq, mCr, mLf, s);
+    return true;
 }
 
 __attribute__((target("avx2,popcnt"))) size_t DecodeAvx2(const uint8_t* pIn, size_t nIn, uint8_t* pOut,
-                                                           size_t nOutCap, SYencKernelState& st, size_t* pnConsumed,
-                                                           bool* pbKeyword)
+                                                         size_t nOutCap, SYencKernelState& st,
+                                                         size_t* pnConsumed, bool* pbKeyword)
 {
-    return DecodeBlocks<32>(
-        pIn, nIn, pOut, nOutCap, st, pnConsumed, pbKeyword,
-        [](const uint8_t* p, uint8_t* out, size_t& o, SYencKernelState& s) __attribute__((target("avx2,popcnt")))
-        {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-            const __m256i eq = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('='));
-            const uint32_t mEq = static_cast<uint32_t>(_mm256_movemask_epi8(eq));
-            const uint32_t mCr =
-                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r'))));
-            const uint32_t mLf =
-                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
-            const uint32_t mDrop = mEq | mCr | mLf;
-            __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8(42));
-            if (!mDrop)
-            {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + o), d);
-                o += 32;
-                s.m_bLineStart = false;
-                return true;
-            }
-            const uint32_t mEsc = mEq << 1;
-            const uint32_t mY =
-                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('y'))));
-            if (mEsc & (mDrop | mY))
-                return false;
-            // The "=" mask moved up one byte, across the lane boundary too.
-            const __m256i eqPrev = _mm256_alignr_epi8(eq, _mm256_permute2x128_si256(eq, eq, 0x08), 15);
-            d = _mm256_sub_epi8(d, _mm256_and_si256(eqPrev, _mm256_set1_epi8(64)));
-            o += CompactLane(_mm256_castsi256_si128(d), mDrop & 0xffff, out + o);
-            o += CompactLane(_mm256_extracti128_si256(d, 1), mDrop >> 16, out + o);
-            EndBlock(32, mEq, mCr, mLf, s);
-            return true;
-        });
+    DRAVELIN_YENC_BLOCK_LOOP(32, Avx2Block);
 }
 
 #endif
