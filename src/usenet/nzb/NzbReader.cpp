@@ -196,7 +196,15 @@ bool CNzbReader::Parse(std::string_view strXml)
                                     if (parse->m_pText && parse->m_pText->size() < 4096)
                                         parse->m_pText->append(s, static_cast<size_t>(n));
                                 });
-    const bool bOk = XML_Parse(parser, strXml.data(), static_cast<int>(strXml.size()), 1) == XML_STATUS_OK;
+    // In slices: expat counts lengths in int.
+    bool bOk = true;
+    constexpr size_t kSlice = 1 << 20;
+    for (size_t i = 0; bOk && (i < strXml.size() || i == 0); i += kSlice)
+    {
+        const size_t n = std::min(kSlice, strXml.size() - i);
+        bOk = XML_Parse(parser, strXml.data() + i, static_cast<int>(n), i + n >= strXml.size()) ==
+              XML_STATUS_OK;
+    }
     if (!bOk)
         m_strError = std::string("Not an NZB file: ") + XML_ErrorString(XML_GetErrorCode(parser)) +
                      " at line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ".";
