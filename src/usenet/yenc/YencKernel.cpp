@@ -243,13 +243,6 @@ __attribute__((target("avx2,popcnt"), always_inline)) inline bool Avx2Block(cons
         static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
     const uint32_t mDrop = mEq | mCr | mLf;
     __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8(42));
-    if (!mDrop)
-    {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + o), d);
-        o += 32;
-        s.m_bLineStart = false;
-        return true;
-    }
     const uint32_t mEsc = mEq << 1;
     const uint32_t mY =
         static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('y'))));
