@@ -120,7 +120,7 @@ size_t CYencDecoder::Decode(const char* pIn, size_t nIn, char* pOut, size_t nOut
             if (bKeyword)
             {
                 m_nState = stKeyword;
-                m_strLine = "=";
+                m_strLine.assign(1, '=');
             }
             else if (nUsed < nSlice)
                 break; // the output is full
