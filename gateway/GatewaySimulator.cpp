@@ -262,7 +262,9 @@ void CGatewaySimulator::CImpl::ServeEasyNewsDay(const std::string& strTarget, co
     if (!pGroup || nDay < 0 || nDay >= m_corpus.DayCount(*pGroup))
     {
         res.status = 404;
-        res.set_content("<html><body><h1>404 Not Found</h1></body></html>\n", "text/html");
+        res.set_content(m_options.m_strMissingDayBody.empty() ? "<html><body><h1>404 Not Found</h1></body></html>\n"
+                                                               : m_options.m_strMissingDayBody,
+                        "text/html");
         return;
     }
     StreamPage(std::make_shared<CListingPage>(m_corpus, pGroup, CListingPage::KindEasyNews, nDay, strHost), res);

@@ -133,6 +133,8 @@ struct CGatewayOptions
     std::string m_strOtherHost = "other.invalid"; // host named by RedirectOtherHost
     int64_t m_nStallLimitMs = 30000; // a stalled answer gives up after this long (or at Stop)
     int m_nThreads = 16;             // server threads (stalled answers each hold one)
+    // Body of the 404 answer past an EasyNews group's last day; empty = a plain "404 Not Found" page.
+    std::string m_strMissingDayBody;
 };
 
 // One request as the server received it.

@@ -80,10 +80,14 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
                 }
                 if (nStatus > 0)
                 {
-                    // The first missing day ends this retrieval after its page
-                    // (and only this one: other listings share the run event).
+                    // The first missing day ends this retrieval at once (and
+                    // only this one: other listings share the run event); its
+                    // body is the gateway's error page, never a listing.
                     bLastPage = nStatus == 404;
                     PostStatusLine(profile, pRequest->GetRawHeaders());
+                }
+                if (nStatus > 0 && !bLastPage)
+                {
                     strObject = CEasyNewsParser::ObjectOfUrl(pRequest->GetEffectiveUrl());
                     CEasyNewsParser parser(CEasyNewsParser::PageDate(std::time(nullptr), nPage));
                     while (ReadListingLine(*pRequest, strLine, *pRunEvent))
