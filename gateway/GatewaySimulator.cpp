@@ -157,6 +157,7 @@ void CGatewaySimulator::CImpl::Handle(const httplib::Request& req, httplib::Resp
     entry.m_strHost = req.get_header_value("Host");
     entry.m_strRange = req.get_header_value("Range");
     entry.m_strIfRange = req.get_header_value("If-Range");
+    entry.m_strCookie = req.get_header_value("Cookie");
     entry.m_time = std::chrono::system_clock::now();
     const std::string strTarget = OriginTarget(req.target);
     const std::string strHost = entry.m_strHost.empty() ? HostPort() : entry.m_strHost;
@@ -244,6 +245,8 @@ void CGatewaySimulator::CImpl::ServeEasyNewsGroup(const std::string& strTarget, 
     strGroup = CGatewayCorpus::UnescapeText(strGroup.substr(0, strGroup.find('&')));
     res.status = 302;
     res.set_header("Location", "http://" + strHost + EasyNewsDayTarget(strGroup, 0));
+    if (!m_options.m_strGroupCookie.empty())
+        res.set_header("Set-Cookie", m_options.m_strGroupCookie + "; Path=/");
     res.set_content("<html><body>Moved</body></html>\n", "text/html");
 }
 

@@ -135,6 +135,9 @@ struct CGatewayOptions
     int m_nThreads = 16;             // server threads (stalled answers each hold one)
     // Body of the 404 answer past an EasyNews group's last day; empty = a plain "404 Not Found" page.
     std::string m_strMissingDayBody;
+    // When set, the EasyNews group page answers with "Set-Cookie: " and this
+    // ("name=value"); an empty value sets none.
+    std::string m_strGroupCookie;
 };
 
 // One request as the server received it.
@@ -148,6 +151,7 @@ struct CGatewayRequest
     bool m_bAccepted = true;         // credentials accepted (or none needed)
     std::string m_strRange;          // Range header, empty when none
     std::string m_strIfRange;        // If-Range header
+    std::string m_strCookie;         // Cookie header, empty when none
     int m_nStatus = 0;               // status answered
     std::chrono::system_clock::time_point m_time;
 };

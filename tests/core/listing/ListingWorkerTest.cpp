@@ -324,6 +324,18 @@ TEST_F(ListingWorkerTest, EasyNewsMissingDayPageIsNotParsed)
                              [](const ArticlePtr& p) { return p->m_strDecodeQuery == "/d/404"; }));
 }
 
+TEST_F(ListingWorkerTest, EasyNewsCookiesLastForEveryDayPage)
+{
+    CGatewayOptions options;
+    options.m_strGroupCookie = "visit=42";
+    StartGateway(options);
+    RunEasyNews("alt.test");
+    auto requests = m_pGateway->Requests();
+    ASSERT_EQ(requests.size(), static_cast<size_t>(m_pGateway->DayCount("alt.test") + 2));
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i].m_strCookie, "visit=42") << requests[i].m_strTarget;
+}
+
 TEST_F(ListingWorkerTest, EasyNewsExplicitPortWinsOverPort81)
 {
     StartGateway();
