@@ -13,6 +13,7 @@
 //   /news-bin/wwwdecode?<query>, /drn-bin/wwwdecode?<query>
 //   /dl/<group>/<index>/<name>                      EasyNews decode path
 //   /file/<group>/<index>/<name>                    redirect target (never redirects again)
+//   /long-line                                      one overlong line (m_nLongLineBytes)
 
 #include <chrono>
 #include <cstdint>
@@ -138,6 +139,9 @@ struct CGatewayOptions
     // When set, the EasyNews group page answers with "Set-Cookie: " and this
     // ("name=value"); an empty value sets none.
     std::string m_strGroupCookie;
+    // When > 0, "/long-line" answers with a line of this many "x" and then a
+    // line "end" (sent piece by piece, never held whole).
+    int64_t m_nLongLineBytes = 0;
 };
 
 // One request as the server received it.
