@@ -4,6 +4,8 @@
 //   2. NewsGuyListingWorker lists it: request to the last article handed to
 //      the sink, and the resident memory the 100,000 held articles add.
 //   3. The parser alone over the page in memory: MB/s on one core.
+//   4. A 300 MB page without a line feed read line by line: the peak
+//      resident memory it adds (the line is cut, its rest dropped).
 
 #include "gateway/GatewaySimulator.h"
 #include "listing/LineSource.h"
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -25,14 +28,33 @@ using Clock = std::chrono::steady_clock;
 
 namespace
 {
-long RssKiB()
+long StatusKiB(const char* pszKey)
 {
     std::ifstream in("/proc/self/status");
     std::string strLine;
     while (std::getline(in, strLine))
-        if (strLine.rfind("VmRSS:", 0) == 0)
-            return std::atol(strLine.c_str() + 6);
+        if (strLine.rfind(pszKey, 0) == 0)
+            return std::atol(strLine.c_str() + std::strlen(pszKey));
     return 0;
+}
+
+long RssKiB()
+{
+    return StatusKiB("VmRSS:");
+}
+
+// Reads the gateway's long-line page line by line; the count of lines.
+size_t ReadLongLinePage(const std::string& strHostPort)
+{
+    CInternetSession session(CProxyChoice{}, HttpFlags::kListingSession);
+    CHttpConnection connection(session, strHostPort, 0);
+    CHttpRequest request(connection, "/long-line", HttpFlags::kNewsGuyListingRequest, false);
+    size_t nLines = 0;
+    std::string strLine;
+    if (request.Send())
+        while (request.ReadLine(strLine))
+            ++nLines;
+    return nLines;
 }
 
 double Seconds(Clock::duration d)
@@ -104,6 +126,7 @@ int main()
     const std::string strGroup = "alt.binaries.bench";
     CGatewayOptions options;
     options.m_groups.push_back(CGatewayGroup{strGroup, nArticles, 0, 0, false});
+    options.m_nLongLineBytes = 300000000;
     CGatewaySimulator gateway(options);
     if (gateway.Start() == 0)
     {
@@ -112,6 +135,11 @@ int main()
     }
     const std::string strTarget = CGatewaySimulator::NewsGuyListTarget(strGroup);
     const std::string strUrl = gateway.BaseUrl() + strTarget;
+
+    // 4. first, so the peak it adds is its own.
+    const long nPeakBefore = StatusKiB("VmHWM:");
+    const size_t nLongLines = ReadLongLinePage(gateway.HostPort());
+    const long nPeakAfter = StatusKiB("VmHWM:");
 
     // 1. curl, twice (the first run also warms the simulator's corpus).
     double fCurl = 0;
@@ -168,5 +196,7 @@ int main()
                 fMB / fBest);
     std::printf("RSS growth, %zu articles held: %.1f MB\n", nListed,
                 static_cast<double>(nRssAfter - nRssBefore) / 1024.0);
-    return nListed == static_cast<size_t>(nArticles) && nParsed == static_cast<size_t>(nArticles) ? 0 : 1;
+    std::printf("300 MB without a line feed:   %.1f MB peak growth (%zu lines)\n",
+                static_cast<double>(nPeakAfter - nPeakBefore) / 1024.0, nLongLines);
+    return nLongLines == 2 && nPeakAfter - nPeakBefore < 50 * 1024 && nListed == static_cast<size_t>(nArticles) && nParsed == static_cast<size_t>(nArticles) ? 0 : 1;
 }

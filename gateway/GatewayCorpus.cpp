@@ -86,13 +86,8 @@ std::string Decimal(int64_t nValue, int nDigits)
     return str + strFraction;
 }
 
-// A decimal text whose value times ten, computed in doubles, is exactly nTenths;
-// parsers that read sizes with the C library conversion then agree with exact arithmetic.
-bool TenthsAreExact(const std::string& strNumber, int64_t nTenths)
-{
-    return static_cast<int64_t>(std::strtod(strNumber.c_str(), nullptr) * 10) == nTenths;
-}
-
+// Size texts name the body size truncated to their last digit, so a listed
+// size is never above the body and less than one step of that digit below it.
 void NewsGuySize(int64_t nSize, CArticleDice& dice, CGatewayArticle& a)
 {
     if (nSize < 1000)
@@ -103,33 +98,33 @@ void NewsGuySize(int64_t nSize, CArticleDice& dice, CGatewayArticle& a)
     }
     if (nSize < 1000000)
     {
-        const int64_t nTenths = nSize / 100;
-        const std::string strNumber = Decimal(nTenths, 1);
-        if (dice.Below(4) != 0 && TenthsAreExact(strNumber, nTenths))
+        if (dice.Below(4) != 0)
         {
-            a.m_strSizeText = strNumber + "K";
-            a.m_nListedSize = nTenths * 100;
+            a.m_strSizeText = Decimal(nSize / 100, 1) + "K";
+            a.m_nListedSize = nSize / 100 * 100;
         }
         else
         {
-            // Whole kilobytes: the listing rule reads these without a multiplier.
             a.m_strSizeText = std::to_string(nSize / 1000) + "K";
-            a.m_nListedSize = nSize / 1000;
+            a.m_nListedSize = nSize / 1000 * 1000;
         }
         return;
     }
-    const int64_t nTenths = nSize / 100000;
-    const std::string strNumber = Decimal(nTenths, 1);
-    if (dice.Below(3) != 0 && TenthsAreExact(strNumber, nTenths))
+    const uint32_t nForm = dice.Below(3);
+    if (nSize >= 1000000000 && nForm == 2)
     {
-        a.m_strSizeText = strNumber + "M";
-        a.m_nListedSize = nTenths * 100000;
+        a.m_strSizeText = Decimal(nSize / 10000000, 2) + "G";
+        a.m_nListedSize = nSize / 10000000 * 10000000;
+    }
+    else if (nForm != 0)
+    {
+        a.m_strSizeText = Decimal(nSize / 100000, 1) + "M";
+        a.m_nListedSize = nSize / 100000 * 100000;
     }
     else
     {
-        // Two decimals ending in 5, so "times ten, truncated" never sits on a rounding edge.
-        a.m_strSizeText = Decimal(nTenths * 10 + 5, 2) + "M";
-        a.m_nListedSize = nTenths * 100000;
+        a.m_strSizeText = Decimal(nSize / 10000, 2) + "M";
+        a.m_nListedSize = nSize / 10000 * 10000;
     }
 }
 
@@ -139,6 +134,7 @@ void EasyNewsSize(int64_t nSize, CArticleDice& dice, CGatewayArticle& a)
     {
         if (dice.Below(5) == 0)
         {
+            // Below one kilobyte: the listing counts it as one.
             a.m_strEasySizeText = "0 KB";
             a.m_nEasyListedSize = 1000;
         }
@@ -153,19 +149,18 @@ void EasyNewsSize(int64_t nSize, CArticleDice& dice, CGatewayArticle& a)
     {
         if (dice.Below(6) == 0)
         {
-            // The listing rule drops the point and multiplies by 1000.
             a.m_strEasySizeText = Decimal(nSize / 100, 1) + " KB";
-            a.m_nEasyListedSize = (nSize / 100) * 1000;
+            a.m_nEasyListedSize = nSize / 100 * 100;
         }
         else
         {
             a.m_strEasySizeText = std::to_string(nSize / 1000) + " KB";
-            a.m_nEasyListedSize = (nSize / 1000) * 1000;
+            a.m_nEasyListedSize = nSize / 1000 * 1000;
         }
         return;
     }
     a.m_strEasySizeText = Decimal(nSize / 100000, 1) + " MB";
-    a.m_nEasyListedSize = (nSize / 100000) * 100000;
+    a.m_nEasyListedSize = nSize / 100000 * 100000;
 }
 
 // Escapes for the NewsGuy BatchLink subject: its parser decodes "&amp;amp;",

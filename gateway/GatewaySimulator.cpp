@@ -89,6 +89,7 @@ public:
     void ServeNewsGuyListing(const std::string& strTarget, const std::string& strHost, httplib::Response& res);
     void ServeEasyNewsGroup(const std::string& strTarget, const std::string& strHost, httplib::Response& res);
     void ServeEasyNewsDay(const std::string& strTarget, const std::string& strHost, httplib::Response& res);
+    void ServeLongLine(httplib::Response& res);
     void ServeDownload(const httplib::Request& req, const std::string& strTarget, const std::string& strHost,
                        httplib::Response& res);
     void StreamPage(std::shared_ptr<CListingPage> page, httplib::Response& res);
@@ -157,6 +158,7 @@ void CGatewaySimulator::CImpl::Handle(const httplib::Request& req, httplib::Resp
     entry.m_strHost = req.get_header_value("Host");
     entry.m_strRange = req.get_header_value("Range");
     entry.m_strIfRange = req.get_header_value("If-Range");
+    entry.m_strCookie = req.get_header_value("Cookie");
     entry.m_time = std::chrono::system_clock::now();
     const std::string strTarget = OriginTarget(req.target);
     const std::string strHost = entry.m_strHost.empty() ? HostPort() : entry.m_strHost;
@@ -182,6 +184,8 @@ void CGatewaySimulator::CImpl::Handle(const httplib::Request& req, httplib::Resp
         ServeEasyNewsGroup(strTarget, strHost, res);
     else if (StartsWith(strPath, "/g/"))
         ServeEasyNewsDay(strTarget, strHost, res);
+    else if (strPath == "/long-line" && m_options.m_nLongLineBytes > 0)
+        ServeLongLine(res);
     else if (StartsWith(strPath, "/news-bin/wwwdecode") || StartsWith(strPath, "/drn-bin/wwwdecode") ||
              StartsWith(strPath, "/dl/") || StartsWith(strPath, "/file/"))
     {
@@ -244,6 +248,8 @@ void CGatewaySimulator::CImpl::ServeEasyNewsGroup(const std::string& strTarget, 
     strGroup = CGatewayCorpus::UnescapeText(strGroup.substr(0, strGroup.find('&')));
     res.status = 302;
     res.set_header("Location", "http://" + strHost + EasyNewsDayTarget(strGroup, 0));
+    if (!m_options.m_strGroupCookie.empty())
+        res.set_header("Set-Cookie", m_options.m_strGroupCookie + "; Path=/");
     res.set_content("<html><body>Moved</body></html>\n", "text/html");
 }
 
@@ -262,10 +268,32 @@ void CGatewaySimulator::CImpl::ServeEasyNewsDay(const std::string& strTarget, co
     if (!pGroup || nDay < 0 || nDay >= m_corpus.DayCount(*pGroup))
     {
         res.status = 404;
-        res.set_content("<html><body><h1>404 Not Found</h1></body></html>\n", "text/html");
+        res.set_content(m_options.m_strMissingDayBody.empty() ? "<html><body><h1>404 Not Found</h1></body></html>\n"
+                                                               : m_options.m_strMissingDayBody,
+                        "text/html");
         return;
     }
     StreamPage(std::make_shared<CListingPage>(m_corpus, pGroup, CListingPage::KindEasyNews, nDay, strHost), res);
+}
+
+void CGatewaySimulator::CImpl::ServeLongLine(httplib::Response& res)
+{
+    auto pLeft = std::make_shared<int64_t>(m_options.m_nLongLineBytes);
+    res.status = 200;
+    res.set_chunked_content_provider("text/html", [this, pLeft](size_t, httplib::DataSink& sink) {
+        if (m_bStopping)
+            return false;
+        static const std::string kPiece(48 * 1024, 'x');
+        if (*pLeft == 0)
+        {
+            sink.write("\nend\n", 5);
+            sink.done();
+            return true;
+        }
+        const size_t n = static_cast<size_t>(std::min<int64_t>(*pLeft, static_cast<int64_t>(kPiece.size())));
+        *pLeft -= static_cast<int64_t>(n);
+        return sink.write(kPiece.data(), n);
+    });
 }
 
 void CGatewaySimulator::CImpl::ServeDownload(const httplib::Request& req, const std::string& strTarget,

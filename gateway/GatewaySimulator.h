@@ -13,6 +13,7 @@
 //   /news-bin/wwwdecode?<query>, /drn-bin/wwwdecode?<query>
 //   /dl/<group>/<index>/<name>                      EasyNews decode path
 //   /file/<group>/<index>/<name>                    redirect target (never redirects again)
+//   /long-line                                      one overlong line (m_nLongLineBytes)
 
 #include <chrono>
 #include <cstdint>
@@ -135,6 +136,14 @@ struct CGatewayOptions
     std::string m_strOtherHost = "other.invalid"; // host named by RedirectOtherHost
     int64_t m_nStallLimitMs = 30000; // a stalled answer gives up after this long (or at Stop)
     int m_nThreads = 16;             // server threads (stalled answers each hold one)
+    // Body of the 404 answer past an EasyNews group's last day; empty = a plain "404 Not Found" page.
+    std::string m_strMissingDayBody;
+    // When set, the EasyNews group page answers with "Set-Cookie: " and this
+    // ("name=value"); an empty value sets none.
+    std::string m_strGroupCookie;
+    // When > 0, "/long-line" answers with a line of this many "x" and then a
+    // line "end" (sent piece by piece, never held whole).
+    int64_t m_nLongLineBytes = 0;
 };
 
 // One request as the server received it.
@@ -148,6 +157,7 @@ struct CGatewayRequest
     bool m_bAccepted = true;         // credentials accepted (or none needed)
     std::string m_strRange;          // Range header, empty when none
     std::string m_strIfRange;        // If-Range header
+    std::string m_strCookie;         // Cookie header, empty when none
     int m_nStatus = 0;               // status answered
     std::chrono::system_clock::time_point m_time;
 };

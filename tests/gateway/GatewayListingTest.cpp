@@ -203,9 +203,24 @@ TEST(GatewayListing, OneKeyGivesTheSameCorpusInEveryInstance)
               GatewayFetch(second.BaseUrl() + second.NewsGuyDecodeTarget(a)).m_strBody);
 }
 
-// The expected sizes handed to the listing tests must be what the size rules
-// make of the size texts in the pages, for every notation the corpus writes.
-TEST(GatewayListing, ListedSizesFollowTheSizeRulesOfBothServices)
+namespace
+{
+// A size text's step: one unit of its last digit ("2.35M" 10000, "15K" 1000).
+int64_t SizeStep(const std::string& strText)
+{
+    const size_t nUnit = strText.find_first_of("BKMG");
+    int64_t nStep = strText[nUnit] == 'G' ? 1000000000 : strText[nUnit] == 'M' ? 1000000 : strText[nUnit] == 'K' ? 1000 : 1;
+    const size_t nPoint = strText.find('.');
+    for (size_t i = nPoint == std::string::npos ? nUnit : nPoint + 1; i < nUnit && strText[i] != ' '; ++i)
+        nStep /= 10;
+    return nStep;
+}
+} // namespace
+
+// The listed sizes handed to the listing tests are the body sizes as the size
+// texts state them: at most one step of the text's last digit below the body
+// ("0 KB" excepted: it stands for less than a kilobyte and lists as one).
+TEST(GatewayListing, ListedSizesAreTheBodySizesWithinTheTextsRounding)
 {
     CGatewayOptions options;
     options.m_nArticles = 3000;
@@ -214,25 +229,24 @@ TEST(GatewayListing, ListedSizesFollowTheSizeRulesOfBothServices)
     for (int32_t i = 0; i < sim.ArticleCount("alt.test"); ++i)
     {
         const CGatewayArticle a = sim.Article("alt.test", i);
-        SCOPED_TRACE(a.m_strSizeText + " / " + a.m_strEasySizeText);
+        SCOPED_TRACE(std::to_string(a.m_nSize) + ": " + a.m_strSizeText + " / " + a.m_strEasySizeText);
         ASSERT_LT(a.m_nSize, int64_t{1} << 31);
-        // NewsGuy: K multiplies by 100, M by 100000; with a point the value times ten, else no multiplier.
+        for (const auto& [strText, nListed] : {std::pair{a.m_strSizeText, a.m_nListedSize},
+                                                std::pair{a.m_strEasySizeText, a.m_nEasyListedSize}})
+        {
+            const int64_t nStep = SizeStep(strText);
+            EXPECT_EQ(nListed % nStep, 0);
+            if (strText == "0 KB")
+                EXPECT_TRUE(nListed == 1000 && a.m_nSize < 1000);
+            else
+                EXPECT_TRUE(nListed <= a.m_nSize && a.m_nSize - nListed < nStep);
+        }
         const std::string& ng = a.m_strSizeText;
-        const int64_t nNgUnit = ng.find('M') != std::string::npos ? 100000 : ng.find('K') != std::string::npos ? 100 : 1;
-        const std::string strNgNumber = ng.substr(0, ng.find_first_of("BKM"));
-        const bool bNgPoint = strNgNumber.find('.') != std::string::npos;
-        EXPECT_EQ(a.m_nListedSize, bNgPoint ? static_cast<int64_t>(std::strtod(strNgNumber.c_str(), nullptr) * 10) * nNgUnit
-                                            : std::atoll(strNgNumber.c_str()));
-        // EasyNews: K multiplies by 1000, M by 100000; the point is dropped; 0 counts as 1.
         const std::string& en = a.m_strEasySizeText;
-        const int64_t nEnUnit = en.find('M') != std::string::npos ? 100000 : en.find('K') != std::string::npos ? 1000 : 1;
-        std::string strEnNumber = en.substr(0, en.find_first_of("BKM"));
-        const bool bEnPoint = strEnNumber.find('.') != std::string::npos;
-        strEnNumber.erase(std::remove(strEnNumber.begin(), strEnNumber.end(), '.'), strEnNumber.end());
-        const int64_t nEn = std::atoll(strEnNumber.c_str());
-        EXPECT_EQ(a.m_nEasyListedSize, (nEn == 0 && !bEnPoint ? 1 : nEn) * nEnUnit);
-        notations.insert(std::string(bNgPoint ? "ng." : "ng") + ng.back());
-        notations.insert(std::string(bEnPoint ? "en." : "en") + en.substr(en.find(' ') + 1));
+        notations.insert((ng.find('.') != std::string::npos ? "ng." : "ng") + ng.substr(ng.size() - 1) +
+                         std::to_string(SizeStep(ng)));
+        notations.insert((en.find('.') != std::string::npos ? "en." : "en") + en.substr(en.find(' ') + 1));
     }
-    EXPECT_EQ(notations, (std::set<std::string>{"ngB", "ngK", "ng.K", "ng.M", "enB", "enKB", "en.KB", "en.MB"}));
+    EXPECT_EQ(notations, (std::set<std::string>{"ngB1", "ngK1000", "ng.K100", "ng.M100000", "ng.M10000",
+                                                "ng.G10000000", "enB", "enKB", "en.KB", "en.MB"}));
 }

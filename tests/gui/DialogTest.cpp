@@ -658,7 +658,7 @@ void DialogTest::preferencesRoundTrip()
                 sheet.PageProxy().AddressEdit()->setText("proxy.example");
                 sheet.PageProxy().PortEdit()->setText("3128");
                 sheet.PageDownload().RetriesEdit()->setText("9");
-                sheet.PageDownload().PathEdit()->setText("/downloads/");
+                sheet.PageDownload().PathEdit()->setText("/downloads");
                 sheet.PageQueue().UseManagerCheck()->click();
                 sheet.PageQueue().ManagerGroup()->button(4)->click();
                 return sheet.windowTitle() == "Preferences";
@@ -687,6 +687,7 @@ void DialogTest::preferencesRoundTrip()
     QCOMPARE(m_pProgram->GetInt("Preferences", "ProxyPort"), 3128);
     QCOMPARE(m_pProgram->GetInt("Preferences", "MaxRetries"), 9);
     QCOMPARE(m_pProgram->GetString("Preferences", "DefaultPath"), std::string("/downloads/"));
+    QCOMPARE(doc.m_settings.m_strDefaultPath, std::string("/downloads/"));
     QCOMPARE(m_pProgram->GetInt("Preferences", "DoNotQueue"), 1);
     QCOMPARE(m_pProgram->GetInt("Preferences", "DownloadManager"), 4);
     QCOMPARE(m_pProgram->GetString("Dravelin", "Version"), std::string("2.0"));

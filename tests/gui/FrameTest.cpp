@@ -395,7 +395,8 @@ void FrameTest::columnWidthsSavedAndRestored()
 void FrameTest::favouritesSkipEmptyAndRewriteTotal()
 {
     CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni("[Favorites]\nTotal=5\nNewsGroup1=alt.one\nNewsGroup2=\n"
+    // A damaged total far beyond the keys present is read as a bounded count.
+    program.WriteIni(CTestProgram::CompatibleIni("[Favorites]\nTotal=2000000000\nNewsGroup1=alt.one\nNewsGroup2=\n"
                                                  "NewsGroup3=alt.three\nNewsGroup4=\nNewsGroup5=alt.five\n"));
     program.Start();
     QComboBox* pBox = program.Frame().NewsgroupBox();

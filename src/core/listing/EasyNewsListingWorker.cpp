@@ -4,6 +4,7 @@
 #include "listing/ListingPoster.h"
 #include "net/GatewayHosts.h"
 #include "net/HttpRequestFramework.h"
+#include "net/InternetSession.h"
 
 #include <atomic>
 #include <chrono>
@@ -60,10 +61,15 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
         PostStatusLine(profile, "Retrieving Headers...");
         std::string strLine;
         bool bLastPage = false;
+        // Every page has its own session; the gateway's cookies last for the
+        // whole listing.
+        CCookieShare cookies;
         for (int nPage = 0;;)
         {
             std::unique_ptr<CInternetSession> pSession =
                 OpenInternetSession(proxy, HttpFlags::kListingSession, profile);
+            if (pSession)
+                pSession->ShareCookies(cookies);
             std::unique_ptr<CHttpConnection> pConnection;
             std::unique_ptr<CHttpRequest> pRequest;
             bool bNetworkFailure = true;
@@ -81,10 +87,14 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
                 }
                 if (nStatus > 0)
                 {
-                    // The first missing day ends this retrieval after its page
-                    // (and only this one: other listings share the run event).
+                    // The first missing day ends this retrieval at once (and
+                    // only this one: other listings share the run event); its
+                    // body is the gateway's error page, never a listing.
                     bLastPage = nStatus == 404;
                     PostStatusLine(profile, pRequest->GetRawHeaders());
+                }
+                if (nStatus > 0 && !bLastPage)
+                {
                     strObject = CEasyNewsParser::ObjectOfUrl(pRequest->GetEffectiveUrl());
                     CEasyNewsParser parser(CEasyNewsParser::PageDate(std::time(nullptr), nPage));
                     while (ReadListingLine(*pRequest, strLine, *pRunEvent))

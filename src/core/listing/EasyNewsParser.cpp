@@ -8,22 +8,11 @@ using ListingText::npos;
 
 int64_t CEasyNewsParser::ParseSize(std::string_view strSize)
 {
-    int64_t nMultiplier = 1;
-    if (strSize.find('M') != npos)
-        nMultiplier = 100000;
-    else if (strSize.find('K') != npos)
-        nMultiplier = 1000;
-    std::string_view part = strSize.substr(0, strSize.find_first_of("BKM"));
-    if (part.find('.') != npos)
-    {
-        std::string strDigits(part);
-        ListingText::ReplaceAll(strDigits, ".", "");
-        return ListingText::ToInteger(strDigits) * nMultiplier;
-    }
-    int64_t n = ListingText::ToInteger(part);
-    if (n == 0)
-        n = 1;
-    return n * nMultiplier;
+    // "0 KB" stands for less than one unit: it counts as one unit.
+    const int64_t nSize = ListingText::SizeOfText(strSize);
+    if (nSize == 0 && strSize.find('.') == npos)
+        return ListingText::SizeUnit(strSize);
+    return nSize;
 }
 
 std::string CEasyNewsParser::ReduceLink(std::string_view target)

@@ -19,7 +19,8 @@ public:
     // The article of one page line, or null when the line holds none.
     ArticlePtr ParseLine(std::string_view line);
 
-    // "12.3 MB" → 12300000, "850 KB" → 850000, "0 KB" → 1000, "512 B" → 512.
+    // "12.3 MB" → 12300000, "850 KB" → 850000, "0 KB" → 1000, "512 B" → 512,
+    // "32.8 KB" → 32800.
     static int64_t ParseSize(std::string_view strSize);
     // A link target as a decode query: "javascript:warnexe('...');" wrapping
     // removed, an absolute address reduced to its path.

@@ -81,6 +81,58 @@ int64_t ToInteger(std::string_view str)
     return bNegative ? -n : n;
 }
 
+namespace
+{
+// Decimal zeros of the unit letter a size text names first.
+int UnitExponent(std::string_view str)
+{
+    const size_t nUnit = str.find_first_of("BKMG");
+    if (nUnit == npos)
+        return 0;
+    return str[nUnit] == 'K' ? 3 : str[nUnit] == 'M' ? 6 : str[nUnit] == 'G' ? 9 : 0;
+}
+} // namespace
+
+int64_t SizeUnit(std::string_view str)
+{
+    int64_t nUnit = 1;
+    for (int n = UnitExponent(str); n > 0; --n)
+        nUnit *= 10;
+    return nUnit;
+}
+
+int64_t SizeOfText(std::string_view str)
+{
+    const int nExponent = UnitExponent(str);
+    std::string_view number = Trim(str.substr(0, str.find_first_of("BKMG")));
+    bool bNegative = false;
+    if (!number.empty() && (number.front() == '+' || number.front() == '-'))
+    {
+        bNegative = number.front() == '-';
+        number.remove_prefix(1);
+    }
+    constexpr int64_t kLimit = INT64_MAX / 10000000000LL;
+    int64_t nValue = 0;
+    size_t i = 0;
+    for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i)
+    {
+        if (nValue < kLimit)
+            nValue = nValue * 10 + (number[i] - '0');
+    }
+    const bool bPoint = i < number.size() && number[i] == '.';
+    if (bPoint)
+        ++i;
+    // Only as many decimals as the unit has zeros can add whole bytes.
+    for (int n = 0; n < nExponent; ++n)
+    {
+        int nDigit = 0;
+        if (bPoint && i < number.size() && number[i] >= '0' && number[i] <= '9')
+            nDigit = number[i++] - '0';
+        nValue = nValue * 10 + nDigit;
+    }
+    return bNegative ? -nValue : nValue;
+}
+
 int32_t ClampSize(int64_t nSize)
 {
     if (nSize > INT32_MAX)

@@ -17,6 +17,12 @@ void TrimLeft(std::string& str);
 std::string_view Trim(std::string_view str);
 // C library integer conversion of a text (atoi on the text up to its end).
 int64_t ToInteger(std::string_view str);
+// A listed size in bytes: the decimal value of the text times its unit (B 1,
+// K or KB 1,000, M or MB 1,000,000, G or GB 1,000,000,000; none 1), truncated,
+// in exact arithmetic. "15K" 15000, "2.35M" 2350000, "32.8 KB" 32800.
+int64_t SizeOfText(std::string_view str);
+// The unit of a size text in bytes (1 when it names none).
+int64_t SizeUnit(std::string_view str);
 // A size in bytes clamped into an article's 32-bit field.
 int32_t ClampSize(int64_t nSize);
 

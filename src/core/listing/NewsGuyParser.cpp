@@ -73,24 +73,7 @@ void CNewsGuyParser::StripFontTags(std::string& str)
 
 int64_t CNewsGuyParser::ParseSize(std::string_view strSize)
 {
-    int64_t nMultiplier = 1;
-    if (strSize.find('M') != npos)
-        nMultiplier = 100000;
-    else if (strSize.find('K') != npos)
-        nMultiplier = 100;
-    std::string_view part = strSize.substr(0, strSize.find_first_of("BKM"));
-    size_t nDot = part.find('.');
-    if (nDot == npos)
-        return ListingText::ToInteger(part);
-    // The decimal value times ten, truncated: whole part and first decimal
-    // (exact, and independent of the locale's decimal point).
-    int64_t nWhole = ListingText::ToInteger(part.substr(0, nDot));
-    bool bNegative = ListingText::Trim(part).substr(0, 1) == "-";
-    int64_t nTenth = 0;
-    if (nDot + 1 < part.size() && part[nDot + 1] >= '0' && part[nDot + 1] <= '9')
-        nTenth = part[nDot + 1] - '0';
-    int64_t nTimesTen = bNegative ? nWhole * 10 - nTenth : nWhole * 10 + nTenth;
-    return nTimesTen * nMultiplier;
+    return ListingText::SizeOfText(strSize);
 }
 
 bool CNewsGuyParser::ParseProgress(std::string_view line, int& nPercent)

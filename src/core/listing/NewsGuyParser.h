@@ -33,7 +33,7 @@ public:
     // Removes every "<font ...>" and then every "</font>" (any case); a
     // "<font" without a closing ">" drops the rest of the line.
     static void StripFontTags(std::string& str);
-    // "1.5K" → 1500, "2.35M" → 2300000, "512B" → 512, "15K" → 15.
+    // "1.5K" → 1500, "2.35M" → 2350000, "512B" → 512, "15K" → 15000.
     static int64_t ParseSize(std::string_view strSize);
     // The "setProgress(" percentage of a line; false when a bracket is missing.
     static bool ParseProgress(std::string_view line, int& nPercent);

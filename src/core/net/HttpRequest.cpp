@@ -176,6 +176,7 @@ bool CHttpRequest::Send()
     m_buf.clear();
     m_nPos = 0;
     m_nScan = 0;
+    m_bSkipLine = false;
     Setup();
     if (curl_multi_add_handle(static_cast<CURLM*>(session.m_hMulti), static_cast<CURL*>(session.m_hEasy)) !=
         CURLM_OK)
@@ -393,13 +394,20 @@ bool CHttpRequest::ReadLine(std::string& strLine)
         if (m_nScan < m_nPos)
             m_nScan = m_nPos;
         const void* pLf = m_nScan < nSize ? std::memchr(pBase + m_nScan, '\n', nSize - m_nScan) : nullptr;
+        if (pLf && m_bSkipLine)
+        {
+            // The end of an overlong line: the next line starts behind it.
+            m_bSkipLine = false;
+            m_nPos = m_nScan = static_cast<size_t>(static_cast<const char*>(pLf) - pBase) + 1;
+            continue;
+        }
         if (pLf)
         {
             size_t nEnd = static_cast<size_t>(static_cast<const char*>(pLf) - pBase);
             size_t nLen = nEnd - m_nPos;
             if (nLen > 0 && pBase[nEnd - 1] == '\r')
                 --nLen;
-            strLine.assign(pBase + m_nPos, nLen);
+            strLine.assign(pBase + m_nPos, std::min(nLen, kMaxLine));
             m_nPos = m_nScan = nEnd + 1;
             if (m_nPos == m_buf.size())
             {
@@ -409,6 +417,20 @@ bool CHttpRequest::ReadLine(std::string& strLine)
             return true;
         }
         m_nScan = nSize;
+        if (m_bSkipLine)
+        {
+            m_buf.clear();
+            m_nPos = m_nScan = 0;
+        }
+        else if (Available() >= kMaxLine)
+        {
+            // An overlong line: deliver its start, drop the rest as it comes.
+            strLine.assign(pBase + m_nPos, kMaxLine);
+            m_buf.clear();
+            m_nPos = m_nScan = 0;
+            m_bSkipLine = true;
+            return true;
+        }
         if (m_bDone)
         {
             if (Available() == 0 || m_nResult != CURLE_OK)

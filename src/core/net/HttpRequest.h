@@ -35,7 +35,9 @@ public:
     void Close();
 
     // The next body line without its LF (and a CR before it); a last line
-    // without LF is delivered too. False at the end of the body or on failure.
+    // without LF is delivered too. A line longer than kMaxLine comes as its
+    // first kMaxLine bytes; the rest of it is dropped unread into memory.
+    // False at the end of the body or on failure.
     bool ReadLine(std::string& strLine);
     // Fills pBuffer with up to nSize body bytes, less only at the end of the
     // body. Returns the count (0 at the end), or -1 on a network failure
@@ -76,6 +78,8 @@ public:
 
     // The receive buffer pauses the transfer above this many unread bytes.
     static constexpr size_t kHighWater = 2u * 1024u * 1024u;
+    // The longest line ReadLine delivers.
+    static constexpr size_t kMaxLine = 1024u * 1024u;
 
     // A request target from an object: "/" in front when missing; CR and LF
     // dropped; blanks, controls, '#' and bytes above 127 percent-encoded.
@@ -112,6 +116,7 @@ private:
     size_t m_nPos = 0;
     size_t m_nScan = 0; // where the search for the next LF goes on
     size_t m_nWant = 0; // unread bytes the caller waits for
+    bool m_bSkipLine = false; // the rest of an overlong line is being dropped
     int64_t m_nBodyBytes = 0;
     // ReadBlock's buffer while it waits: body bytes go there directly.
     char* m_pDirect = nullptr;

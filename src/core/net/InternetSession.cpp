@@ -11,6 +11,26 @@ namespace
 std::atomic<long> s_nDefaultStallSeconds{60};
 }
 
+CCookieShare::CCookieShare()
+{
+    CurlGlobalInit();
+    m_hShare = curl_share_init();
+    if (m_hShare)
+        curl_share_setopt(static_cast<CURLSH*>(m_hShare), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+}
+
+CCookieShare::~CCookieShare()
+{
+    if (m_hShare)
+        curl_share_cleanup(static_cast<CURLSH*>(m_hShare));
+}
+
+void CInternetSession::ShareCookies(CCookieShare& share)
+{
+    if (m_hEasy && share.m_hShare)
+        curl_easy_setopt(static_cast<CURL*>(m_hEasy), CURLOPT_SHARE, share.m_hShare);
+}
+
 CInternetSession::CInternetSession(const CProxyChoice& proxy, uint32_t nSessionFlags)
     : m_proxy(proxy), m_nSessionFlags(nSessionFlags), m_nStallSeconds(s_nDefaultStallSeconds.load())
 {

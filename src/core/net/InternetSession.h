@@ -5,6 +5,21 @@
 #include <cstdint>
 #include <string>
 
+// One cookie store for several sessions that follow each other in one
+// thread (a listing's pages). Outlives every session that uses it.
+class CCookieShare
+{
+public:
+    CCookieShare();
+    ~CCookieShare();
+    CCookieShare(const CCookieShare&) = delete;
+    CCookieShare& operator=(const CCookieShare&) = delete;
+
+private:
+    friend class CInternetSession;
+    void* m_hShare = nullptr; // CURLSH*
+};
+
 // The top-level handle of one request sequence: the proxy choice, the session
 // flags, and the libcurl handles that every request of the sequence reuses,
 // so a kept-alive connection serves the next request (redirects, retries).
@@ -23,6 +38,10 @@ public:
     // default applies to sessions made afterwards (tests shorten it).
     static void SetDefaultStallSeconds(long nSeconds);
     static long GetDefaultStallSeconds();
+
+    // Keeps the cookies of this session's requests in share, which already
+    // holds those of earlier sessions.
+    void ShareCookies(CCookieShare& share);
 
     CProxyChoice m_proxy;
     uint32_t m_nSessionFlags;

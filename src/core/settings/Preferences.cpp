@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 namespace
 {
@@ -90,6 +91,17 @@ CPreferences& CPreferences::operator=(const CPreferences& other)
     return *this;
 }
 
+std::string CPreferences::FolderPath(std::string strFolder)
+{
+    // An empty download folder would be the file-system root; the user's
+    // download folder is what was meant.
+    if (strFolder.empty())
+        strFolder = XdgDownloadFolder();
+    if (strFolder.back() != '/')
+        strFolder += '/';
+    return strFolder;
+}
+
 bool CPreferences::Load(const std::string& strIniPath, IPrompts* pPrompts)
 {
     // One parse for all keys; the values are those the key-at-a-time reads
@@ -132,12 +144,7 @@ bool CPreferences::Load(const std::string& strIniPath, IPrompts* pPrompts)
     m_bLoadQueue = ini.GetInt(kSection, "LoadQueue", 1);
     m_bSaveQueue = ini.GetInt(kSection, "SaveQueue", 1);
 
-    // An empty download folder would be the file-system root; the user's
-    // download folder is what was meant.
-    if (m_strDefaultPath.empty())
-        m_strDefaultPath = XdgDownloadFolder();
-    if (m_strDefaultPath.back() != '/')
-        m_strDefaultPath += '/';
+    m_strDefaultPath = FolderPath(std::move(m_strDefaultPath));
 
     if (m_strGetRightPath.empty())
     {

@@ -24,6 +24,10 @@ public:
     // Writes "Version", "CompatibleBuild" and the 22 keys of the dialog.
     void Save(const std::string& strIniPath) const;
 
+    // A download folder as it is kept in memory: ending in "/"; an empty one
+    // is the user's download folder.
+    static std::string FolderPath(std::string strFolder);
+
     void Lock() const { m_lock.lock(); }
     void Unlock() const { m_lock.unlock(); }
 

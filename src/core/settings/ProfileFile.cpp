@@ -2,6 +2,7 @@
 
 #include "model/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -186,6 +187,11 @@ std::string CProfileFile::GetString(const std::string& strSection, const std::st
     if (strValue.size() > kMaxValueLength)
         strValue.resize(kMaxValueLength);
     return strValue;
+}
+
+int32_t CProfileFile::GetCount(const std::string& strSection, const std::string& strKey, int32_t nMax) const
+{
+    return std::clamp(GetInt(strSection, strKey, 0), 0, nMax);
 }
 
 int32_t CProfileFile::GetInt(const std::string& strSection, const std::string& strKey, int32_t nDefault) const

@@ -36,6 +36,9 @@ public:
                           const std::string& strDefault) const;
     // nDefault when the key is missing or its value empty, else ParseInt.
     int32_t GetInt(const std::string& strSection, const std::string& strKey, int32_t nDefault) const;
+    // A count of things the caller then reads one by one: GetInt with default
+    // 0, bounded to 0 ... nMax, so a damaged file never makes a reader spin.
+    int32_t GetCount(const std::string& strSection, const std::string& strKey, int32_t nMax) const;
     bool HasKey(const std::string& strSection, const std::string& strKey) const;
     void SetString(const std::string& strSection, const std::string& strKey, const std::string& strValue);
     void SetInt(const std::string& strSection, const std::string& strKey, int32_t nValue);

@@ -140,7 +140,7 @@ void CopyPageValues(const CPreferences& from, CPreferences& to)
     to.m_bProxyAuthentication = from.m_bProxyAuthentication;
     to.m_strProxyUsername = from.m_strProxyUsername;
     to.m_strProxyPassword = from.m_strProxyPassword;
-    to.m_strDefaultPath = from.m_strDefaultPath;
+    to.m_strDefaultPath = CPreferences::FolderPath(from.m_strDefaultPath);
     to.m_nMaxRetries = from.m_nMaxRetries;
     to.m_bRetryInfinite = from.m_bRetryInfinite;
     to.m_nMaxDownloads = from.m_nMaxDownloads;

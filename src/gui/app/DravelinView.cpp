@@ -281,7 +281,9 @@ void CDravelinView::LoadFavorites()
     CProfileFile ini;
     ini.Read(m_doc.GetIniPath());
     QComboBox* pBox = m_frame.NewsgroupBox();
-    const int nTotal = ini.GetInt("Favorites", "Total", 0);
+    // More favourites than anyone keeps in a drop-down list.
+    constexpr int32_t kMaxFavorites = 10000;
+    const int nTotal = ini.GetCount("Favorites", "Total", kMaxFavorites);
     char szKey[32];
     for (int i = 1; i <= nTotal; ++i)
     {

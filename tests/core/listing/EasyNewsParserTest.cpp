@@ -38,8 +38,9 @@ TEST_P(EasyNewsSize, SizePartGivesBytes)
 INSTANTIATE_TEST_SUITE_P(Sizes, EasyNewsSize,
                          ::testing::Values(EasySizeCase{"12.3 MB", 12300000}, EasySizeCase{"850 KB", 850000},
                                            EasySizeCase{"0 KB", 1000}, EasySizeCase{"512 B", 512},
-                                           EasySizeCase{"1.25 KB", 125000}, EasySizeCase{"0 B", 1},
-                                           EasySizeCase{"7 MB", 700000}));
+                                           EasySizeCase{"1.25 KB", 1250}, EasySizeCase{"0 B", 1},
+                                           EasySizeCase{"7 MB", 7000000}, EasySizeCase{"32.8 KB", 32800},
+                                           EasySizeCase{"1.5 GB", 1500000000}, EasySizeCase{"0.0 KB", 0}));
 
 struct LinkCase
 {

@@ -312,6 +312,30 @@ TEST_F(ListingWorkerTest, EasyNewsListsEveryDayUntil404)
     EXPECT_EQ(nArticle, run.articles.size());
 }
 
+TEST_F(ListingWorkerTest, EasyNewsMissingDayPageIsNotParsed)
+{
+    CGatewayOptions options;
+    options.m_strMissingDayBody = "x<br><input type=\"checkbox\"> <a href=\"/d/404\">not an article - 1 KB</a>\n";
+    StartGateway(options);
+    CRun run = RunEasyNews("alt.test");
+    EXPECT_EQ(m_pGateway->Requests().back().m_nStatus, 404);
+    EXPECT_EQ(run.articles.size(), m_pGateway->Articles("alt.test").size());
+    EXPECT_TRUE(std::none_of(run.articles.begin(), run.articles.end(),
+                             [](const ArticlePtr& p) { return p->m_strDecodeQuery == "/d/404"; }));
+}
+
+TEST_F(ListingWorkerTest, EasyNewsCookiesLastForEveryDayPage)
+{
+    CGatewayOptions options;
+    options.m_strGroupCookie = "visit=42";
+    StartGateway(options);
+    RunEasyNews("alt.test");
+    auto requests = m_pGateway->Requests();
+    ASSERT_EQ(requests.size(), static_cast<size_t>(m_pGateway->DayCount("alt.test") + 2));
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i].m_strCookie, "visit=42") << requests[i].m_strTarget;
+}
+
 TEST_F(ListingWorkerTest, EasyNewsExplicitPortWinsOverPort81)
 {
     StartGateway();

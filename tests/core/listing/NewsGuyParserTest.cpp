@@ -100,10 +100,10 @@ TEST_P(NewsGuySize, SizeTextGivesBytes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, NewsGuySize,
-                         ::testing::Values(SizeCase{"1.5K", 1500}, SizeCase{"2.35M", 2300000},
-                                           SizeCase{"0.9K", 900}, SizeCase{"512B", 512}, SizeCase{"15K", 15},
-                                           SizeCase{"1.15M", 1100000}, SizeCase{"3M", 3},
-                                           SizeCase{"2.5KM", 2500000}, SizeCase{"99999.9M", 2147483647},
+                         ::testing::Values(SizeCase{"1.5K", 1500}, SizeCase{"2.35M", 2350000},
+                                           SizeCase{"0.9K", 900}, SizeCase{"512B", 512}, SizeCase{"15K", 15000},
+                                           SizeCase{"1.15M", 1150000}, SizeCase{"3M", 3000000},
+                                           SizeCase{"1.9999G", 1999900000}, SizeCase{"99999.9M", 2147483647},
                                            SizeCase{"", 0}));
 
 struct MarkCase
@@ -257,7 +257,7 @@ TEST(NewsGuyParser, LinkLineChoice)
     pArticle = ParseOne(whole);
     ASSERT_TRUE(pArticle);
     EXPECT_EQ(pArticle->m_strDecodeQuery, "x=1?y");
-    EXPECT_EQ(pArticle->m_nSize, 15);
+    EXPECT_EQ(pArticle->m_nSize, 15000);
 }
 
 TEST(NewsGuyParser, DroppedEntriesLeaveTheNextOneIntact)

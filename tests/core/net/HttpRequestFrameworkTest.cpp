@@ -108,6 +108,24 @@ INSTANTIATE_TEST_SUITE_P(
         LocationCase{"CrInside", "HTTP/1.1 302 Found\r\nLocation: /c\rX-Evil: 1\r\n", true, "/cX-Evil: 1"}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
+TEST(HttpRequest, OverlongLineIsCutAndItsRestDropped)
+{
+    CGatewayOptions options;
+    options.m_nLongLineBytes = 3 * static_cast<int64_t>(CHttpRequest::kMaxLine) + 5;
+    CGatewaySimulator gateway(options);
+    ASSERT_NE(gateway.Start(), 0);
+    CInternetSession session(CProxyChoice{}, HttpFlags::kListingSession);
+    CHttpConnection connection(session, gateway.HostPort(), 0);
+    CHttpRequest request(connection, "/long-line", HttpFlags::kNewsGuyListingRequest, false);
+    ASSERT_TRUE(request.Send());
+    std::string strLine;
+    ASSERT_TRUE(request.ReadLine(strLine));
+    EXPECT_TRUE(strLine == std::string(CHttpRequest::kMaxLine, 'x')) << strLine.size();
+    ASSERT_TRUE(request.ReadLine(strLine));
+    EXPECT_EQ(strLine, "end");
+    EXPECT_FALSE(request.ReadLine(strLine));
+}
+
 TEST(HttpRequest, TargetNeverCarriesLineEnds)
 {
     EXPECT_EQ(CHttpRequest::MakeTarget("news-bin/wwwlist?-sz,b1,o,n100000+alt.test"),

@@ -47,6 +47,18 @@ TEST(ProfileFileTest, LeadingNumberRule)
         EXPECT_EQ(CProfileFile::ParseInt(c.pszText), c.nExpected) << '"' << c.pszText << '"';
 }
 
+TEST(ProfileFileTest, CountsAreBounded)
+{
+    CProfileFile ini;
+    ini.SetString("S", "Five", "5");
+    ini.SetString("S", "Negative", "-3");
+    ini.SetString("S", "Huge", "2000000000");
+    EXPECT_EQ(ini.GetCount("S", "Five", 100), 5);
+    EXPECT_EQ(ini.GetCount("S", "Negative", 100), 0);
+    EXPECT_EQ(ini.GetCount("S", "Huge", 100), 100);
+    EXPECT_EQ(ini.GetCount("S", "Missing", 100), 0);
+}
+
 TEST(ProfileFileTest, ReadsWithDefaultsAndAnyLetterCase)
 {
     TempDir dir;
