@@ -289,12 +289,16 @@ void ToolsTest::dialUpAndPowerOffOverTheBus()
     {
         const char *pszType, *pszBluetooth;
         uint nState;
-    } lines[] = {{"gsm", "", 2}, {"802-3-ethernet", "", 2}, {"bluetooth", "dun", 2}, {"bluetooth", "panu", 2},
+    } lines[] = {{"gsm", "", 2},
+                 {"802-3-ethernet", "", 2},
+                 {"bluetooth", "dun", 2},
+                 {"bluetooth", "panu", 2},
                  {"pppoe", "", 4}};
     for (int i = 0; i < 5; ++i)
     {
         const QString strN = QString::number(i + 1);
-        bus.AddActive(strActive + strN, {QString(lines[i].pszType), lines[i].nState, strSettings + strN, false});
+        bus.AddActive(strActive + strN,
+                      {QString(lines[i].pszType), lines[i].nState, strSettings + strN, false});
         if (*lines[i].pszBluetooth)
             bus.SetBluetoothType(strSettings + strN, QString(lines[i].pszBluetooth));
     }
@@ -339,7 +343,8 @@ void ToolsTest::whenDoneCommandsFollowTheQueueSettings()
     QVERIFY(program.View().Tools());
     // No dial-up without the system bus; the clean-ups are always there.
     QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
-    for (int nId : {ID_TOOLS_POWEROFF, ID_TOOLS_DELETETEMPINET, ID_TOOLS_EMPTYRECYCLEBIN, ID_QUEUE_EXPORTGETRIGHT})
+    for (int nId :
+         {ID_TOOLS_POWEROFF, ID_TOOLS_DELETETEMPINET, ID_TOOLS_EMPTYRECYCLEBIN, ID_QUEUE_EXPORTGETRIGHT})
         QVERIFY(program.Enabled(nId));
 
     QVERIFY(!program.Checked(ID_TOOLS_POWEROFF));

@@ -83,7 +83,8 @@ protected:
         for (const std::string& strQuery : queries)
         {
             articles.push_back(Listed(strQuery));
-            m_export.HandOffArticle(articles.back(), m_articles.FindArticleRow(articles.back().get()), "/dl/");
+            m_export.HandOffArticle(articles.back(), m_articles.FindArticleRow(articles.back().get()),
+                                    "/dl/");
         }
         return articles;
     }

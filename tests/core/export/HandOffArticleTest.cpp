@@ -26,7 +26,6 @@ TEST_F(HandOffArticleTest, ClipboardPutsTheUrlAndExportsTheArticle)
     // The next clipboard text must wait a second.
     EXPECT_EQ(m_clock.Period(CClipboardHandOff::kTimerId), 1000);
     EXPECT_TRUE(m_prompts.m_messages.empty());
-
 }
 
 TEST_F(HandOffArticleTest, WithoutAnArticleRowNothingIsRedrawn)

@@ -31,7 +31,8 @@ struct LoadCase
 // What is left in the folder (a failed save must not leave its temporary file).
 long FileCount(const TempDir& dir)
 {
-    return std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator());
+    return std::distance(std::filesystem::directory_iterator(dir.Path()),
+                         std::filesystem::directory_iterator());
 }
 
 void PrintTo(const LoadCase& c, std::ostream* os)

@@ -333,13 +333,14 @@ TEST_P(ArticleListSortTest, ClicksSortAndToggle)
 // the second one.
 INSTANTIATE_TEST_SUITE_P(
     Sequences, ArticleListSortTest,
-    ::testing::Values(
-        SortCase{"DateTwiceThenAuthorTwice",
-                 {1, 1, 2, 2},
-                 {"A,a,b,c", "c,b,A,a", "alice,Bob,bob,carol", "carol,Bob,bob,alice"}},
-        SortCase{"NewColumnAfterOneClick", {1, 2, 2}, {"A,a,b,c", "alice,Bob,bob,carol", "alice,Bob,bob,carol"}},
-        SortCase{"StateIncompleteFirstListedLast", {0, 0}, {"5,3,0,-1", "-1,0,3,5"}},
-        SortCase{"Size", {3, 3, 3}, {"10,20,300,2000", "2000,300,20,10", "10,20,300,2000"}}),
+    ::testing::Values(SortCase{"DateTwiceThenAuthorTwice",
+                               {1, 1, 2, 2},
+                               {"A,a,b,c", "c,b,A,a", "alice,Bob,bob,carol", "carol,Bob,bob,alice"}},
+                      SortCase{"NewColumnAfterOneClick",
+                               {1, 2, 2},
+                               {"A,a,b,c", "alice,Bob,bob,carol", "alice,Bob,bob,carol"}},
+                      SortCase{"StateIncompleteFirstListedLast", {0, 0}, {"5,3,0,-1", "-1,0,3,5"}},
+                      SortCase{"Size", {3, 3, 3}, {"10,20,300,2000", "2000,300,20,10", "10,20,300,2000"}}),
     [](const ::testing::TestParamInfo<SortCase>& info) { return std::string(info.param.pszName); });
 
 TEST(ArticleListTest, SortKeepsSelectionWithItsRow)

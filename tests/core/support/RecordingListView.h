@@ -18,7 +18,8 @@ class RecordingListView : public IArticleListView
 public:
     // pList: the list whose count a reset takes; pEvents: where row redraws
     // are written as "redraw <strName> <row>".
-    explicit RecordingListView(const CArticleList* pList = nullptr, std::vector<std::string>* pEvents = nullptr,
+    explicit RecordingListView(const CArticleList* pList = nullptr,
+                               std::vector<std::string>* pEvents = nullptr,
                                std::string strName = std::string())
         : m_pList(pList), m_pEvents(pEvents), m_strName(std::move(strName))
     {
