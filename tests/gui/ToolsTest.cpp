@@ -46,18 +46,6 @@ namespace
 constexpr const char* kAccounts = "[Account]\nSubscriptions=17\n";
 constexpr const char* kMissingBus = "unix:path=/nonexistent/dravelin-test/system_bus_socket";
 
-bool Enabled(CMainFrame& frame, int nId)
-{
-    frame.UpdateCommandUI();
-    return frame.FindAction(nId)->isEnabled();
-}
-
-bool Checked(CMainFrame& frame, int nId)
-{
-    frame.UpdateCommandUI();
-    return frame.FindAction(nId)->isChecked();
-}
-
 QString ClipboardText()
 {
     return QGuiApplication::clipboard()->text();
@@ -71,6 +59,53 @@ ArticlePtr QueuedArticle(const std::string& strSubject, const std::string& strQu
     pArticle->m_strDecodeQuery = strQuery;
     return pArticle;
 }
+
+// A started program on a settings file that passes the version check.
+class CProgram : public CTestProgram
+{
+public:
+    explicit CProgram(const std::string& strMore = std::string(),
+                      const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n")
+    {
+        WriteIni(CompatibleIni(strMore, std::string(), strPreferences));
+        Start();
+    }
+    CQueueDocument& Doc() { return App().Doc()->Document(); }
+    CPreferences& Settings() { return Doc().m_settings; }
+    void Trigger(int nId) { Frame().FindAction(nId)->trigger(); }
+    bool Enabled(int nId)
+    {
+        Frame().UpdateCommandUI();
+        return Frame().FindAction(nId)->isEnabled();
+    }
+    bool Checked(int nId)
+    {
+        Frame().UpdateCommandUI();
+        return Frame().FindAction(nId)->isChecked();
+    }
+    // A controller over other services that takes the commands while it lives.
+    std::unique_ptr<CToolsController> Controller(std::unique_ptr<ISystemServices> pServices)
+    {
+        return std::make_unique<CToolsController>(View(), *App().Doc(), m_prompts, Frame(),
+                                                  std::move(pServices));
+    }
+    // nCount EasyNews articles in the article list, selected if asked.
+    std::vector<ArticlePtr> ListArticles(int nCount, bool bSelect)
+    {
+        std::vector<ArticlePtr> articles;
+        for (int i = 0; i < nCount; ++i)
+        {
+            const std::string strN = std::to_string(i);
+            articles.push_back(QueuedArticle("article " + strN, "n=" + strN, StateListed, 16));
+            View().ArticleListCtrl().AddArticleRow(articles.back());
+            if (bSelect)
+                View().Articles().SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
+        }
+        return articles;
+    }
+    // The hand-off's next clipboard text (the pause after the last is over).
+    void Tick() { View().Tools()->OnTimer(CClipboardHandOff::kTimerId); }
+};
 
 // Receives the URLs the desktop would open.
 class CUrlCatcher : public QObject
@@ -145,20 +180,19 @@ void ToolsTest::startProgramKeepsArgumentsAndFolder()
     CQtSystemServices services;
     TempDir dir;
     // Quotes, blanks and shell characters reach the program as they are: no
-    // shell takes the command line apart.
+    // shell takes the command line apart. Relative names only resolve in the
+    // working folder given; a name that is not valid in the locale's encoding
+    // keeps its bytes.
     const std::string strSource = "source \"quoted\" 'single' $HOME;.txt";
-    const std::string strTarget = "target with  two  blanks & more.txt";
     WriteFile(dir.File(strSource), "first");
-    // Relative names: they only resolve in the working folder given.
-    QVERIFY(services.StartProgram("cp", {strSource, strTarget}, dir.Path().string()));
-    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(dir.File(strTarget)), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(dir.File(strTarget)), std::string("first"), 10000);
-
-    // A name that is not valid in the locale's encoding keeps its bytes.
-    const std::string strOdd = "odd\xff\xfe name.bin";
-    QVERIFY(services.StartProgram("/bin/cp", {strSource, strOdd}, dir.Path().string()));
-    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(dir.File(strOdd)), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(ReadFile(dir.File(strOdd)), std::string("first"), 10000);
+    for (const char* pszCopy : {"cp", "/bin/cp"})
+    {
+        const std::string strTarget =
+            *pszCopy == '/' ? "odd\xff\xfe name.bin" : "target with  two  blanks & more.txt";
+        QVERIFY(services.StartProgram(pszCopy, {strSource, strTarget}, dir.Path().string()));
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(dir.File(strTarget)), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ReadFile(dir.File(strTarget)), std::string("first"), 10000);
+    }
 }
 
 void ToolsTest::startProgramFailures()
@@ -207,24 +241,21 @@ void ToolsTest::dialUpTypes_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("bluetooth");
     QTest::addColumn<bool>("dialUp");
-    QTest::newRow("pppoe") << "pppoe"
-                           << "" << true;
-    QTest::newRow("gsm") << "gsm"
-                         << "" << true;
-    QTest::newRow("cdma") << "cdma"
-                          << "" << true;
-    QTest::newRow("bluetooth dun") << "bluetooth"
-                                   << "dun" << true;
-    QTest::newRow("bluetooth panu") << "bluetooth"
-                                    << "panu" << false;
-    QTest::newRow("bluetooth unknown") << "bluetooth"
-                                       << "" << false;
-    QTest::newRow("ethernet") << "802-3-ethernet"
-                              << "" << false;
-    QTest::newRow("wifi") << "802-11-wireless"
-                          << "" << false;
-    QTest::newRow("vpn") << "vpn"
-                         << "" << false;
+    const struct
+    {
+        const char *pszName, *pszType, *pszBluetooth;
+        bool bDialUp;
+    } rows[] = {{"pppoe", "pppoe", "", true},
+                {"gsm", "gsm", "", true},
+                {"cdma", "cdma", "", true},
+                {"bluetooth dun", "bluetooth", "dun", true},
+                {"bluetooth panu", "bluetooth", "panu", false},
+                {"bluetooth unknown", "bluetooth", "", false},
+                {"ethernet", "802-3-ethernet", "", false},
+                {"wifi", "802-11-wireless", "", false},
+                {"vpn", "vpn", "", false}};
+    for (const auto& row : rows)
+        QTest::newRow(row.pszName) << QString(row.pszType) << QString(row.pszBluetooth) << row.bDialUp;
 }
 
 void ToolsTest::dialUpTypes()
@@ -251,15 +282,26 @@ void ToolsTest::dialUpAndPowerOffOverTheBus()
     QVERIFY(services.EnumDialUpConnections(connections));
     QVERIFY(connections.empty());
 
+    // Connections 1 to 5; the fifth is deactivated (state 4).
     const QString strActive = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/");
     const QString strSettings = QStringLiteral("/org/freedesktop/NetworkManager/Settings/");
-    bus.AddActive(strActive + "1", {QStringLiteral("gsm"), 2, strSettings + "1", false});
-    bus.AddActive(strActive + "2", {QStringLiteral("802-3-ethernet"), 2, strSettings + "2", false});
-    bus.AddActive(strActive + "3", {QStringLiteral("bluetooth"), 2, strSettings + "3", false});
-    bus.AddActive(strActive + "4", {QStringLiteral("bluetooth"), 2, strSettings + "4", false});
-    bus.AddActive(strActive + "5", {QStringLiteral("pppoe"), 4, strSettings + "5", false});
-    bus.SetBluetoothType(strSettings + "3", QStringLiteral("dun"));
-    bus.SetBluetoothType(strSettings + "4", QStringLiteral("panu"));
+    const struct
+    {
+        const char *pszType, *pszBluetooth;
+        uint nState;
+    } lines[] = {{"gsm", "", 2},
+                 {"802-3-ethernet", "", 2},
+                 {"bluetooth", "dun", 2},
+                 {"bluetooth", "panu", 2},
+                 {"pppoe", "", 4}};
+    for (int i = 0; i < 5; ++i)
+    {
+        const QString strN = QString::number(i + 1);
+        bus.AddActive(strActive + strN,
+                      {QString(lines[i].pszType), lines[i].nState, strSettings + strN, false});
+        if (*lines[i].pszBluetooth)
+            bus.SetBluetoothType(strSettings + strN, QString(lines[i].pszBluetooth));
+    }
     QVERIFY(services.EnumDialUpConnections(connections));
     const std::string strPrefix = strActive.toStdString();
     QCOMPARE(connections, (std::vector<std::string>{strPrefix + "1", strPrefix + "3", strPrefix + "5"}));
@@ -297,78 +339,64 @@ void ToolsTest::dialUpAndPowerOffOverTheBus()
 
 void ToolsTest::whenDoneCommandsFollowTheQueueSettings()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni());
-    program.Start();
-    CMainFrame& frame = program.Frame();
-    CPreferences& settings = program.App().Doc()->Document().m_settings;
+    CProgram program;
     QVERIFY(program.View().Tools());
-
     // No dial-up without the system bus; the clean-ups are always there.
-    QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
-    QVERIFY(Enabled(frame, ID_TOOLS_POWEROFF));
-    QVERIFY(Enabled(frame, ID_TOOLS_DELETETEMPINET));
-    QVERIFY(Enabled(frame, ID_TOOLS_EMPTYRECYCLEBIN));
-    QVERIFY(Enabled(frame, ID_QUEUE_EXPORTGETRIGHT));
+    QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
+    for (int nId :
+         {ID_TOOLS_POWEROFF, ID_TOOLS_DELETETEMPINET, ID_TOOLS_EMPTYRECYCLEBIN, ID_QUEUE_EXPORTGETRIGHT})
+        QVERIFY(program.Enabled(nId));
 
-    QVERIFY(!Checked(frame, ID_TOOLS_POWEROFF));
-    frame.FindAction(ID_TOOLS_POWEROFF)->trigger();
-    QVERIFY(Checked(frame, ID_TOOLS_POWEROFF));
+    QVERIFY(!program.Checked(ID_TOOLS_POWEROFF));
+    program.Trigger(ID_TOOLS_POWEROFF);
+    QVERIFY(program.Checked(ID_TOOLS_POWEROFF));
     QCOMPARE(program.View().Tools()->Tools()->m_bPowerOffWhenDone, 1);
 
     // "Use a download manager" on: Dravelin has no queue of its own to finish.
-    frame.FindAction(ID_USE_DOWNLOADMANAGER)->trigger();
-    QCOMPARE(settings.m_bDoNotQueue, 1);
-    QVERIFY(!Enabled(frame, ID_TOOLS_POWEROFF));
-    frame.FindAction(ID_USE_DOWNLOADMANAGER)->trigger();
-    QVERIFY(Enabled(frame, ID_TOOLS_POWEROFF));
+    program.Trigger(ID_USE_DOWNLOADMANAGER);
+    QCOMPARE(program.Settings().m_bDoNotQueue, 1);
+    QVERIFY(!program.Enabled(ID_TOOLS_POWEROFF));
+    program.Trigger(ID_USE_DOWNLOADMANAGER);
+    QVERIFY(program.Enabled(ID_TOOLS_POWEROFF));
     // The choice survived being disabled.
-    QVERIFY(Checked(frame, ID_TOOLS_POWEROFF));
+    QVERIFY(program.Checked(ID_TOOLS_POWEROFF));
 
-    settings.m_nMaxDownloads = 0;
-    QVERIFY(!Enabled(frame, ID_TOOLS_POWEROFF));
-    settings.m_nMaxDownloads = 1;
-    QVERIFY(Enabled(frame, ID_TOOLS_POWEROFF));
-    frame.FindAction(ID_TOOLS_POWEROFF)->trigger();
-    QVERIFY(!Checked(frame, ID_TOOLS_POWEROFF));
+    program.Settings().m_nMaxDownloads = 0;
+    QVERIFY(!program.Enabled(ID_TOOLS_POWEROFF));
+    program.Settings().m_nMaxDownloads = 1;
+    QVERIFY(program.Enabled(ID_TOOLS_POWEROFF));
+    program.Trigger(ID_TOOLS_POWEROFF);
+    QVERIFY(!program.Checked(ID_TOOLS_POWEROFF));
 }
 
 void ToolsTest::hangUpNeedsDialUp()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni());
-    program.Start();
-    CMainFrame& frame = program.Frame();
-    CPreferences& settings = program.App().Doc()->Document().m_settings;
+    CProgram program;
+    CPreferences& settings = program.Settings();
     {
         // Services that can list dial-up connections.
-        auto pFake = std::make_unique<toolstest::FakeSystemServices>();
-        CToolsController tools(program.View(), *program.App().Doc(), program.m_prompts, frame,
-                               std::move(pFake));
-        QVERIFY(Enabled(frame, ID_TOOLS_HANGUP));
-        frame.FindAction(ID_TOOLS_HANGUP)->trigger();
-        QVERIFY(Checked(frame, ID_TOOLS_HANGUP));
+        auto pTools = program.Controller(std::make_unique<toolstest::FakeSystemServices>());
+        QVERIFY(program.Enabled(ID_TOOLS_HANGUP));
+        program.Trigger(ID_TOOLS_HANGUP);
+        QVERIFY(program.Checked(ID_TOOLS_HANGUP));
         settings.m_bDoNotQueue = 1;
-        QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
+        QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
         settings.m_bDoNotQueue = 0;
         settings.m_nMaxDownloads = 0;
-        QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
+        QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
         settings.m_nMaxDownloads = 2;
-        QVERIFY(Enabled(frame, ID_TOOLS_HANGUP));
-        QVERIFY(Checked(frame, ID_TOOLS_HANGUP));
+        QVERIFY(program.Enabled(ID_TOOLS_HANGUP));
+        QVERIFY(program.Checked(ID_TOOLS_HANGUP));
     }
     // The commands go back to the view's own controller.
     program.View().Tools()->RegisterCommands();
-    QVERIFY(!Enabled(frame, ID_TOOLS_HANGUP));
+    QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
     program.Stop();
 }
 
 void ToolsTest::cleanUpCommandsClearCacheAndTrash()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni());
-    program.Start();
-    CMainFrame& frame = program.Frame();
+    CProgram program;
     TempDir home;
     auto pFake = std::make_unique<toolstest::FakeSystemServices>();
     pFake->m_strHome = home.Path().string();
@@ -382,101 +410,82 @@ void ToolsTest::cleanUpCommandsClearCacheAndTrash()
     WriteFile(home.File("cache/dravelin/sub/page.html"), "<html>");
     WriteFile(home.File("cache/other.bin"), "not ours");
     {
-        CToolsController tools(program.View(), *program.App().Doc(), program.m_prompts, frame,
-                               std::move(pFake));
-        QVERIFY(Enabled(frame, ID_TOOLS_DELETETEMPINET));
-        frame.FindAction(ID_TOOLS_DELETETEMPINET)->trigger();
+        auto pTools = program.Controller(std::move(pFake));
+        QVERIFY(program.Enabled(ID_TOOLS_DELETETEMPINET));
+        program.Trigger(ID_TOOLS_DELETETEMPINET);
         QVERIFY(std::filesystem::is_directory(home.File("cache/dravelin")));
         QVERIFY(std::filesystem::is_empty(home.File("cache/dravelin")));
         QVERIFY(std::filesystem::exists(home.File("cache/other.bin")));
         QVERIFY(!QGuiApplication::overrideCursor());
 
-        QVERIFY(Enabled(frame, ID_TOOLS_EMPTYRECYCLEBIN));
-        frame.FindAction(ID_TOOLS_EMPTYRECYCLEBIN)->trigger();
+        QVERIFY(program.Enabled(ID_TOOLS_EMPTYRECYCLEBIN));
+        program.Trigger(ID_TOOLS_EMPTYRECYCLEBIN);
         QVERIFY(std::filesystem::is_empty(home.File("data/Trash/files")));
         QVERIFY(std::filesystem::is_empty(home.File("data/Trash/info")));
         QVERIFY(!QGuiApplication::overrideCursor());
-        QCOMPARE(tools.QueueTools().m_bEmptyingRecycleBin, 0);
-        QCOMPARE(tools.QueueTools().m_bDeletingTempFiles, 0);
+        QCOMPARE(pTools->QueueTools().m_bEmptyingRecycleBin, 0);
+        QCOMPARE(pTools->QueueTools().m_bDeletingTempFiles, 0);
     }
     program.View().Tools()->RegisterCommands();
     QVERIFY(program.m_prompts.m_messages.empty());
 }
 
+// The states each article is left in are the export's own (its tests); here:
+// the commands reach it with the right choices and the desktop's clipboard.
 void ToolsTest::copyQueueToClipboard()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
-    program.Start();
-    CMainFrame& frame = program.Frame();
-    CDravelinView& view = program.View();
-    CQueueDocument& doc = program.App().Doc()->Document();
+    CProgram program(kAccounts);
+    CQueueDocument& doc = program.Doc();
     AccountPtr pAccount = doc.FindAccount(1);
     QVERIFY(pAccount);
     pAccount->m_strUsername = "user";
     pAccount->m_strPassword = "secret";
-
-    QVERIFY(!Enabled(frame, ID_QUEUE_COPYTOCLIPBOARD));
-    QVERIFY(!Enabled(frame, ID_QUEUE_COPYWITHPASSWORD));
+    QVERIFY(!program.Enabled(ID_QUEUE_COPYTOCLIPBOARD));
+    QVERIFY(!program.Enabled(ID_QUEUE_COPYWITHPASSWORD));
 
     ArticlePtr pQueued1 = QueuedArticle("one", "q=1", StateQueued);
     ArticlePtr pExported = QueuedArticle("two", "q=2", StateExported);
-    ArticlePtr pRunning = QueuedArticle("three", "q=3", StateDownloading);
-    ArticlePtr pDone = QueuedArticle("four", "q=4", StateDone);
     ArticlePtr pQueued2 = QueuedArticle("five", "q=5", StateQueued);
-    for (const ArticlePtr& p : {pQueued1, pExported, pRunning, pDone, pQueued2})
-        view.ProgressListCtrl().AddArticleRow(p);
-    QVERIFY(Enabled(frame, ID_QUEUE_COPYTOCLIPBOARD));
-    QVERIFY(Enabled(frame, ID_QUEUE_COPYWITHPASSWORD));
+    for (const ArticlePtr& p : {pQueued1, pExported, QueuedArticle("three", "q=3", StateDownloading),
+                                QueuedArticle("four", "q=4", StateDone), pQueued2})
+        program.View().ProgressListCtrl().AddArticleRow(p);
+    QVERIFY(program.Enabled(ID_QUEUE_COPYTOCLIPBOARD));
+    QVERIFY(program.Enabled(ID_QUEUE_COPYWITHPASSWORD));
 
     // No: the already exported article stays out.
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     program.m_prompts.m_answers = {false};
-    frame.FindAction(ID_QUEUE_COPYTOCLIPBOARD)->trigger();
+    program.Trigger(ID_QUEUE_COPYTOCLIPBOARD);
     QCOMPARE(program.m_prompts.m_questions.back(), std::string("Include already exported articles?"));
-    const std::string strPlain =
-        BuildArticleUrl(*pQueued1, false, doc, false) + BuildArticleUrl(*pQueued2, false, doc, false);
-    QCOMPARE(ClipboardText().toStdString(), strPlain);
-    QVERIFY(ClipboardText().startsWith(QStringLiteral("http://")));
+    QCOMPARE(ClipboardText().toStdString(),
+             BuildArticleUrl(*pQueued1, false, doc, false) + BuildArticleUrl(*pQueued2, false, doc, false));
     QVERIFY(!ClipboardText().contains(QStringLiteral("secret")));
-    QCOMPARE(ClipboardText().count(QStringLiteral("\r\n")), 2);
     QCOMPARE(pQueued1->m_nState, int(StateExported));
-    QCOMPARE(pQueued2->m_nState, int(StateExported));
-    QCOMPARE(pRunning->m_nState, int(StateDownloading));
-    QCOMPARE(pDone->m_nState, int(StateDone));
-    QVERIFY(program.m_prompts.m_messages.empty());
 
     // Yes, with the password: everything exported so far, in queue order,
     // once the pause after the first text is over.
     program.m_prompts.m_answers = {true};
-    frame.FindAction(ID_QUEUE_COPYWITHPASSWORD)->trigger();
-    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
-    const std::string strWith = BuildArticleUrl(*pQueued1, true, doc, false) +
-                                BuildArticleUrl(*pExported, true, doc, false) +
-                                BuildArticleUrl(*pQueued2, true, doc, false);
-    QCOMPARE(ClipboardText().toStdString(), strWith);
+    program.Trigger(ID_QUEUE_COPYWITHPASSWORD);
+    program.Tick();
+    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*pQueued1, true, doc, false) +
+                                                BuildArticleUrl(*pExported, true, doc, false) +
+                                                BuildArticleUrl(*pQueued2, true, doc, false));
     QVERIFY(ClipboardText().startsWith(QStringLiteral("http://user:secret@")));
-    QCOMPARE(ClipboardText().count(QStringLiteral("\r\n")), 3);
-    QCOMPARE(pRunning->m_nState, int(StateDownloading));
-    QCOMPARE(view.Progress().GetItemCount(), 5);
+    QCOMPARE(program.View().Progress().GetItemCount(), 5);
 
     // Nothing left to take: nothing changes, nothing is shown.
     program.m_prompts.m_answers = {false};
     QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
-    frame.FindAction(ID_QUEUE_COPYTOCLIPBOARD)->trigger();
-    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
+    program.Trigger(ID_QUEUE_COPYTOCLIPBOARD);
+    program.Tick();
     QCOMPARE(ClipboardText(), QStringLiteral("untouched"));
     QVERIFY(program.m_prompts.m_messages.empty());
 }
 
 void ToolsTest::exportQueueToGetRightStartsTheProgram()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
-    program.Start();
-    CMainFrame& frame = program.Frame();
-    CDravelinView& view = program.View();
-    CQueueDocument& doc = program.App().Doc()->Document();
+    CProgram program(kAccounts);
+    CQueueDocument& doc = program.Doc();
     TempDir bin;
     // A stand-in for GetRight that writes its working folder and arguments.
     const std::string strProgram = bin.File("get right");
@@ -487,131 +496,94 @@ void ToolsTest::exportQueueToGetRightStartsTheProgram()
     doc.m_settings.m_strGetRightPath = strProgram;
 
     // Nothing queued: no list file, no program.
-    view.ProgressListCtrl().AddArticleRow(QueuedArticle("done", "q=0", StateDone));
-    frame.FindAction(ID_QUEUE_EXPORTGETRIGHT)->trigger();
+    program.View().ProgressListCtrl().AddArticleRow(QueuedArticle("done", "q=0", StateDone));
+    program.Trigger(ID_QUEUE_EXPORTGETRIGHT);
     const std::string strList = program.App().Doc()->Folder().GetGetRightListPath();
     QVERIFY(!std::filesystem::exists(strList));
 
     ArticlePtr pA = QueuedArticle("a", "a=1", StateQueued);
     ArticlePtr pB = QueuedArticle("b", "b=2", StateQueued);
-    view.ProgressListCtrl().AddArticleRow(pA);
-    view.ProgressListCtrl().AddArticleRow(pB);
-    QVERIFY(Enabled(frame, ID_QUEUE_EXPORTGETRIGHT));
-    frame.FindAction(ID_QUEUE_EXPORTGETRIGHT)->trigger();
+    program.View().ProgressListCtrl().AddArticleRow(pA);
+    program.View().ProgressListCtrl().AddArticleRow(pB);
+    QVERIFY(program.Enabled(ID_QUEUE_EXPORTGETRIGHT));
+    program.Trigger(ID_QUEUE_EXPORTGETRIGHT);
     QCOMPARE(pA->m_nState, int(StateExported));
-    QCOMPARE(pB->m_nState, int(StateExported));
-    // Each URL line ends in CR CR LF, as the list file always did.
-    std::string strExpected;
-    for (const ArticlePtr& p : {pA, pB})
-    {
-        std::string strLine = BuildArticleUrl(*p, false, doc, false);
-        strExpected += strLine.substr(0, strLine.size() - 2) + "\r\r\n";
-    }
-    QCOMPARE(ReadFile(strList), strExpected);
+    QCOMPARE(ReadFile(strList), StripUrlLineEnd(BuildArticleUrl(*pA, false, doc, false)) + "\r\r\n" +
+                                    StripUrlLineEnd(BuildArticleUrl(*pB, false, doc, false)) + "\r\r\n");
     QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(strRecord), 10000);
     QCOMPARE(ReadFile(strRecord), "/\n[" + strList + "]\n");
 }
 
 void ToolsTest::handOffPutsUrlsOnTheClipboardOneByOne()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
-    program.Start();
-    CDravelinView& view = program.View();
-    CQueueDocument& doc = program.App().Doc()->Document();
+    CProgram program(kAccounts);
+    CQueueDocument& doc = program.Doc();
     doc.m_settings.m_bDoNotQueue = 1;
     doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
-    IArticleHandOff* pHandOff = view.Tools()->HandOff();
+    IArticleHandOff* pHandOff = program.View().Tools()->HandOff();
     QVERIFY(pHandOff);
-
-    std::vector<ArticlePtr> articles;
-    for (int i = 0; i < 3; ++i)
-    {
-        ArticlePtr p =
-            QueuedArticle("article " + std::to_string(i), "n=" + std::to_string(i), StateListed, 16);
-        view.ArticleListCtrl().AddArticleRow(p);
-        articles.push_back(p);
-    }
+    std::vector<ArticlePtr> articles = program.ListArticles(3, false);
     // EasyNews on port 81: the hand-off takes the view's current choice.
-    view.SetActiveService(16, true);
+    program.View().SetActiveService(16, true);
     for (int i = 0; i < 3; ++i)
     {
         std::lock_guard lock(articles[i]->m_lock);
         pHandOff->HandOffArticle(articles[i], i, "/downloads/");
     }
     // The first is on at once; the others wait for their turn.
-    QCOMPARE(articles[0]->m_nState, int(StateExported));
     QCOMPARE(articles[1]->m_nState, int(StateListed));
-    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[0], false, doc, true));
     QVERIFY(ClipboardText().contains(QStringLiteral(":81")));
-    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
-    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[1], false, doc, true));
-    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
-    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[2], false, doc, true));
-    for (const ArticlePtr& p : articles)
+    for (int i = 0; i < 3; ++i)
     {
-        QCOMPARE(p->m_nState, int(StateExported));
-        QCOMPARE(p->m_strDownloadPath, std::string("/downloads/"));
+        QCOMPARE(articles[i]->m_nState, int(StateExported));
+        QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[i], false, doc, true));
+        QCOMPARE(articles[i]->m_strDownloadPath, std::string("/downloads/"));
+        program.Tick();
     }
 }
 
 void ToolsTest::downloadCommandHandsOffWhenDoNotQueue()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(kAccounts));
-    program.Start();
-    CDravelinView& view = program.View();
-    CQueueDocument& doc = program.App().Doc()->Document();
+    CProgram program(kAccounts);
+    CQueueDocument& doc = program.Doc();
     doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
     // The toolbar switch turns the download commands into hand-offs.
-    QVERIFY(view.OnCommand(ID_USE_DOWNLOADMANAGER));
+    QVERIFY(program.View().OnCommand(ID_USE_DOWNLOADMANAGER));
     QCOMPARE(doc.m_settings.m_bDoNotQueue, 1);
-
-    std::vector<ArticlePtr> articles;
-    for (int i = 0; i < 2; ++i)
-    {
-        ArticlePtr p =
-            QueuedArticle("article " + std::to_string(i), "n=" + std::to_string(i), StateListed, 16);
-        view.ArticleListCtrl().AddArticleRow(p);
-        view.Articles().SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
-        articles.push_back(p);
-    }
-    view.SetActiveService(16, false);
-    QVERIFY(view.OnCommand(ID_ARTICLE_DOWNLOAD));
+    std::vector<ArticlePtr> articles = program.ListArticles(2, true);
+    program.View().SetActiveService(16, false);
+    QVERIFY(program.View().OnCommand(ID_ARTICLE_DOWNLOAD));
     // Nothing is queued for our own download; the URLs go out one per tick.
-    QCOMPARE(view.Progress().GetItemCount(), 0);
-    QCOMPARE(articles[0]->m_nState, int(StateExported));
-    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[0], false, doc, false));
-    view.Tools()->OnTimer(CClipboardHandOff::kTimerId);
-    QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[1], false, doc, false));
-    QCOMPARE(articles[1]->m_nState, int(StateExported));
+    QCOMPARE(program.View().Progress().GetItemCount(), 0);
+    for (const ArticlePtr& p : articles)
+    {
+        QCOMPARE(p->m_nState, int(StateExported));
+        QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*p, false, doc, false));
+        program.Tick();
+    }
 }
 
 void ToolsTest::powerOffSavesFirstAndCloses()
 {
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(std::string(), std::string(), "LoadQueue=0\nSaveQueue=1\n"));
-    program.Start();
-    CMainFrame& frame = program.Frame();
+    CProgram program(std::string(), "LoadQueue=0\nSaveQueue=1\n");
     const std::string strQueue = program.App().Doc()->Folder().GetQueuePath();
     std::filesystem::remove(strQueue);
     program.View().ProgressListCtrl().AddArticleRow(QueuedArticle("kept", "k=1", StateQueued));
-    QVERIFY(frame.isVisible());
+    QVERIFY(program.Frame().isVisible());
 
     auto pServices = std::make_unique<CPowerOffServices>(strQueue);
     CPowerOffServices* pFake = pServices.get();
     pFake->m_bPowerOffAccepted = false;
     {
-        CToolsController tools(program.View(), *program.App().Doc(), program.m_prompts, frame,
-                               std::move(pServices));
-        frame.FindAction(ID_TOOLS_POWEROFF)->trigger();
-        tools.QueueTools().PowerOffMachine();
+        auto pTools = program.Controller(std::move(pServices));
+        program.Trigger(ID_TOOLS_POWEROFF);
+        pTools->QueueTools().PowerOffMachine();
         QCOMPARE(pFake->m_nPowerOffs, 1);
         QVERIFY(pFake->m_bQueueSavedFirst);
-        QCOMPARE(tools.QueueTools().m_bStateSaved, 1);
+        QCOMPARE(pTools->QueueTools().m_bStateSaved, 1);
         // Refused: said so, and Dravelin ends all the same.
         QCOMPARE(program.m_prompts.m_messages, std::vector<std::string>{"ERROR: ExitWindowsEx"});
-        QVERIFY(!frame.isVisible());
+        QVERIFY(!program.Frame().isVisible());
     }
     program.View().Tools()->RegisterCommands();
     // The view's own save is not done a second time.

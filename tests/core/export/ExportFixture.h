@@ -9,9 +9,9 @@
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "settings/ProfileFile.h"
+#include "support/RecordingListView.h"
 #include "support/TestSupport.h"
 #include "tools/FakeSystemServices.h"
-#include "ui/ListView.h"
 
 #include <gtest/gtest.h>
 
@@ -21,42 +21,13 @@
 
 namespace exporttest
 {
-// Records the rows it is asked to redraw into a shared event list.
-class RecordingListView : public IArticleListView
-{
-public:
-    RecordingListView(std::vector<std::string>& events, std::string strName)
-        : m_events(events), m_strName(std::move(strName))
-    {
-    }
-    void OnRowsInserted(int, int) override {}
-    void OnRowsRemoved(int, int) override {}
-    void OnRowsMoved(int, int) override {}
-    void OnRowsReset() override {}
-    void OnRowChanged(int nRow) override
-    {
-        m_events.push_back("redraw " + m_strName + " " + std::to_string(nRow));
-    }
-    void OnSelectionChanged() override {}
-    void EnsureVisible(int) override {}
-    int GetTopIndex() const override { return 0; }
-    int GetCountPerPage() const override { return 100; }
-    void SetRedraw(bool) override {}
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-
-private:
-    std::vector<std::string>& m_events;
-    std::string m_strName;
-};
-
 class ExportTest : public ::testing::Test
 {
 protected:
     ExportTest()
         : m_pDoc(std::make_shared<CQueueDocument>()), m_articles(CArticleList::KindArticles),
-          m_progress(CArticleList::KindProgress), m_articleView(m_system.m_events, "articles"),
-          m_progressView(m_system.m_events, "progress"),
+          m_progress(CArticleList::KindProgress), m_articleView(&m_articles, &m_system.m_events, "articles"),
+          m_progressView(&m_progress, &m_system.m_events, "progress"),
           m_export(m_pDoc, m_articles, m_progress, &m_system, &m_prompts, &m_clock,
                    CDataFolder(m_dir.Path().string()))
     {
@@ -105,6 +76,19 @@ protected:
         return pArticle;
     }
 
+    // Lists one article a query and hands each off from its row in turn.
+    std::vector<ArticlePtr> HandOff(const std::vector<std::string>& queries)
+    {
+        std::vector<ArticlePtr> articles;
+        for (const std::string& strQuery : queries)
+        {
+            articles.push_back(Listed(strQuery));
+            m_export.HandOffArticle(articles.back(), m_articles.FindArticleRow(articles.back().get()),
+                                    "/dl/");
+        }
+        return articles;
+    }
+
     static std::string NewsGuyUrl(const std::string& strQuery, bool bCredentials = false)
     {
         return std::string("http://") + (bCredentials ? "joe:pw@" : "") +
@@ -124,8 +108,8 @@ protected:
     toolstest::FakeSystemServices m_system;
     testsupport::FakePrompts m_prompts;
     toolstest::FakeTimerClock m_clock;
-    RecordingListView m_articleView;
-    RecordingListView m_progressView;
+    testsupport::RecordingListView m_articleView;
+    testsupport::RecordingListView m_progressView;
     CDailyCounter m_counter;
     CQueueExport m_export;
 };

@@ -6,6 +6,7 @@
 namespace
 {
 using exporttest::ExportTest;
+using Texts = std::vector<std::string>;
 
 class HandOffArticleTest : public ExportTest
 {
@@ -18,10 +19,10 @@ TEST_F(HandOffArticleTest, ClipboardPutsTheUrlAndExportsTheArticle)
 
     m_export.HandOffArticle(pArticle, 0, "/home/joe/dl/");
 
-    EXPECT_EQ(m_system.m_clipboard, std::vector<std::string>{NewsGuyUrl("alt.test/1")});
+    EXPECT_EQ(m_system.m_clipboard, Texts{NewsGuyUrl("alt.test/1")});
     EXPECT_EQ(pArticle->m_nState, StateExported);
     EXPECT_EQ(pArticle->m_strDownloadPath, "/home/joe/dl/");
-    EXPECT_EQ(m_system.m_events, (std::vector<std::string>{"clipboard", "redraw articles 0"}));
+    EXPECT_EQ(m_system.m_events, (Texts{"clipboard", "redraw articles 0"}));
     // The next clipboard text must wait a second.
     EXPECT_EQ(m_clock.Period(CClipboardHandOff::kTimerId), 1000);
     EXPECT_TRUE(m_prompts.m_messages.empty());
@@ -32,33 +33,35 @@ TEST_F(HandOffArticleTest, WithoutAnArticleRowNothingIsRedrawn)
     SetManager(0);
     ArticlePtr pArticle = Listed("alt.test/1");
     m_system.m_events.clear();
-
     m_export.HandOffArticle(pArticle, -1, "/dl/");
-
     EXPECT_EQ(pArticle->m_nState, StateExported);
-    EXPECT_EQ(m_system.m_events, std::vector<std::string>{"clipboard"});
+    EXPECT_EQ(m_system.m_events, Texts{"clipboard"});
 }
 
+// A failed clipboard says so once per article, waits for no timer, leaves
+// the state alone and still counts a NewsGuy Extra article.
 TEST_F(HandOffArticleTest, ClipboardUnavailableShowsTheMessageAndKeepsTheState)
 {
     SetManager(0);
     m_system.m_bClipboardAvailable = false;
     ArticlePtr pFirst = Listed("a");
-    ArticlePtr pSecond = Listed("b");
+    ArticlePtr pSecond = Listed("b", 2, 2500);
 
     m_export.HandOffArticle(pFirst, 0, "/dl/");
     m_export.HandOffArticle(pSecond, 1, "/dl/");
 
-    // Once per article, and nothing waits for a timer.
-    EXPECT_EQ(m_prompts.m_messages,
-              (std::vector<std::string>{"Can't open clipboard!", "Can't open clipboard!"}));
+    EXPECT_EQ(m_prompts.m_messages, (Texts{"Can't open clipboard!", "Can't open clipboard!"}));
     EXPECT_EQ(m_prompts.m_icons, (std::vector<PromptIcon>{PromptIcon::None, PromptIcon::None}));
     EXPECT_EQ(pFirst->m_nState, StateListed);
     EXPECT_EQ(pSecond->m_nState, StateListed);
     EXPECT_EQ(pSecond->m_strDownloadPath, "/dl/");
     EXPECT_FALSE(m_clock.IsRunning(CClipboardHandOff::kTimerId));
+    EXPECT_EQ(m_counter.m_nBytesToday, 2500u);
 }
 
+// Managers that cannot be reached fail with their message; an unknown one
+// (9) only sets the path. Either way a NewsGuy Extra article is counted,
+// though nothing took it.
 struct ManagerCase
 {
     int32_t nManager;
@@ -77,11 +80,12 @@ TEST_P(UnreachableManagerTest, FailsWithItsMessageAndLeavesTheArticleAsDescribed
 
     m_export.HandOffArticle(pArticle, 0, "/dl/");
 
-    EXPECT_EQ(m_prompts.m_messages, std::vector<std::string>{GetParam().pszMessage});
-    EXPECT_EQ(m_prompts.m_icons, std::vector<PromptIcon>{PromptIcon::None});
+    const std::string strMessage = GetParam().pszMessage;
+    EXPECT_EQ(m_prompts.m_messages, strMessage.empty() ? Texts{} : Texts{strMessage});
+    EXPECT_EQ(m_prompts.m_icons.size(), strMessage.empty() ? 0u : 1u);
+    EXPECT_TRUE(m_prompts.m_icons.empty() || m_prompts.m_icons[0] == PromptIcon::None);
     EXPECT_EQ(pArticle->m_nState, StateListed);
     EXPECT_EQ(pArticle->m_strDownloadPath, "/dl/");
-    // NewsGuy Extra: counted even though nothing took the article.
     EXPECT_EQ(m_counter.m_nBytesToday, 5000u);
     EXPECT_EQ(BytesTodayKey(), "5000");
     EXPECT_TRUE(m_system.m_events.empty()); // no clipboard, no program, no redraw
@@ -91,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(Managers, UnreachableManagerTest,
                          ::testing::Values(ManagerCase{1, "Failed to connect to FlashGet!"},
                                            ManagerCase{2, "Failed to connect to ReGet!"},
                                            ManagerCase{3, "Failed to connect to NetAnts!"},
-                                           ManagerCase{5, "Failed to connect to LeechGet!"}),
+                                           ManagerCase{5, "Failed to connect to LeechGet!"},
+                                           ManagerCase{9, ""}),
                          [](const ::testing::TestParamInfo<ManagerCase>& info)
                          { return "Manager" + std::to_string(info.param.nManager); });
 
@@ -105,33 +110,21 @@ TEST_F(HandOffArticleTest, GetRightExportsRedrawsThenStartsTheProgram)
     m_export.HandOffArticle(pArticle, 1, "/home/joe/My Downloads/");
 
     EXPECT_EQ(pArticle->m_nState, StateExported);
-    EXPECT_EQ(m_system.m_events,
-              (std::vector<std::string>{"redraw articles 1", "start /opt/getright/getright"}));
+    EXPECT_EQ(m_system.m_events, (Texts{"redraw articles 1", "start /opt/getright/getright"}));
     ASSERT_EQ(m_system.m_started.size(), 1u);
-    const auto& started = m_system.m_started[0];
-    EXPECT_EQ(started.args, (std::vector<std::string>{
-                                "/URL:\"http://dl.newsguy.com/news-bin/wwwdecode?group=alt.test&id=77\"",
-                                "/FILE:\"/home/joe/My Downloads/wwwdecode?group=alt.test&id=77\""}));
-    EXPECT_EQ(started.strWorkingFolder, "/");
+    EXPECT_EQ(m_system.m_started[0].args,
+              (Texts{"/URL:\"http://dl.newsguy.com/news-bin/wwwdecode?group=alt.test&id=77\"",
+                     "/FILE:\"/home/joe/My Downloads/wwwdecode?group=alt.test&id=77\""}));
+    EXPECT_EQ(m_system.m_started[0].strWorkingFolder, "/");
     EXPECT_TRUE(m_system.m_clipboard.empty());
 }
 
-TEST_F(HandOffArticleTest, GetRightMissingIsNotReported)
+// A GetRight that cannot be started is not reported; the file name is the
+// text after the last slash.
+TEST_F(HandOffArticleTest, GetRightMissingIsNotReportedAndNamesTheFileAfterTheLastSlash)
 {
     SetManager(4);
     m_system.m_bProgramsStart = false;
-    ArticlePtr pArticle = Listed("q");
-
-    m_export.HandOffArticle(pArticle, 0, "/dl/");
-
-    EXPECT_EQ(m_system.m_started.size(), 1u);
-    EXPECT_TRUE(m_prompts.m_messages.empty());
-    EXPECT_EQ(pArticle->m_nState, StateExported);
-}
-
-TEST_F(HandOffArticleTest, GetRightFileNameIsTheTextAfterTheLastSlash)
-{
-    SetManager(4);
     ArticlePtr pArticle = Listed("/news/alt/file.zip", 16);
 
     m_export.SetEasyNewsPort81(true);
@@ -139,23 +132,9 @@ TEST_F(HandOffArticleTest, GetRightFileNameIsTheTextAfterTheLastSlash)
 
     ASSERT_EQ(m_system.m_started.size(), 1u);
     EXPECT_EQ(m_system.m_started[0].args,
-              (std::vector<std::string>{"/URL:\"http://members.easynews.com:81/news/alt/file.zip\"",
-                                        "/FILE:\"/dl/file.zip\""}));
-}
-
-TEST_F(HandOffArticleTest, AnUnknownManagerOnlySetsThePathAndCounts)
-{
-    SetManager(9);
-    ArticlePtr pArticle = Listed("q", 2, 300);
-    m_system.m_events.clear();
-
-    m_export.HandOffArticle(pArticle, 0, "/dl/");
-
-    EXPECT_EQ(pArticle->m_nState, StateListed);
-    EXPECT_EQ(pArticle->m_strDownloadPath, "/dl/");
-    EXPECT_EQ(m_counter.m_nBytesToday, 300u);
-    EXPECT_TRUE(m_system.m_events.empty());
+              (Texts{"/URL:\"http://members.easynews.com:81/news/alt/file.zip\"", "/FILE:\"/dl/file.zip\""}));
     EXPECT_TRUE(m_prompts.m_messages.empty());
+    EXPECT_EQ(pArticle->m_nState, StateExported);
 }
 
 TEST_F(HandOffArticleTest, DailyCountIgnoresTheLimitAndOtherServices)
@@ -173,17 +152,5 @@ TEST_F(HandOffArticleTest, DailyCountIgnoresTheLimitAndOtherServices)
     // Past the limit, counted at once, and only NewsGuy Extra.
     EXPECT_EQ(m_counter.m_nBytesToday, 4000u);
     EXPECT_EQ(BytesTodayKey(), "4000");
-}
-
-TEST_F(HandOffArticleTest, DailyCountHappensEvenWhenTheClipboardFails)
-{
-    SetManager(0);
-    m_system.m_bClipboardAvailable = false;
-    ArticlePtr pArticle = Listed("q", 2, 2500);
-
-    m_export.HandOffArticle(pArticle, 0, "/dl/");
-
-    EXPECT_EQ(m_counter.m_nBytesToday, 2500u);
-    EXPECT_EQ(m_prompts.m_messages, std::vector<std::string>{"Can't open clipboard!"});
 }
 } // namespace

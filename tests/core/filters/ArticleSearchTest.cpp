@@ -1,7 +1,7 @@
 #include "filters/ArticleSearch.h"
 
+#include "support/RecordingListView.h"
 #include "support/TestSupport.h"
-#include "ui/ListView.h"
 
 #include <gtest/gtest.h>
 
@@ -17,39 +17,6 @@ namespace
 
 using testsupport::FakePrompts;
 using Texts = std::vector<std::string>;
-
-// Records what the operations ask of the widget.
-class CRecordingView : public IArticleListView
-{
-public:
-    void OnRowsInserted(int, int) override {}
-    void OnRowsRemoved(int, int) override { m_nDrawnChanges += m_bRedraw ? 1 : 0; }
-    void OnRowsMoved(int, int) override {}
-    void OnRowsReset() override { m_nDrawnChanges += m_bRedraw ? 1 : 0; }
-    void OnRowChanged(int) override {}
-    void OnSelectionChanged() override {}
-    void EnsureVisible(int nRow) override { m_visible.push_back(nRow); }
-    int GetTopIndex() const override { return 0; }
-    int GetCountPerPage() const override { return 20; }
-    void SetRedraw(bool bRedraw) override
-    {
-        m_redraw.push_back(bRedraw);
-        m_bRedraw = bRedraw;
-    }
-    // Redrawing was off for the whole walk and is on again.
-    bool RedrawnOnceAtTheEnd() const
-    {
-        return !m_redraw.empty() && !m_redraw.front() && m_bRedraw && m_nDrawnChanges == 0;
-    }
-    void BeginWaitCursor() override { ++m_nWait; }
-    void EndWaitCursor() override { --m_nWait; }
-
-    std::vector<int> m_visible;
-    std::vector<bool> m_redraw;
-    int m_nWait = 0;
-    bool m_bRedraw = true;
-    int m_nDrawnChanges = 0; // rows removed while redrawing was on
-};
 
 ArticlePtr MakeArticle(const std::string& strSubject, const std::string& strAuthor = "poster@example.org",
                        int32_t nState = StateListed)
@@ -89,24 +56,27 @@ protected:
         m_progress.AddArticleRow(pArticle);
         return pArticle;
     }
-
-    Texts Subjects() const
+    // A removal from the article list left pQueued in the queue alone.
+    void ExpectOnlyQueued(const ArticlePtr& pQueued)
     {
-        Texts subjects;
-        for (int i = 0; i < m_list.GetItemCount(); ++i)
-            subjects.push_back(m_list.GetArticle(i)->m_strSubject);
-        return subjects;
+        ASSERT_EQ(m_progress.GetItemCount(), 1);
+        EXPECT_EQ(m_progress.GetArticle(0), pQueued);
+        EXPECT_EQ(pQueued->m_nLists, ListProgress);
+        EXPECT_EQ(pQueued->m_nState, StateQueued);
     }
-    Texts SelectedSubjects() const
+
+    Texts Subjects(bool bSelectedOnly = false) const
     {
         Texts subjects;
         for (int i = 0; i < m_list.GetItemCount(); ++i)
-            if (m_list.IsSelected(i))
+            if (!bSelectedOnly || m_list.IsSelected(i))
                 subjects.push_back(m_list.GetArticle(i)->m_strSubject);
         return subjects;
     }
+    Texts SelectedSubjects() const { return Subjects(true); }
+    void Select(int nRow) { m_list.SetItemState(nRow, CArticleList::RowSelected, CArticleList::RowSelected); }
 
-    CRecordingView m_view;
+    testsupport::RecordingListView m_view{&m_list};
     FakePrompts m_prompts;
     CArticleList m_list;
     CArticleList m_progress;
@@ -117,7 +87,7 @@ protected:
 TEST_F(ArticleSearchTest, FindIgnoresCaseUnlessMatchCase)
 {
     ListSubjects({"holiday pictures", "HOLIDAY VIDEO", "work"});
-    m_list.SetItemState(0, CArticleList::RowSelected, CArticleList::RowSelected);
+    Select(0);
 
     EXPECT_TRUE(CArticleSearch::Find(m_list, "video", false, &m_prompts));
     EXPECT_EQ(SelectedSubjects(), Texts{"HOLIDAY VIDEO"});
@@ -129,7 +99,7 @@ TEST_F(ArticleSearchTest, FindIgnoresCaseUnlessMatchCase)
     EXPECT_FALSE(CArticleSearch::Find(m_list, "video", true, &m_prompts));
     EXPECT_TRUE(SelectedSubjects().empty());
     EXPECT_EQ(m_prompts.m_messages, Texts{"Not found: video"});
-    EXPECT_EQ(m_view.m_nWait, 0);
+    EXPECT_EQ(m_view.m_nWaitDepth, 0);
 }
 
 TEST_F(ArticleSearchTest, FindNextWalksTheMatchesAndStartsAgainAfterNotFound)
@@ -156,30 +126,23 @@ TEST_F(ArticleSearchTest, FindNextWalksTheMatchesAndStartsAgainAfterNotFound)
     EXPECT_TRUE(CArticleSearch::FindNext(m_list, &m_prompts));
     EXPECT_EQ(SelectedSubjects(), Texts{"Match one"});
     EXPECT_EQ(m_view.m_visible, (std::vector<int>{1, 3, 1}));
-    EXPECT_EQ(m_view.m_nWait, 0);
+    EXPECT_EQ(m_view.m_nWaitDepth, 0);
 }
 
-TEST_F(ArticleSearchTest, FindDropsBlanksAroundTheText)
+// Blanks around the text are dropped; only the subject is looked at; the
+// message shows the text as stored.
+TEST_F(ArticleSearchTest, FindTakesTheTrimmedTextAndLooksAtTheSubjectOnly)
 {
     ListSubjects({"intro", "holiday pictures"});
+    List(MakeArticle("some subject", "Wanted Author"));
     EXPECT_TRUE(CArticleSearch::Find(m_list, "  \tholiday ", false, &m_prompts));
     EXPECT_EQ(m_list.m_strFind, "holiday");
     EXPECT_EQ(SelectedSubjects(), Texts{"holiday pictures"});
-}
 
-TEST_F(ArticleSearchTest, FindLooksAtTheSubjectOnly)
-{
-    List(MakeArticle("some subject", "Wanted Author"));
     EXPECT_FALSE(CArticleSearch::Find(m_list, "wanted", false, &m_prompts));
-    EXPECT_EQ(m_prompts.m_messages, Texts{"Not found: wanted"});
     EXPECT_EQ(m_list.m_bFound, 0);
-}
-
-TEST_F(ArticleSearchTest, NotFoundShowsTheTextAsStored)
-{
-    ListSubjects({"abc"});
     EXPECT_FALSE(CArticleSearch::Find(m_list, "100% XYZ", false, &m_prompts));
-    EXPECT_EQ(m_prompts.m_messages, Texts{"Not found: 100% XYZ"});
+    EXPECT_EQ(m_prompts.m_messages, (Texts{"Not found: wanted", "Not found: 100% XYZ"}));
 }
 
 TEST_F(ArticleSearchTest, FindNextAfterRowsWereRemovedStartsOverQuietly)
@@ -196,16 +159,15 @@ TEST_F(ArticleSearchTest, FindNextAfterRowsWereRemovedStartsOverQuietly)
 
 // --- Filter -------------------------------------------------------------
 
+// Over the rows 0 "Pic one", 1 "text", 2 "pic two", 3 "more text",
+// 4 "PIC three": the rows that remain, those selected, and those scrolled into
+// view in walk order, each written as a string of row numbers.
 struct FilterCase
 {
     const char* szName;
     std::string strText;
-    bool bMatchCase;
-    bool bRemove;
-    bool bInverted;
-    Texts remaining;
-    Texts selected;
-    std::vector<int> visible; // rows scrolled into view, in walk order
+    bool bMatchCase, bRemove, bInverted;
+    std::string strRemaining, strSelected, strVisible;
 };
 
 void PrintTo(const FilterCase& c, std::ostream* os)
@@ -220,112 +182,69 @@ class ArticleFilterTable : public ArticleSearchTest, public ::testing::WithParam
 TEST_P(ArticleFilterTable, ActsByTheTable)
 {
     const FilterCase& c = GetParam();
-    ListSubjects({"Pic one", "text", "pic two", "more text", "PIC three"});
+    const Texts rows{"Pic one", "text", "pic two", "more text", "PIC three"};
+    auto subjects = [&](const std::string& strRows)
+    {
+        Texts texts;
+        for (char cRow : strRows)
+            texts.push_back(rows[static_cast<size_t>(cRow - '0')]);
+        return texts;
+    };
+    ListSubjects(rows);
     // Everything starts selected, so a deselection shows.
     for (int i = 0; i < m_list.GetItemCount(); ++i)
-        m_list.SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
+        Select(i);
 
     CArticleSearch::ApplyFilter(m_list, c.strText, c.bMatchCase, c.bRemove, c.bInverted);
 
-    EXPECT_EQ(Subjects(), c.remaining);
-    EXPECT_EQ(SelectedSubjects(), c.selected);
-    EXPECT_EQ(m_view.m_visible, c.visible);
+    EXPECT_EQ(Subjects(), subjects(c.strRemaining));
+    EXPECT_EQ(SelectedSubjects(), subjects(c.strSelected));
+    std::vector<int> visible;
+    for (char cRow : c.strVisible)
+        visible.push_back(cRow - '0');
+    EXPECT_EQ(m_view.m_visible, visible);
     EXPECT_EQ(m_list.m_strFilter, c.strText);
     // Each kept row was given the focus in turn, bottom up: it ends on the
     // topmost one.
     for (int i = 0; i < m_list.GetItemCount(); ++i)
         EXPECT_EQ((m_list.GetItemState(i) & CArticleList::RowFocused) != 0, i == 0) << i;
     EXPECT_TRUE(m_view.RedrawnOnceAtTheEnd());
-    EXPECT_EQ(m_view.m_nWait, 0);
+    EXPECT_EQ(m_view.m_nWaitDepth, 0);
     EXPECT_TRUE(m_prompts.m_messages.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArticleFilterTable,
-    ::testing::Values(
-        FilterCase{"DefaultsRemoveMatches", "pic", false, true, false, {"text", "more text"}, {}, {}},
-        FilterCase{"SelectMatches",
-                   "pic",
-                   false,
-                   false,
-                   false,
-                   {"Pic one", "text", "pic two", "more text", "PIC three"},
-                   {"Pic one", "pic two", "PIC three"},
-                   {4, 2, 0}},
-        FilterCase{"InvertedRemoveKeepsMatches",
-                   "pic",
-                   false,
-                   true,
-                   true,
-                   {"Pic one", "pic two", "PIC three"},
-                   {},
-                   {4, 2, 0}},
-        FilterCase{"InvertedSelectsTheOthers",
-                   "pic",
-                   false,
-                   false,
-                   true,
-                   {"Pic one", "text", "pic two", "more text", "PIC three"},
-                   {"text", "more text"},
-                   {4, 2, 0}},
-        FilterCase{"MatchCaseRemoves",
-                   "pic",
-                   true,
-                   true,
-                   false,
-                   {"Pic one", "text", "more text", "PIC three"},
-                   {},
-                   {}},
-        FilterCase{"MatchCaseSelects",
-                   "PIC",
-                   true,
-                   false,
-                   false,
-                   {"Pic one", "text", "pic two", "more text", "PIC three"},
-                   {"PIC three"},
-                   {4}},
-        FilterCase{"EmptyTextRemovesEverything", "", false, true, false, {}, {}, {}},
-        FilterCase{"BlanksAreKept",
-                   " two",
-                   false,
-                   true,
-                   false,
-                   {"Pic one", "text", "more text", "PIC three"},
-                   {},
-                   {}},
-        FilterCase{"BlanksAreKeptNoMatch",
-                   "two ",
-                   false,
-                   true,
-                   false,
-                   {"Pic one", "text", "pic two", "more text", "PIC three"},
-                   {},
-                   {}}),
+    ::testing::Values(FilterCase{"DefaultsRemoveMatches", "pic", false, true, false, "13", "", ""},
+                      FilterCase{"SelectMatches", "pic", false, false, false, "01234", "024", "420"},
+                      FilterCase{"InvertedRemoveKeepsMatches", "pic", false, true, true, "024", "", "420"},
+                      FilterCase{"InvertedSelectsTheOthers", "pic", false, false, true, "01234", "13", "420"},
+                      FilterCase{"MatchCaseRemoves", "pic", true, true, false, "0134", "", ""},
+                      FilterCase{"MatchCaseSelects", "PIC", true, false, false, "01234", "4", "4"},
+                      FilterCase{"EmptyTextRemovesEverything", "", false, true, false, "", "", ""},
+                      FilterCase{"BlanksAreKept", " two", false, true, false, "0134", "", ""},
+                      FilterCase{"BlanksAreKeptNoMatch", "two ", false, true, false, "01234", "", ""}),
     [](const ::testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.szName); });
 
 TEST_F(ArticleSearchTest, FilterTwiceRemovesNothingMore)
 {
     ListSubjects({"spam 1", "keep 1", "SPAM 2", "keep 2"});
-    CArticleSearch::ApplyFilter(m_list, "spam", false, true, false);
-    EXPECT_EQ(Subjects(), (Texts{"keep 1", "keep 2"}));
-    CArticleSearch::ApplyFilter(m_list, "spam", false, true, false);
-    EXPECT_EQ(Subjects(), (Texts{"keep 1", "keep 2"}));
+    for (int i = 0; i < 2; ++i)
+    {
+        CArticleSearch::ApplyFilter(m_list, "spam", false, true, false);
+        EXPECT_EQ(Subjects(), (Texts{"keep 1", "keep 2"}));
+    }
 }
 
 TEST_F(ArticleSearchTest, FilterLeavesAQueuedArticleInTheProgressList)
 {
     ArticlePtr pQueued = Queue(List(MakeArticle("queued spam")));
-    ArticlePtr pOnlyListed = List(MakeArticle("listed spam"));
-    std::weak_ptr<CArticle> onlyListed = pOnlyListed;
-    pOnlyListed.reset();
+    std::weak_ptr<CArticle> onlyListed = List(MakeArticle("listed spam"));
 
     CArticleSearch::ApplyFilter(m_list, "spam", false, true, false);
 
     EXPECT_EQ(m_list.GetItemCount(), 0);
-    ASSERT_EQ(m_progress.GetItemCount(), 1);
-    EXPECT_EQ(m_progress.GetArticle(0), pQueued);
-    EXPECT_EQ(pQueued->m_nLists, ListProgress);
-    EXPECT_EQ(pQueued->m_nState, StateQueued);
+    ExpectOnlyQueued(pQueued);
     // The article no list holds any more is gone.
     EXPECT_TRUE(onlyListed.expired());
 }
@@ -345,7 +264,7 @@ TEST_F(ArticleSearchTest, HideIncompleteRemovesIncompleteArticles)
     EXPECT_TRUE(incomplete1.expired());
     EXPECT_TRUE(incomplete2.expired());
     EXPECT_TRUE(m_view.RedrawnOnceAtTheEnd());
-    EXPECT_EQ(m_view.m_nWait, 0);
+    EXPECT_EQ(m_view.m_nWaitDepth, 0);
 
     // Nothing incomplete left: a second run changes nothing.
     EXPECT_EQ(CArticleSearch::HideIncomplete(m_list), 0);
@@ -356,15 +275,13 @@ TEST_F(ArticleSearchTest, HideIncompleteRemovesIncompleteArticles)
 
 TEST_F(ArticleSearchTest, ApplyKillFilterRemovesByAuthorOrSubject)
 {
-    List(MakeArticle("Holiday pictures", "alice@example.org"));
-    List(MakeArticle("FREE offer", "bob@example.org"));
-    List(MakeArticle("Compilation", "carol@example.org"));
-    List(MakeArticle("Tutorial", "SpamBot <x@y>"));
-    List(MakeArticle("Pictures again", "dave@example.org"));
+    const char* authors[] = {"alice@example.org", "bob@example.org", "carol@example.org", "SpamBot <x@y>",
+                             "dave@example.org"};
+    const Texts subjects{"Holiday pictures", "FREE offer", "Compilation", "Tutorial", "Pictures again"};
+    for (size_t i = 0; i < subjects.size(); ++i)
+        List(MakeArticle(subjects[i], authors[i]));
 
-    const Texts authors{"spambot"};
-    const Texts subjects{"free", "ilat"};
-    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, authors, subjects), 3);
+    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{"spambot"}, Texts{"free", "ilat"}), 3);
     EXPECT_EQ(Subjects(), (Texts{"Holiday pictures", "Pictures again"}));
     // The rule is not turned around: a subject entry does not look at authors.
     EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{"pictures"}, Texts{"alice"}), 0);
@@ -380,10 +297,7 @@ TEST_F(ArticleSearchTest, ApplyKillFilterKeepsQueuedArticlesInTheProgressList)
         CArticleSearch::ApplyKillFilter(m_list, std::list<std::string>{}, std::list<std::string>{"UNWANTED"}),
         1);
     EXPECT_EQ(Subjects(), Texts{"wanted"});
-    ASSERT_EQ(m_progress.GetItemCount(), 1);
-    EXPECT_EQ(m_progress.GetArticle(0), pQueued);
-    EXPECT_EQ(pQueued->m_nLists, ListProgress);
-    EXPECT_EQ(pQueued->m_nState, StateQueued);
+    ExpectOnlyQueued(pQueued);
 }
 
 TEST_F(ArticleSearchTest, EmptyKillEntryRemovesEveryRow)
@@ -435,24 +349,23 @@ TEST_F(ArticleSearchTest, ApplyKillFilterAgreesWithTheArrivalTest)
 // focus and drops exactly the rows asked for.
 TEST_F(ArticleSearchTest, RemoveRowsKeepsTheSelectionOfTheRest)
 {
-    for (int i = 0; i < 300; ++i)
-        List(MakeArticle("row " + std::to_string(i)));
     std::vector<int> rows;
     Texts expectedRows;
     Texts expectedSelected;
     for (int i = 0; i < 300; ++i)
     {
-        const bool bGoes = i % 3 == 1 || i == 0;
+        const std::string strSubject = "row " + std::to_string(i);
+        List(MakeArticle(strSubject));
         const bool bSelected = i % 2 == 0;
         if (bSelected)
-            m_list.SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
-        if (bGoes)
+            Select(i);
+        if (i % 3 == 1 || i == 0)
             rows.insert(rows.begin(), i); // any order, here from the bottom
         else
         {
-            expectedRows.push_back("row " + std::to_string(i));
+            expectedRows.push_back(strSubject);
             if (bSelected)
-                expectedSelected.push_back(expectedRows.back());
+                expectedSelected.push_back(strSubject);
         }
     }
     m_list.SetItemState(299, CArticleList::RowFocused, CArticleList::RowFocused);
@@ -467,12 +380,11 @@ TEST_F(ArticleSearchTest, RemoveRowsKeepsTheSelectionOfTheRest)
 
 TEST_F(ArticleSearchTest, KillFilterAndHideIncompleteKeepTheSelection)
 {
-    List(MakeArticle("spam a"));
-    List(MakeArticle("keep b"));
+    ListSubjects({"spam a", "keep b"});
     List(MakeArticle("incomplete", "x", StateIncomplete));
-    List(MakeArticle("keep c"));
-    m_list.SetItemState(1, CArticleList::RowSelected, CArticleList::RowSelected);
-    m_list.SetItemState(2, CArticleList::RowSelected, CArticleList::RowSelected);
+    ListSubjects({"keep c"});
+    Select(1);
+    Select(2);
 
     EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{}, Texts{"SPAM"}), 1);
     EXPECT_EQ(SelectedSubjects(), (Texts{"keep b", "incomplete"}));

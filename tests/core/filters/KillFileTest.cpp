@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <list>
 #include <ostream>
 #include <string>
@@ -26,6 +27,13 @@ struct LoadCase
     std::string strFile;
     Entries expected;
 };
+
+// What is left in the folder (a failed save must not leave its temporary file).
+long FileCount(const TempDir& dir)
+{
+    return std::distance(std::filesystem::directory_iterator(dir.Path()),
+                         std::filesystem::directory_iterator());
+}
 
 void PrintTo(const LoadCase& c, std::ostream* os)
 {
@@ -130,13 +138,7 @@ TEST(KillFile, SaveReplacesTheWholeFileAndLeavesNoTemporaryFile)
     ASSERT_TRUE(CKillFile::SaveKillFilter(strPath, std::list<std::string>{"x"}));
     EXPECT_EQ(ReadFile(strPath), "x\n");
 
-    size_t nFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-    {
-        (void)entry;
-        ++nFiles;
-    }
-    EXPECT_EQ(nFiles, 1u);
+    EXPECT_EQ(FileCount(dir), 1);
     struct stat st;
     ASSERT_EQ(::stat(strPath.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -159,13 +161,7 @@ TEST(KillFile, FailedSaveLeavesTheOldFile)
     WriteFile(strPath + "/inside", "old");
     EXPECT_FALSE(CKillFile::SaveKillFilter(strPath, Entries{"x"}));
     EXPECT_EQ(ReadFile(strPath + "/inside"), "old");
-    size_t nFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-    {
-        (void)entry;
-        ++nFiles;
-    }
-    EXPECT_EQ(nFiles, 1u) << "the temporary file was not removed";
+    EXPECT_EQ(FileCount(dir), 1) << "the temporary file was not removed";
 }
 
 TEST(KillFile, SaveInAReadOnlyFolderKeepsTheOldFile)

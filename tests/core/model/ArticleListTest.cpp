@@ -1,67 +1,18 @@
 #include "model/ArticleList.h"
+#include "support/RecordingListView.h"
 #include "support/TestSupport.h"
-#include "ui/ListView.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 
 using testsupport::FakePrompts;
+using testsupport::RecordingListView;
 using testsupport::RecordingSink;
 
 namespace
 {
-// Keeps its own row count from the notifications, as an item model would,
-// and records the other calls.
-class RecordingView : public IArticleListView
-{
-public:
-    explicit RecordingView(const CArticleList* pList) : m_pList(pList) {}
-    void OnRowsInserted(int nFirst, int nCount) override
-    {
-        EXPECT_LE(nFirst, m_nRows);
-        m_nRows += nCount;
-        ++m_nInserted;
-    }
-    void OnRowsRemoved(int nFirst, int nCount) override
-    {
-        EXPECT_LE(nFirst + nCount, m_nRows);
-        m_nRows -= nCount;
-        ++m_nRemoved;
-    }
-    void OnRowsMoved(int, int) override {}
-    void OnRowsReset() override
-    {
-        m_nRows = m_pList->GetItemCount();
-        ++m_nResets;
-    }
-    void OnRowChanged(int nRow) override { m_changed.push_back(nRow); }
-    void OnSelectionChanged() override {}
-    void EnsureVisible(int nRow) override { m_visible.push_back(nRow); }
-    int GetTopIndex() const override { return m_nTop; }
-    int GetCountPerPage() const override { return m_nPerPage; }
-    void SetRedraw(bool bRedraw) override { m_redraw.push_back(bRedraw); }
-    void BeginWaitCursor() override
-    {
-        ++m_nWaitDepth;
-        ++m_nWaitCursors;
-    }
-    void EndWaitCursor() override { --m_nWaitDepth; }
-
-    const CArticleList* m_pList;
-    int m_nRows = 0;
-    int m_nInserted = 0;
-    int m_nRemoved = 0;
-    int m_nResets = 0;
-    std::vector<int> m_changed;
-    std::vector<int> m_visible;
-    std::vector<bool> m_redraw;
-    int m_nTop = 0;
-    int m_nPerPage = 10;
-    int m_nWaitDepth = 0;
-    int m_nWaitCursors = 0;
-};
-
 ArticlePtr MakeArticle(int32_t nState, int32_t nLists, const std::string& strSubject = "")
 {
     auto p = std::make_shared<CArticle>();
@@ -72,9 +23,11 @@ ArticlePtr MakeArticle(int32_t nState, int32_t nLists, const std::string& strSub
     return p;
 }
 
-struct ProgressFixture
+// A list of the given kind with its view; the progress list also has prompts
+// and a message sink.
+struct ListFixture
 {
-    ProgressFixture() : list(CArticleList::KindProgress), view(&list)
+    explicit ListFixture(CArticleList::Kind nKind = CArticleList::KindProgress) : list(nKind), view(&list)
     {
         list.SetView(&view);
         list.SetPrompts(&prompts);
@@ -88,8 +41,14 @@ struct ProgressFixture
             messages.push_back(msg);
         return messages;
     }
+    void Add(int nCount, int32_t nState = StateListed, int32_t nLists = ListArticles)
+    {
+        for (int i = 0; i < nCount; ++i)
+            list.AddArticleRow(MakeArticle(nState, nLists));
+    }
+    void Select(int nRow) { list.SetItemState(nRow, CArticleList::RowSelected, CArticleList::RowSelected); }
     CArticleList list;
-    RecordingView view;
+    RecordingListView view;
     FakePrompts prompts;
     RecordingSink sink;
 };
@@ -99,27 +58,25 @@ const char* kQuestion = "The article is currently being downloaded.\nAre you sur
 
 TEST(ArticleListTest, RowOperationsTellTheView)
 {
-    CArticleList list(CArticleList::KindArticles);
-    RecordingView view(&list);
-    list.SetView(&view);
+    ListFixture f(CArticleList::KindArticles);
     auto a = MakeArticle(StateListed, 1);
     auto b = MakeArticle(StateListed, 1);
     auto c = MakeArticle(StateListed, 1);
-    EXPECT_EQ(list.AddArticleRow(a), 0);
-    EXPECT_EQ(list.AddArticleRow(c), 1);
-    EXPECT_EQ(list.InsertArticleRow(1, b), 1);
-    EXPECT_EQ(list.InsertArticleRow(99, MakeArticle(StateListed, 1)), 3) << "clamped to the end";
-    EXPECT_EQ(view.m_nRows, 4);
-    EXPECT_EQ(list.FindArticleRow(c.get()), 2);
-    EXPECT_EQ(list.FindArticleRow(nullptr), -1);
-    list.DeleteRow(3);
-    list.DeleteRow(7);
-    EXPECT_EQ(view.m_nRows, 3);
-    EXPECT_TRUE(view.m_visible.empty()) << "auto-scroll is off";
+    EXPECT_EQ(f.list.AddArticleRow(a), 0);
+    EXPECT_EQ(f.list.AddArticleRow(c), 1);
+    EXPECT_EQ(f.list.InsertArticleRow(1, b), 1);
+    EXPECT_EQ(f.list.InsertArticleRow(99, MakeArticle(StateListed, 1)), 3) << "clamped to the end";
+    EXPECT_EQ(f.view.m_nRows, 4);
+    EXPECT_EQ(f.list.FindArticleRow(c.get()), 2);
+    EXPECT_EQ(f.list.FindArticleRow(nullptr), -1);
+    f.list.DeleteRow(3);
+    f.list.DeleteRow(7);
+    EXPECT_EQ(f.view.m_nRows, 3);
+    EXPECT_TRUE(f.view.m_visible.empty()) << "auto-scroll is off";
 
-    list.SetAutoScroll(true);
-    list.AddArticleRow(MakeArticle(StateListed, 1));
-    EXPECT_EQ(view.m_visible, std::vector<int>{3});
+    f.list.SetAutoScroll(true);
+    f.Add(1);
+    EXPECT_EQ(f.view.m_visible, std::vector<int>{3});
 }
 
 TEST(ArticleListTest, RedrawOnlyOnTheVisiblePage)
@@ -132,7 +89,7 @@ TEST(ArticleListTest, RedrawOnlyOnTheVisiblePage)
         list.AddArticleRow(articles.back());
     }
     list.RedrawArticleRow(articles[5].get()); // no view: nothing, no crash
-    RecordingView view(&list);
+    RecordingListView view(&list);
     view.m_nRows = 30;
     view.m_nTop = 10;
     view.m_nPerPage = 5;
@@ -163,12 +120,8 @@ TEST(ArticleListTest, ArticleListRemovalKeepsQueuedArticle)
 {
     CArticleList list(CArticleList::KindArticles);
     auto pQueued = MakeArticle(StateQueued, ListArticles | ListProgress);
-    std::weak_ptr<CArticle> listedOnly;
-    {
-        auto p = MakeArticle(StateListed, ListArticles);
-        listedOnly = p;
-        list.AddArticleRow(p);
-    }
+    list.AddArticleRow(MakeArticle(StateListed, ListArticles));
+    std::weak_ptr<CArticle> listedOnly = list.GetArticle(0);
     list.AddArticleRow(pQueued);
     list.RemoveAll();
     EXPECT_EQ(list.GetItemCount(), 0);
@@ -180,13 +133,12 @@ TEST(ArticleListTest, ArticleListRemovalKeepsQueuedArticle)
 
 TEST(ArticleListTest, ProgressRemovalMembershipRules)
 {
-    ProgressFixture f;
+    ListFixture f;
     auto pQueuedListed = MakeArticle(StateQueued, ListArticles | ListProgress);
-    auto pDone = MakeArticle(StateDone, ListProgress);
     auto pCancelled = MakeArticle(StateCancelled, ListProgress);
-    std::weak_ptr<CArticle> done = pDone;
     f.list.AddArticleRow(pQueuedListed);
-    f.list.AddArticleRow(std::move(pDone));
+    f.Add(1, StateDone, ListProgress);
+    std::weak_ptr<CArticle> done = f.list.GetArticle(1);
     f.list.AddArticleRow(pCancelled);
 
     EXPECT_TRUE(f.list.RemoveRow(0));
@@ -217,16 +169,15 @@ TEST(ArticleListTest, RunningDownloadAsksFirst)
     for (bool bAnswer : {false, true})
     {
         SCOPED_TRACE(bAnswer);
-        ProgressFixture f;
+        ListFixture f;
         f.prompts.m_answers.push_back(bAnswer);
         auto pRunning = MakeArticle(StateDownloading, ListProgress);
         pRunning->m_hRunEvent = std::make_shared<CManualResetEvent>(true);
         f.list.AddArticleRow(pRunning);
 
         EXPECT_EQ(f.list.RemoveRow(0), bAnswer);
-        ASSERT_EQ(f.prompts.m_questions.size(), 1u);
-        EXPECT_EQ(f.prompts.m_questions[0], kQuestion);
-        EXPECT_EQ(f.prompts.m_icons[0], PromptIcon::Question);
+        EXPECT_EQ(f.prompts.m_questions, std::vector<std::string>{kQuestion});
+        EXPECT_EQ(f.prompts.m_icons, std::vector<PromptIcon>{PromptIcon::Question});
         EXPECT_EQ(f.list.GetItemCount(), bAnswer ? 0 : 1);
         EXPECT_EQ(pRunning->m_nState, bAnswer ? StateRemoving : StateDownloading);
         EXPECT_EQ(pRunning->m_nLists, bAnswer ? 0 : ListProgress);
@@ -240,16 +191,15 @@ TEST(ArticleListTest, RunningDownloadAsksFirst)
 
 TEST(ArticleListTest, RemoveSelectedWithRunningMiddleRowKept)
 {
-    ProgressFixture f;
+    ListFixture f;
     f.prompts.m_answers.push_back(false);
-    auto a = MakeArticle(StateQueued, ListProgress);
-    auto b = MakeArticle(StateDownloading, ListProgress);
-    auto c = MakeArticle(StateFailed, ListProgress);
-    auto d = MakeArticle(StateQueued, ListProgress);
-    for (const auto& p : {a, b, c, d})
-        f.list.AddArticleRow(p);
+    const int32_t states[] = {StateQueued, StateDownloading, StateFailed, StateQueued};
+    for (int32_t nState : states)
+        f.Add(1, nState, ListProgress);
+    const ArticlePtr b = f.list.GetArticle(1);
+    const ArticlePtr d = f.list.GetArticle(3);
     for (int nRow : {0, 1, 2})
-        f.list.SetItemState(nRow, CArticleList::RowSelected, CArticleList::RowSelected);
+        f.Select(nRow);
 
     f.list.RemoveSelected();
     ASSERT_EQ(f.list.GetItemCount(), 2);
@@ -264,13 +214,12 @@ TEST(ArticleListTest, RemoveSelectedWithRunningMiddleRowKept)
 
 TEST(ArticleListTest, RemoveAllAsksFromTheLastRowUp)
 {
-    ProgressFixture f;
+    ListFixture f;
     f.prompts.m_answers = {true, false};
-    auto first = MakeArticle(StateDownloading, ListProgress, "first");
-    auto middle = MakeArticle(StateQueued, ListProgress, "middle");
-    auto last = MakeArticle(StateDownloading, ListProgress, "last");
-    for (const auto& p : {first, middle, last})
-        f.list.AddArticleRow(p);
+    for (int32_t nState : {StateDownloading, StateQueued, StateDownloading})
+        f.Add(1, nState, ListProgress);
+    const ArticlePtr first = f.list.GetArticle(0);
+    const ArticlePtr last = f.list.GetArticle(2);
     f.list.RemoveAll();
     // The last row was asked first (Yes), the first row second (No).
     EXPECT_EQ(last->m_nState, StateRemoving);
@@ -285,134 +234,114 @@ TEST(ArticleListTest, RemoveAllAsksFromTheLastRowUp)
 
 TEST(ArticleListTest, BulkRemovalOfManyRowsIsOnePass)
 {
-    CArticleList list(CArticleList::KindArticles);
-    RecordingView view(&list);
-    list.SetView(&view);
+    ListFixture f(CArticleList::KindArticles);
     constexpr int kRows = 100000;
-    for (int i = 0; i < kRows; ++i)
-        list.AddArticleRow(MakeArticle(StateListed, ListArticles));
-    view.m_nInserted = 0;
+    f.Add(kRows);
     for (int i = 0; i < kRows; i += 2)
-        list.SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
-    list.RemoveSelected();
-    EXPECT_EQ(list.GetItemCount(), kRows / 2);
-    EXPECT_EQ(view.m_nRows, kRows / 2);
-    EXPECT_EQ(list.GetSelectedCount(), 0);
+        f.Select(i);
+    f.list.RemoveSelected();
+    EXPECT_EQ(f.list.GetItemCount(), kRows / 2);
+    EXPECT_EQ(f.view.m_nRows, kRows / 2);
+    EXPECT_EQ(f.list.GetSelectedCount(), 0);
     // Scattered rows are announced at once, not one by one.
-    EXPECT_LE(view.m_nRemoved + view.m_nResets, 64);
+    EXPECT_LE(f.view.m_nRemoved + f.view.m_nResets, 64);
 
-    list.RemoveAll();
-    EXPECT_EQ(list.GetItemCount(), 0);
-    EXPECT_EQ(view.m_nRows, 0);
+    f.list.RemoveAll();
+    EXPECT_EQ(f.list.GetItemCount(), 0);
+    EXPECT_EQ(f.view.m_nRows, 0);
 }
 
 namespace
 {
+// Four rows (state, date, author, size): (0, "b", "carol", 300),
+// (-1, "A", "Bob", 10), (5, "c", "alice", 2000), (3, "a", "bob", 20).
 struct SortFixture
 {
     SortFixture() : list(CArticleList::KindArticles), view(&list)
     {
-        struct Row
+        const struct
         {
-            const char* pszDate;
-            const char* pszAuthor;
-            int32_t nSize;
-            int32_t nState;
-        };
-        const Row rows[] = {
-            {"b", "carol", 300, StateListed},
-            {"A", "Bob", 10, StateIncomplete},
-            {"c", "alice", 2000, StateDone},
-            {"a", "bob", 20, StateQueued},
-        };
+            const char *pszDate, *pszAuthor;
+            int32_t nSize, nState;
+        } rows[] = {{"b", "carol", 300, StateListed},
+                    {"A", "Bob", 10, StateIncomplete},
+                    {"c", "alice", 2000, StateDone},
+                    {"a", "bob", 20, StateQueued}};
         for (const auto& row : rows)
         {
             auto p = MakeArticle(row.nState, ListArticles);
-            p->m_strDate = row.pszDate;
-            p->m_strAuthor = row.pszAuthor;
+            p->m_strDate = p->m_strFileName = row.pszDate;
+            p->m_strAuthor = p->m_strSubject = row.pszAuthor;
             p->m_nSize = row.nSize;
-            p->m_strSubject = row.pszAuthor;
-            p->m_strFileName = row.pszDate;
             list.AddArticleRow(p);
         }
         list.SetView(&view);
         view.m_nRows = list.GetItemCount();
     }
-    std::string Column(int nColumn)
+    std::string Column(int nColumn) const
     {
         std::string str;
         for (int i = 0; i < list.GetItemCount(); ++i)
         {
-            const auto& p = list.GetArticle(i);
-            if (!str.empty())
-                str += ",";
-            switch (nColumn)
-            {
-            case 0:
-                str += std::to_string(p->m_nState);
-                break;
-            case 1:
-                str += p->m_strDate;
-                break;
-            case 2:
-                str += p->m_strAuthor;
-                break;
-            default:
-                str += std::to_string(p->m_nSize);
-            }
+            const CArticle& a = *list.GetArticle(i);
+            str += i ? "," : "";
+            str += nColumn == 0   ? std::to_string(a.m_nState)
+                   : nColumn == 1 ? a.m_strDate
+                   : nColumn == 2 ? a.m_strAuthor
+                                  : std::to_string(a.m_nSize);
         }
         return str;
     }
     CArticleList list;
-    RecordingView view;
+    RecordingListView view;
+};
+
+// Column clicks in order, and the clicked column after each.
+struct SortCase
+{
+    const char* pszName;
+    std::vector<int> clicks;
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const SortCase& c, std::ostream* os)
+{
+    *os << c.pszName;
+}
+
+class ArticleListSortTest : public ::testing::TestWithParam<SortCase>
+{
 };
 } // namespace
 
-TEST(ArticleListTest, SortToggleSequences)
+TEST_P(ArticleListSortTest, ClicksSortAndToggle)
 {
-    // Ties keep their order (stable sort): "A" before "a", "Bob" before "bob".
+    SortFixture f;
+    const SortCase& c = GetParam();
+    for (size_t i = 0; i < c.clicks.size(); ++i)
     {
-        SortFixture f;
-        f.list.SortByColumn(1);
-        EXPECT_EQ(f.Column(1), "A,a,b,c");
-        f.list.SortByColumn(1);
-        EXPECT_EQ(f.Column(1), "c,b,A,a");
-        f.list.SortByColumn(2);
-        EXPECT_EQ(f.Column(2), "alice,Bob,bob,carol");
-        f.list.SortByColumn(2);
-        EXPECT_EQ(f.Column(2), "carol,Bob,bob,alice");
+        f.list.SortByColumn(c.clicks[i]);
+        EXPECT_EQ(f.Column(c.clicks[i]), c.expected[i]) << "click " << i;
     }
-    {
-        SortFixture f;
-        f.list.SortByColumn(1);
-        EXPECT_EQ(f.Column(1), "A,a,b,c");
-        f.list.SortByColumn(2);
-        EXPECT_EQ(f.Column(2), "alice,Bob,bob,carol") << "first click on a new column with the toggle set";
-        f.list.SortByColumn(2);
-        EXPECT_EQ(f.Column(2), "alice,Bob,bob,carol") << "and the second one ascends again";
-        EXPECT_EQ(f.list.m_nSortColumn, 2);
-        EXPECT_EQ(f.view.m_nWaitDepth, 0);
-        EXPECT_EQ(f.view.m_nWaitCursors, 3);
-    }
+    EXPECT_EQ(f.list.m_nSortColumn, c.clicks.back());
+    EXPECT_EQ(f.view.m_nWaitDepth, 0);
+    EXPECT_EQ(f.view.m_nWaitCursors, static_cast<int>(c.clicks.size()));
 }
 
-TEST(ArticleListTest, SortByStateAndSize)
-{
-    {
-        SortFixture f;
-        f.list.SortByColumn(0);
-        EXPECT_EQ(f.Column(0), "5,3,0,-1") << "incomplete first, listed last";
-        f.list.SortByColumn(0);
-        EXPECT_EQ(f.Column(0), "-1,0,3,5");
-    }
-    SortFixture f;
-    f.list.SortByColumn(3);
-    EXPECT_EQ(f.Column(3), "10,20,300,2000");
-    f.list.SortByColumn(3);
-    EXPECT_EQ(f.Column(3), "2000,300,20,10");
-    f.list.SortByColumn(3);
-    EXPECT_EQ(f.Column(3), "10,20,300,2000");
-}
+// Ties keep their order (stable sort): "A" before "a", "Bob" before "bob".
+// A first click on a new column while the toggle is set ascends, and so does
+// the second one.
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, ArticleListSortTest,
+    ::testing::Values(SortCase{"DateTwiceThenAuthorTwice",
+                               {1, 1, 2, 2},
+                               {"A,a,b,c", "c,b,A,a", "alice,Bob,bob,carol", "carol,Bob,bob,alice"}},
+                      SortCase{"NewColumnAfterOneClick",
+                               {1, 2, 2},
+                               {"A,a,b,c", "alice,Bob,bob,carol", "alice,Bob,bob,carol"}},
+                      SortCase{"StateIncompleteFirstListedLast", {0, 0}, {"5,3,0,-1", "-1,0,3,5"}},
+                      SortCase{"Size", {3, 3, 3}, {"10,20,300,2000", "2000,300,20,10", "10,20,300,2000"}}),
+    [](const ::testing::TestParamInfo<SortCase>& info) { return std::string(info.param.pszName); });
 
 TEST(ArticleListTest, SortKeepsSelectionWithItsRow)
 {

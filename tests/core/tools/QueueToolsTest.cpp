@@ -20,6 +20,13 @@ protected:
         m_tools.SetCloseMainWindow([this] { m_system.m_events.push_back("close"); });
     }
 
+    // Dial-up lines listed and all still up.
+    void Lines(const std::vector<std::string>& lines)
+    {
+        m_system.m_listed = lines;
+        m_system.m_active = {lines.begin(), lines.end()};
+    }
+
     CPreferences m_settings;
     FakeSystemServices m_system;
     testsupport::FakePrompts m_prompts;
@@ -81,17 +88,6 @@ INSTANTIATE_TEST_SUITE_P(Settings, QueueToolsGuardTest,
                                                      false}),
                          [](const ::testing::TestParamInfo<GuardCase>& info) { return info.param.pszName; });
 
-TEST_F(QueueToolsTest, WhenDoneChoicesToggle)
-{
-    EXPECT_FALSE(m_tools.m_bHangUpWhenDone);
-    m_tools.ToggleHangUpWhenDone();
-    m_tools.TogglePowerOffWhenDone();
-    EXPECT_TRUE(m_tools.m_bHangUpWhenDone);
-    EXPECT_TRUE(m_tools.m_bPowerOffWhenDone);
-    m_tools.ToggleHangUpWhenDone();
-    EXPECT_FALSE(m_tools.m_bHangUpWhenDone);
-}
-
 TEST_F(QueueToolsTest, HangUpSkipsAnEndedLineAndWaitsForEachToDrop)
 {
     m_system.m_listed = {"ppp0", "ppp1", "wwan0"};
@@ -121,8 +117,7 @@ TEST_F(QueueToolsTest, HangUpSkipsAnEndedLineAndWaitsForEachToDrop)
 
 TEST_F(QueueToolsTest, HangUpOfLinesThatDropAtOnceNeedsNoTimer)
 {
-    m_system.m_listed = {"ppp0", "ppp1"};
-    m_system.m_active = {"ppp0", "ppp1"};
+    Lines({"ppp0", "ppp1"});
     m_system.m_bDropAtOnce = true;
 
     m_tools.HangUpConnections();
@@ -135,8 +130,7 @@ TEST_F(QueueToolsTest, HangUpOfLinesThatDropAtOnceNeedsNoTimer)
 TEST_F(QueueToolsTest, HangUpWithoutConnectionsOrListingDoesNothing)
 {
     m_tools.HangUpConnections();
-    m_system.m_listed = {"ppp0"};
-    m_system.m_active = {"ppp0"};
+    Lines({"ppp0"});
     m_system.m_bEnumWorks = false;
     m_tools.HangUpConnections();
 
@@ -148,8 +142,7 @@ TEST_F(QueueToolsTest, HangUpWithoutConnectionsOrListingDoesNothing)
 
 TEST_F(QueueToolsTest, ASecondHangUpWhileWaitingStartsNothingNew)
 {
-    m_system.m_listed = {"ppp0"};
-    m_system.m_active = {"ppp0"};
+    Lines({"ppp0"});
     m_tools.HangUpConnections();
 
     m_tools.HangUpConnections(); // another scheduler pass meanwhile
@@ -187,8 +180,7 @@ TEST_F(QueueToolsTest, PowerOffWaitsUntilEveryLineHasDropped)
 {
     m_tools.m_bHangUpWhenDone = 1;
     m_tools.m_bPowerOffWhenDone = 1;
-    m_system.m_listed = {"ppp0"};
-    m_system.m_active = {"ppp0"};
+    Lines({"ppp0"});
 
     // What the scheduler does when the queue is done.
     m_tools.HangUpConnections();
@@ -207,8 +199,7 @@ TEST_F(QueueToolsTest, PowerOffWaitsUntilEveryLineHasDropped)
 TEST_F(QueueToolsTest, PowerOffTakenBackWhileLinesDropDoesNotHappen)
 {
     m_tools.m_bPowerOffWhenDone = 1;
-    m_system.m_listed = {"ppp0"};
-    m_system.m_active = {"ppp0"};
+    Lines({"ppp0"});
     m_tools.HangUpConnections();
     m_tools.PowerOffMachine();
 

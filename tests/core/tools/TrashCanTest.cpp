@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 
 namespace
@@ -86,8 +87,18 @@ protected:
         EXPECT_EQ(ReadFile((m_outside / "fake-trash/files/g.bin").string()), "precious");
     }
 
+    // The tools over this home, made on first use (after the test's changes).
+    CQueueTools& Tools()
+    {
+        if (!m_tools)
+            m_tools.emplace(m_settings, &m_system, nullptr, nullptr);
+        return *m_tools;
+    }
+
     testsupport::TempDir m_dir;
     toolstest::FakeSystemServices m_system;
+    CPreferences m_settings;
+    std::optional<CQueueTools> m_tools;
     std::string m_strUid;
     fs::path m_outside, m_homeTrash, m_vol1, m_vol2, m_vol3, m_vol4;
 };
@@ -130,11 +141,10 @@ TEST_F(TrashTest, AHomeTrashThatIsALinkIsNotFollowed)
     fs::remove_all(m_homeTrash);
     fs::create_directory_symlink(m_outside / "fake-trash", m_homeTrash);
     m_system.m_mountPoints.clear();
-    CPreferences settings;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    CQueueTools& tools = Tools();
 
     EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
-    EXPECT_FALSE(settings.m_bCanEmptyRecycleBin);
+    EXPECT_FALSE(m_settings.m_bCanEmptyRecycleBin);
     ExpectOutsideIntact();
 }
 
@@ -152,18 +162,16 @@ TEST_F(TrashTest, NothingToEmptyAnywhere)
 {
     fs::remove_all(m_homeTrash);
     m_system.m_mountPoints = {m_vol3.string(), m_vol4.string()};
-    CPreferences settings;
-    settings.m_bCanEmptyRecycleBin = 1;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    m_settings.m_bCanEmptyRecycleBin = 1;
+    CQueueTools& tools = Tools();
 
-    EXPECT_FALSE(settings.m_bCanEmptyRecycleBin);
+    EXPECT_FALSE(m_settings.m_bCanEmptyRecycleBin);
     EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
 }
 
 TEST_F(TrashTest, AnEmptyTrashCountsAsEmptied)
 {
-    CPreferences settings;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    CQueueTools& tools = Tools();
     ASSERT_TRUE(tools.TryEmptyTheRecycleBin());
 
     EXPECT_TRUE(tools.TryEmptyTheRecycleBin());
@@ -171,8 +179,7 @@ TEST_F(TrashTest, AnEmptyTrashCountsAsEmptied)
 
 TEST_F(TrashTest, NotStartedAgainWhileEmptying)
 {
-    CPreferences settings;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    CQueueTools& tools = Tools();
     tools.m_bEmptyingRecycleBin = 1;
 
     EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
@@ -186,8 +193,7 @@ TEST_F(TrashTest, TemporaryFilesAreDravelinsOwnCacheOnly)
     Write(cache / "dravelin/sub/part.bin");
     fs::create_directory_symlink(m_outside, cache / "dravelin/link");
     Write(cache / "some-browser/cache.db", "precious");
-    CPreferences settings;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    CQueueTools& tools = Tools();
     EXPECT_EQ(tools.GetCacheFolder(), (cache / "dravelin").string());
     bool bBusyDuring = false;
     tools.SetWaitCursor(
@@ -209,8 +215,7 @@ TEST_F(TrashTest, TemporaryFilesAreDravelinsOwnCacheOnly)
 
 TEST_F(TrashTest, TemporaryFilesWithoutACacheFolderSucceed)
 {
-    CPreferences settings;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    CQueueTools& tools = Tools();
     EXPECT_TRUE(tools.TryDeleteTemporaryInternetFiles());
 }
 
@@ -218,8 +223,7 @@ TEST_F(TrashTest, ACacheFolderThatIsALinkIsNotFollowed)
 {
     fs::create_directories(m_system.m_strCacheHome);
     fs::create_directory_symlink(m_outside, fs::path(m_system.m_strCacheHome) / "dravelin");
-    CPreferences settings;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    CQueueTools& tools = Tools();
 
     EXPECT_FALSE(tools.TryDeleteTemporaryInternetFiles());
     ExpectOutsideIntact();
@@ -228,8 +232,7 @@ TEST_F(TrashTest, ACacheFolderThatIsALinkIsNotFollowed)
 TEST_F(TrashTest, WithoutAHomeThereIsNoCacheFolder)
 {
     m_system.m_strCacheHome.clear();
-    CPreferences settings;
-    CQueueTools tools(settings, &m_system, nullptr, nullptr);
+    CQueueTools& tools = Tools();
     EXPECT_EQ(tools.GetCacheFolder(), "");
     EXPECT_FALSE(tools.TryDeleteTemporaryInternetFiles());
 }
