@@ -91,6 +91,8 @@ int EasyNewsListingWorker(std::unique_ptr<CRetrieveParams> pParams)
                     // only this one: other listings share the run event); its
                     // body is the gateway's error page, never a listing.
                     bLastPage = nStatus == 404;
+                    if (bLastPage)
+                        bNetworkFailure = false;
                     PostStatusLine(profile, pRequest->GetRawHeaders());
                 }
                 if (nStatus > 0 && !bLastPage)
