@@ -111,7 +111,7 @@ public:
     static std::string BracketId(std::string_view strMessageId);
 
 private:
-    std::unique_ptr<CNntpConnection> Acquire(SNntpResult& error);
+    std::unique_ptr<CNntpConnection> Acquire(bool bFresh, SNntpResult& error);
     void Release(std::unique_ptr<CNntpConnection> pConnection);
     SBodyResult Run(const std::string& strCommand, int nOkCode, bool bMultiLine);
 
