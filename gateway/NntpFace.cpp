@@ -433,6 +433,8 @@ void CNntpFace::CImpl::Session(CStream& stream)
             strList += "MODE-READER\r\n.\r\n";
             bOk = stream.Write(strList);
         }
+        else if (!bAuthed && strVerb != "AUTHINFO")
+            bOk = stream.Write("480 Authentication required\r\n");
         else if (strVerb == "MODE")
             bOk = stream.Write(ToUpper(strArg) == "READER" ? "201 Reader mode, posting not allowed\r\n"
                                                            : "501 Unknown mode\r\n");
@@ -441,7 +443,9 @@ void CNntpFace::CImpl::Session(CStream& stream)
             const std::string strWhat = ToUpper(strArg.substr(0, strArg.find(' ')));
             const std::string strValue = strArg.find(' ') == std::string::npos ? std::string()
                                                                                : strArg.substr(strArg.find(' ') + 1);
-            if (!bLogin || bAuthed)
+            if (!bLogin)
+                bOk = stream.Write("281 No login needed here\r\n");
+            else if (bAuthed)
                 bOk = stream.Write("502 Already authenticated\r\n");
             else if (strWhat == "USER")
             {
@@ -469,9 +473,6 @@ void CNntpFace::CImpl::Session(CStream& stream)
             else
                 bOk = stream.Write("501 Unknown AUTHINFO variant\r\n");
         }
-        else if (!bAuthed && (strVerb == "GROUP" || strVerb == "STAT" || strVerb == "BODY" || strVerb == "ARTICLE" ||
-                              strVerb == "HEAD"))
-            bOk = stream.Write("480 Authentication required\r\n");
         else if (strVerb == "GROUP")
         {
             const CGatewayGroup* pGroup = m_corpus.FindGroup(strArg);

@@ -369,11 +369,25 @@ SNntpResult CNntpConnection::Open(const SServerConfig& config, SProbeResult* pPr
         // Anything else (500 above all): an old server without the list.
     }
 
-    SNntpReplyLine reply;
-    result = Command("MODE READER", 200, false, nullptr, &reply);
-    if (!IsUsable() || result.m_nStatus == ENntpStatus::AuthFailed)
-        return result;
-    // 201 is as good as 200; 500 and 502 come from servers that need no switch.
+    // 200 and 201 both do; 500 and 502 come from servers that need no switch.
+    for (int nTry = 0;; ++nTry)
+    {
+        SNntpReplyLine reply;
+        result = Send("MODE READER");
+        if (result.Ok())
+            result = ReadReply(reply);
+        if (!result.Ok())
+            return result;
+        if (reply.m_nCode != 480 || nTry > 0)
+            break;
+        if (m_config.m_strUser.empty())
+            return Fail(ENntpStatus::AuthFailed, "The server asks for a login: " + reply.m_strText, 480);
+        if (pProbe)
+            pProbe->m_bLoginTried = true;
+        result = Authenticate();
+        if (!result.Ok())
+            return result;
+    }
 
     if (!m_bAuthed && !m_config.m_strUser.empty())
     {
@@ -481,7 +495,7 @@ SNntpResult CNntpConnection::Command(std::string_view strCommand, int nOkCode, b
             return Fail(ENntpStatus::Refused, "The server refused the command (" + strText + ")", reply.m_nCode);
         default:
             // A data block we did not expect cannot be skipped reliably.
-            if (reply.m_nCode / 100 == 1 || reply.m_nCode / 100 == 2)
+            if (reply.m_nCode / 100 == 1 || (bMultiLine && reply.m_nCode / 100 == 2))
                 m_bBroken = true;
             return Fail(ENntpStatus::ProtocolError, "Unexpected answer (" + strText + ")", reply.m_nCode);
         }
