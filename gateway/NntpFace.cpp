@@ -204,7 +204,7 @@ public:
     int Start();
     void Stop();
     void Serve(int fd);
-    void Session(CStream& stream);
+    void Session(CStream& stream, bool& bCounted);
     bool SendPart(CStream& stream, const std::string& strId, bool bArticle);
     bool FindPart(const std::string& strId, CGatewayArticle& article, int& nPart) const;
     std::string PartBody(const CGatewayArticle& article, int nPart, const SNntpFaceFault& fault) const;
@@ -362,8 +362,11 @@ void CNntpFace::CImpl::Serve(int fd)
         std::lock_guard lock(m_mutex);
         fault = m_fault;
         bTooMany = fault.m_nMaxConnections > 0 && m_nActive >= fault.m_nMaxConnections;
-        ++m_nActive;
+        // A connection turned away does not hold a place.
+        if (!bTooMany)
+            ++m_nActive;
     }
+    bool bCounted = !bTooMany;
     SSL* pSsl = nullptr;
     bool bReady = true;
     if (m_pCtx)
@@ -388,7 +391,7 @@ void CNntpFace::CImpl::Serve(int fd)
         else if (bTooMany)
             stream.Write("502 Too many connections for this account\r\n");
         else
-            Session(stream);
+            Session(stream, bCounted);
     }
     if (pSsl)
     {
@@ -397,12 +400,13 @@ void CNntpFace::CImpl::Serve(int fd)
         ERR_clear_error();
     }
     std::lock_guard lock(m_mutex);
-    --m_nActive;
+    if (bCounted)
+        --m_nActive;
     m_setClients.erase(fd);
     ::close(fd);
 }
 
-void CNntpFace::CImpl::Session(CStream& stream)
+void CNntpFace::CImpl::Session(CStream& stream, bool& bCounted)
 {
     const bool bLogin = !m_options.m_users.empty();
     bool bAuthed = !bLogin;
@@ -422,6 +426,13 @@ void CNntpFace::CImpl::Session(CStream& stream)
         bool bOk = true;
         if (strVerb == "QUIT")
         {
+            // The place is free before the client reads the answer, so that
+            // a client that quit and connects again is not turned away.
+            {
+                std::lock_guard lock(m_mutex);
+                --m_nActive;
+                bCounted = false;
+            }
             stream.Write("205 Bye\r\n");
             return;
         }

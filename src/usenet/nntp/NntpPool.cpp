@@ -80,7 +80,6 @@ std::unique_ptr<CNntpConnection> CNntpPool::Acquire(bool bFresh, SNntpResult& er
         if (m_nOpen < m_nCapacity)
         {
             ++m_nOpen;
-            const int nOthers = m_nOpen - 1;
             lock.unlock();
             pStale.reset();
             auto pConnection = std::make_unique<CNntpConnection>();
@@ -91,9 +90,11 @@ std::unique_ptr<CNntpConnection> CNntpPool::Acquire(bool bFresh, SNntpResult& er
             lock.lock();
             --m_nOpen;
             m_cv.notify_all();
-            if (IsTurnedAway(result) && nOthers > 0 && m_nOpen > 0)
+            if (IsTurnedAway(result) && m_nOpen > 0)
             {
-                // The server holds fewer connections than configured: use those it allows.
+                // The server holds fewer connections than configured: use those it
+                // allows. (Others being opened at this moment count: the server may
+                // have taken them first.)
                 m_nCapacity = std::max(1, std::min(m_nCapacity, m_nOpen));
                 bFresh = false;
                 continue;
