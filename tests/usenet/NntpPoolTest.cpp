@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 using namespace usenet;
@@ -99,7 +100,7 @@ SFetched FetchAll(CNntpPool& pool, const SFace& face, int nThreads)
                 fetched.m_vecYenc[i] = decoder.Finish();
                 const uint64_t nBegin = decoder.GetInfo().m_nBegin;
                 if (nBegin >= 1 && nBegin - 1 + strData.size() <= fetched.m_strFile.size())
-                    fetched.m_strFile.replace(nBegin - 1, strData.size(), strData);
+                    std::memcpy(fetched.m_strFile.data() + nBegin - 1, strData.data(), strData.size());
             }
         });
     for (auto& thread : threads)
