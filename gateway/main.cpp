@@ -23,7 +23,8 @@ const char kUsage[] =
     "  --articles N          articles in alt.test and alt.binaries.test (default 200)\n"
     "  --days N              EasyNews day pages per group (default 5)\n"
     "  --group NAME:COUNT[:DAYS[:MAXSIZE]]  add (or replace) a newsgroup; MAXSIZE written\n"
-    "                        as =N gives every article exactly N bytes\n"
+    "                        as =N gives every article exactly N bytes (up to 1 TiB,\n"
+    "                        generated as it is sent)\n"
     "  --user NAME:PASSWORD  accept these credentials (repeatable); none = no authentication\n"
     "  --realm TEXT          authentication realm (default \"Dravelin Gateway\")\n"
     "  --path-realm PREFIX=REALM  a distinct realm for paths starting with PREFIX (repeatable)\n"
@@ -130,7 +131,7 @@ int main(int argc, char** argv)
                     return Fail("bad --group value: " + strValue);
                 nStart = nNext;
             }
-            if (group.m_strName.empty() || nParts[0] > 100000000 || nParts[2] >= 0x7FFFFFFF)
+            if (group.m_strName.empty() || nParts[0] > 100000000 || nParts[2] > (1LL << 40))
                 return Fail("bad --group value: " + strValue);
             group.m_nArticles = static_cast<int32_t>(nParts[0]);
             group.m_nDays = static_cast<int32_t>(nParts[1]);
