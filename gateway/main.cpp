@@ -2,11 +2,14 @@
 // benchmarks and scripts. The first line of output is the bound port.
 
 #include "gateway/GatewaySimulator.h"
+#include "gateway/NntpFace.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <iostream>
 #include <string>
 
@@ -45,6 +48,24 @@ const char kUsage[] =
     "  --no-range            ignore Range requests\n"
     "  --help                show this text\n"
     "\n"
+    "NNTP face (the same corpus as yEnc multipart posts, one article per part):\n"
+    "  --nntp-port N         also serve NNTP on port N (0 = any free port); its port is\n"
+    "                        printed on the second line of output\n"
+    "  --nntp-user NAME:PASSWORD  AUTHINFO login accepted (repeatable; default: the --user ones)\n"
+    "  --nntp-part-size N    decoded bytes per part (default 384000)\n"
+    "  --file-size N         add the group alt.binaries.test.big: one file of exactly N bytes\n"
+    "  --nntp-tls            implicit TLS with a throw-away CA made at start\n"
+    "  --nntp-ca-file FILE   where the CA certificate is written (default: a file in /tmp,\n"
+    "                        named on standard error)\n"
+    "  --nntp-cert-name NAME the server certificate's name (default localhost)\n"
+    "  --nntp-missing-part P answer 430 for part P of every file\n"
+    "  --nntp-corrupt-part P serve part P with a wrong part CRC\n"
+    "  --nntp-drop-part P    close the connection halfway through part P (first request only)\n"
+    "  --nntp-max-connections N  greeting 502 beyond N open connections\n"
+    "  --nntp-throttle N     send at most N bytes per second per connection\n"
+    "  --nntp-greeting-400   greet every connection with 400 and close it\n"
+    "  --write-nzb GROUP FILE  write an NZB of GROUP as the NNTP face serves it, then exit\n"
+    "\n"
     "Groups: alt.test, alt.binaries.test, alt.binaries.test.faults, alt.binaries.empty,\n"
     "alt.binaries.demo.pictures, alt.binaries.demo.music, alt.binaries.demo.linux-isos.\n";
 
@@ -66,6 +87,11 @@ int Fail(const std::string& strMessage)
 int main(int argc, char** argv)
 {
     CGatewayOptions options;
+    SNntpFaceOptions nntp;
+    int nNntpPort = -1;
+    bool bNntpUsers = false;
+    std::string strNzbGroup;
+    std::string strNzbFile;
     for (int i = 1; i < argc; ++i)
     {
         const std::string strArg = argv[i];
@@ -73,6 +99,19 @@ int main(int argc, char** argv)
         {
             std::cout << kUsage;
             return 0;
+        }
+        if (strArg == "--nntp-tls" || strArg == "--nntp-greeting-400")
+        {
+            (strArg == "--nntp-tls" ? nntp.m_bTls : nntp.m_fault.m_bGreeting400) = true;
+            continue;
+        }
+        if (strArg == "--write-nzb")
+        {
+            if (i + 2 >= argc)
+                return Fail("--write-nzb needs GROUP and FILE");
+            strNzbGroup = argv[++i];
+            strNzbFile = argv[++i];
+            continue;
         }
         const bool bFlag = strArg == "--short-body" || strArg == "--no-content-length" || strArg == "--no-range";
         if (bFlag)
@@ -138,6 +177,37 @@ int main(int argc, char** argv)
             (bFixed ? group.m_nFixedSize : group.m_nMaxSize) = nParts[2];
             options.m_groups.push_back(group);
         }
+        else if (strArg == "--nntp-port" && needNumber(0, 65535))
+            nNntpPort = static_cast<int>(n);
+        else if (strArg == "--nntp-user" && strValue.find(':') != std::string::npos)
+        {
+            bNntpUsers = true;
+            nntp.m_users.emplace_back(strValue.substr(0, strValue.find(':')), strValue.substr(strValue.find(':') + 1));
+        }
+        else if (strArg == "--nntp-part-size" && needNumber(1, 1LL << 30))
+            nntp.m_nPartSize = n;
+        else if (strArg == "--file-size" && needNumber(0, 0x7FFFFFFE))
+        {
+            CGatewayGroup group;
+            group.m_strName = "alt.binaries.test.big";
+            group.m_nArticles = 1;
+            group.m_nFixedSize = n;
+            options.m_groups.push_back(group);
+        }
+        else if (strArg == "--nntp-ca-file")
+            nntp.m_strCaFile = strValue;
+        else if (strArg == "--nntp-cert-name" && !strValue.empty())
+            nntp.m_strCertName = strValue;
+        else if (strArg == "--nntp-missing-part" && needNumber(1, 1000000))
+            nntp.m_fault.m_nMissingPart = static_cast<int>(n);
+        else if (strArg == "--nntp-corrupt-part" && needNumber(1, 1000000))
+            nntp.m_fault.m_nCorruptPart = static_cast<int>(n);
+        else if (strArg == "--nntp-drop-part" && needNumber(1, 1000000))
+            nntp.m_fault.m_nDropPart = static_cast<int>(n);
+        else if (strArg == "--nntp-max-connections" && needNumber(1, 100000))
+            nntp.m_fault.m_nMaxConnections = static_cast<int>(n);
+        else if (strArg == "--nntp-throttle" && needNumber(1, INT64_MAX))
+            nntp.m_fault.m_nThrottle = n;
         else if (strArg == "--fail-first" && needNumber(0, 1000000))
             options.m_fault.m_nFailFirst = static_cast<int32_t>(n);
         else if (strArg == "--status" && needNumber(100, 599))
@@ -172,6 +242,26 @@ int main(int argc, char** argv)
             return Fail("unknown option or bad value: " + strArg + " " + strValue);
     }
 
+    if (!bNntpUsers)
+        nntp.m_users = options.m_users;
+    nntp.m_nPort = nNntpPort < 0 ? 0 : nNntpPort;
+    nntp.m_strBind = options.m_strBind;
+    if (!strNzbFile.empty())
+    {
+        const std::string strNzb = CNntpFace(options, nntp).Nzb(strNzbGroup);
+        if (strNzb.empty())
+            return Fail("no such group: " + strNzbGroup);
+        std::ofstream file(strNzbFile, std::ios::binary);
+        file << strNzb;
+        file.close();
+        if (!file)
+        {
+            std::cerr << "dravelin-gateway: cannot write " << strNzbFile << "\n";
+            return 1;
+        }
+        return 0;
+    }
+
     // Signals are taken by sigwait below; block them before any server thread starts.
     sigset_t signals;
     sigemptyset(&signals);
@@ -187,12 +277,30 @@ int main(int argc, char** argv)
         std::cerr << "dravelin-gateway: cannot listen on " << options.m_strBind << " port " << options.m_nPort << "\n";
         return 1;
     }
+    std::unique_ptr<CNntpFace> pNntp;
+    if (nNntpPort >= 0)
+    {
+        pNntp = std::make_unique<CNntpFace>(options, nntp);
+        if (pNntp->Start() <= 0)
+        {
+            std::cerr << "dravelin-gateway: cannot serve NNTP: " << pNntp->GetError() << "\n";
+            return 1;
+        }
+    }
     std::printf("%d\n", nPort);
+    if (pNntp)
+        std::printf("%d\n", pNntp->Port());
     std::fflush(stdout);
     std::fprintf(stderr, "dravelin-gateway: serving http://%s (Ctrl+C stops)\n", simulator.HostPort().c_str());
+    if (pNntp)
+        std::fprintf(stderr, "dravelin-gateway: serving nntp%s://%s:%d%s%s\n", nntp.m_bTls ? "s" : "",
+                     options.m_strBind.c_str(), pNntp->Port(), nntp.m_bTls ? ", CA file " : "",
+                     nntp.m_bTls ? pNntp->CaFile().c_str() : "");
 
     int nSignal = 0;
     sigwait(&signals, &nSignal);
+    if (pNntp)
+        pNntp->Stop();
     simulator.Stop();
     return 0;
 }

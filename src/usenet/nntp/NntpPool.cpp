@@ -1,0 +1,210 @@
+#include "nntp/NntpPool.h"
+
+#include "nntp/NntpConnection.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace usenet
+{
+
+namespace
+{
+constexpr int kMaxConnections = 50;
+
+// A greeting or login that turns a further connection away: the account's
+// limit, not a fault of the server as such.
+bool IsTurnedAway(const SNntpResult& result)
+{
+    return result.m_nStatus == ENntpStatus::Refused && (result.m_nCode == 400 || result.m_nCode == 502);
+}
+} // namespace
+
+CNntpPool::CNntpPool(SServerConfig config) : m_config(std::move(config))
+{
+    m_config.m_nConnections = std::clamp(m_config.m_nConnections, 1, kMaxConnections);
+    m_nCapacity = m_config.m_nConnections;
+}
+
+CNntpPool::~CNntpPool()
+{
+    for (auto& pConnection : m_vecIdle)
+        pConnection->Quit();
+}
+
+std::string CNntpPool::BracketId(std::string_view strMessageId)
+{
+    while (!strMessageId.empty() && (strMessageId.front() == ' ' || strMessageId.front() == '\t'))
+        strMessageId.remove_prefix(1);
+    while (!strMessageId.empty() && (strMessageId.back() == ' ' || strMessageId.back() == '\t'))
+        strMessageId.remove_suffix(1);
+    if (strMessageId.size() >= 2 && strMessageId.front() == '<' && strMessageId.back() == '>')
+        return std::string(strMessageId);
+    std::string strId("<");
+    strId += strMessageId;
+    strId += '>';
+    return strId;
+}
+
+int CNntpPool::GetCapacity() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nCapacity;
+}
+
+int CNntpPool::GetOpenCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nOpen;
+}
+
+std::unique_ptr<CNntpConnection> CNntpPool::Acquire(bool bFresh, SNntpResult& error)
+{
+    std::unique_lock lock(m_mutex);
+    for (;;)
+    {
+        if (!bFresh && !m_vecIdle.empty())
+        {
+            auto pConnection = std::move(m_vecIdle.back());
+            m_vecIdle.pop_back();
+            return pConnection;
+        }
+        std::unique_ptr<CNntpConnection> pStale;
+        if (m_nOpen >= m_nCapacity && bFresh && !m_vecIdle.empty())
+        {
+            // Make room for a fresh one by closing the oldest idle connection.
+            pStale = std::move(m_vecIdle.front());
+            m_vecIdle.erase(m_vecIdle.begin());
+            --m_nOpen;
+        }
+        if (m_nOpen < m_nCapacity)
+        {
+            ++m_nOpen;
+            lock.unlock();
+            pStale.reset();
+            auto pConnection = std::make_unique<CNntpConnection>();
+            SNntpResult result = pConnection->Open(m_config);
+            if (result.Ok())
+                return pConnection;
+            pConnection.reset();
+            lock.lock();
+            --m_nOpen;
+            m_cv.notify_all();
+            if (IsTurnedAway(result) && m_nOpen > 0)
+            {
+                // The server holds fewer connections than configured: use those it
+                // allows. (Others being opened at this moment count: the server may
+                // have taken them first.)
+                m_nCapacity = std::max(1, std::min(m_nCapacity, m_nOpen));
+                bFresh = false;
+                continue;
+            }
+            error = std::move(result);
+            return nullptr;
+        }
+        m_cv.wait(lock);
+    }
+}
+
+void CNntpPool::Release(std::unique_ptr<CNntpConnection> pConnection)
+{
+    std::unique_ptr<CNntpConnection> pClosed;
+    {
+        std::lock_guard lock(m_mutex);
+        if (pConnection->IsUsable())
+            m_vecIdle.push_back(std::move(pConnection));
+        else
+        {
+            pClosed = std::move(pConnection);
+            --m_nOpen;
+        }
+    }
+    m_cv.notify_one();
+}
+
+SBodyResult CNntpPool::Run(const std::string& strCommand, int nOkCode, bool bMultiLine)
+{
+    SBodyResult result;
+    for (int nTry = 0; nTry < 2; ++nTry)
+    {
+        SNntpResult error;
+        auto pConnection = Acquire(nTry > 0, error);
+        if (!pConnection)
+        {
+            static_cast<SNntpResult&>(result) = std::move(error);
+            return result;
+        }
+        SNntpReplyLine reply;
+        static_cast<SNntpResult&>(result) =
+            pConnection->Command(strCommand, nOkCode, bMultiLine, &result.m_strBody, &reply);
+        const bool bLost = result.m_nStatus == ENntpStatus::NetworkError;
+        Release(std::move(pConnection));
+        // A connection lost under a command: the command goes once more on a new one.
+        if (!bLost)
+            break;
+        result.m_strBody.clear();
+    }
+    return result;
+}
+
+SBodyResult CNntpPool::FetchBody(std::string_view strMessageId)
+{
+    return Run("BODY " + BracketId(strMessageId), 222, true);
+}
+
+SBodyResult CNntpPool::FetchArticle(std::string_view strMessageId)
+{
+    return Run("ARTICLE " + BracketId(strMessageId), 220, true);
+}
+
+SNntpResult CNntpPool::Stat(std::string_view strMessageId)
+{
+    return Run("STAT " + BracketId(strMessageId), 223, false);
+}
+
+SGroupResult CNntpPool::Group(std::string_view strGroup)
+{
+    SGroupResult group;
+    static_cast<SNntpResult&>(group) = Run("GROUP " + std::string(strGroup), 211, false);
+    if (group.Ok())
+    {
+        // "count low high name": lenient about whatever follows the numbers.
+        const char* p = group.m_strText.c_str();
+        char* pEnd = nullptr;
+        long long* pFields[] = {&group.m_nCount, &group.m_nLow, &group.m_nHigh};
+        for (long long* pField : pFields)
+        {
+            *pField = std::strtoll(p, &pEnd, 10);
+            if (pEnd == p)
+                break;
+            p = pEnd;
+        }
+    }
+    return group;
+}
+
+SProbeResult CNntpPool::Probe(const SServerConfig& config, int nConnections)
+{
+    SProbeResult probe;
+    std::vector<std::unique_ptr<CNntpConnection>> vecOpen;
+    vecOpen.push_back(std::make_unique<CNntpConnection>());
+    static_cast<SNntpResult&>(probe) = vecOpen.back()->Open(config, &probe);
+    if (!probe.Ok())
+        return probe;
+    nConnections = std::clamp(nConnections, 1, kMaxConnections);
+    probe.m_nConnectionsTried = nConnections;
+    probe.m_nConnectionsAllowed = 1;
+    for (int i = 1; i < nConnections; ++i)
+    {
+        auto pConnection = std::make_unique<CNntpConnection>();
+        if (!pConnection->Open(config).Ok())
+            break;
+        vecOpen.push_back(std::move(pConnection));
+        ++probe.m_nConnectionsAllowed;
+    }
+    for (auto& pConnection : vecOpen)
+        pConnection->Quit();
+    return probe;
+}
+
+} // namespace usenet

@@ -1,0 +1,126 @@
+#pragma once
+
+// A pool of NNTP connections to one server. Connections are opened on demand
+// (up to the configured number), lent for one command at a time and put back
+// when the reply was read whole; a connection that errs is closed, never
+// reused in an unknown state. Safe to use from several threads at once.
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace usenet
+{
+
+struct SServerConfig
+{
+    std::string m_strHost;
+    int m_nPort = 119;           // 563 is the usual port for implicit TLS
+    bool m_bTls = false;         // implicit TLS: the handshake comes before the greeting
+    std::string m_strCaFile;     // PEM file trusted besides the system store; empty = none
+    bool m_bVerify = true;       // check the certificate chain and the host name
+    std::string m_strUser;       // empty = no AUTHINFO unless the server asks (then: wrong login)
+    std::string m_strPassword;
+    int m_nConnections = 8;      // 1..50
+    int m_nConnectTimeoutMs = 10000;
+    int m_nReadTimeoutMs = 30000; // for every single read
+};
+
+enum class ENntpStatus
+{
+    Ok,
+    NoSuchArticle, // 430 / 423
+    NoSuchGroup,   // 411
+    AuthFailed,    // 481 / 482 / 502 to AUTHINFO, or a login asked for and none configured
+    Refused,       // 400 / 502 greeting, connection refused
+    NetworkError,  // host not found, timed out, connection lost
+    TlsError,      // handshake failed, certificate not trusted, host name mismatch
+    ProtocolError, // a reply we cannot read or did not expect
+};
+
+// The outcome of one command. m_strText is a clear reason for a user when
+// m_nStatus is not Ok (the server's own text included where it gave one).
+struct SNntpResult
+{
+    ENntpStatus m_nStatus = ENntpStatus::Ok;
+    int m_nCode = 0; // the server's status code; 0 when none was read
+    std::string m_strText;
+
+    bool Ok() const { return m_nStatus == ENntpStatus::Ok; }
+};
+
+// BODY / ARTICLE: m_strBody holds the data lines with dot-stuffing undone,
+// line ends as sent, without the terminating ".".
+struct SBodyResult : SNntpResult
+{
+    std::string m_strBody;
+};
+
+struct SGroupResult : SNntpResult
+{
+    long long m_nCount = 0;
+    long long m_nLow = 0;
+    long long m_nHigh = 0;
+};
+
+// What a "test the server" run found out.
+struct SProbeResult : SNntpResult
+{
+    int m_nGreetingCode = 0;
+    std::string m_strGreeting;            // the greeting line's text
+    bool m_bTls = false;                  // the connection was encrypted
+    bool m_bTlsVerified = false;          // chain and name checked and good
+    std::string m_strTlsName;             // the name (or address) the certificate was checked against
+    std::string m_strTlsVersion;          // "TLSv1.3"
+    bool m_bLoginTried = false;
+    bool m_bLoginAccepted = false;
+    std::vector<std::string> m_vecCapabilities; // empty when the server gave no list
+    int m_nConnectionsTried = 0;
+    int m_nConnectionsAllowed = 0;        // how many of the tried ones opened and logged in
+};
+
+class CNntpConnection;
+
+class CNntpPool
+{
+public:
+    explicit CNntpPool(SServerConfig config);
+    ~CNntpPool();
+    CNntpPool(const CNntpPool&) = delete;
+    CNntpPool& operator=(const CNntpPool&) = delete;
+
+    // Message-ids are taken with or without the angle brackets.
+    SBodyResult FetchBody(std::string_view strMessageId);
+    SBodyResult FetchArticle(std::string_view strMessageId); // headers, empty line, body
+    SNntpResult Stat(std::string_view strMessageId);
+    SGroupResult Group(std::string_view strGroup);
+
+    // Connects once with the settings (and then tries to hold nConnections
+    // at once, when more than 1) and reports what it saw.
+    static SProbeResult Probe(const SServerConfig& config, int nConnections = 1);
+
+    // The number of connections the pool opens at most: the configured one,
+    // less when the server turned further connections away.
+    int GetCapacity() const;
+    int GetOpenCount() const;
+
+    // "<id>" for "id" or "<id>".
+    static std::string BracketId(std::string_view strMessageId);
+
+private:
+    std::unique_ptr<CNntpConnection> Acquire(bool bFresh, SNntpResult& error);
+    void Release(std::unique_ptr<CNntpConnection> pConnection);
+    SBodyResult Run(const std::string& strCommand, int nOkCode, bool bMultiLine);
+
+    SServerConfig m_config;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<std::unique_ptr<CNntpConnection>> m_vecIdle;
+    int m_nOpen = 0;     // lent + idle + being opened
+    int m_nCapacity = 0;
+};
+
+} // namespace usenet
