@@ -3,6 +3,7 @@
 
 #include "gateway/GatewaySimulator.h"
 #include "gateway/NntpFace.h"
+#include "gateway/real/RealGatewayMain.h"
 
 #include <csignal>
 #include <cstdio>
@@ -17,6 +18,7 @@ namespace
 {
 const char kUsage[] =
     "Usage: dravelin-gateway [options]\n"
+    "       dravelin-gateway --upstream nntp[s]://HOST[:PORT] [options]  (the real gateway; --upstream --help)\n"
     "Serves NewsGuy, WebUseNet and EasyNews gateway requests from a generated corpus.\n"
     "Prints the bound port on the first line of output.\n"
     "\n"
@@ -86,6 +88,10 @@ int Fail(const std::string& strMessage)
 
 int main(int argc, char** argv)
 {
+    // Pointed at a real news server, the program is the real gateway.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--upstream") == 0)
+            return RunRealGateway(argc, argv);
     CGatewayOptions options;
     SNntpFaceOptions nntp;
     int nNntpPort = -1;
