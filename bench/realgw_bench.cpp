@@ -144,10 +144,10 @@ int main(int argc, char** argv)
         std::fclose(pFile);
         gw.m_dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         gw.m_dCpu = ProcessCpuSeconds() - c0;
-        double dGot = 0;
-        curl_easy_getinfo(pCurl, CURLINFO_SIZE_DOWNLOAD, &dGot);
+        curl_off_t nGot = 0;
+        curl_easy_getinfo(pCurl, CURLINFO_SIZE_DOWNLOAD_T, &nGot);
         curl_easy_cleanup(pCurl);
-        gw.m_nBytes = static_cast<uint64_t>(dGot);
+        gw.m_nBytes = static_cast<uint64_t>(nGot);
         std::filesystem::remove(strPath);
         if (nResult != CURLE_OK || gw.m_nBytes != static_cast<uint64_t>(nSize))
             std::fprintf(stderr, "realgw_bench: the download failed: %s (%llu bytes)\n", curl_easy_strerror(nResult),
