@@ -370,7 +370,7 @@ CGatewayArticle CGatewayCorpus::Article(const CGatewayGroup& group, int32_t nInd
 
     // Size of the body.
     if (group.m_nFixedSize > 0)
-        a.m_nSize = std::min<int64_t>(group.m_nFixedSize, 0x7FFFFFFF);
+        a.m_nSize = group.m_nFixedSize;
     else if (group.m_nMaxSize > 0)
         a.m_nSize = dice.LogBetween(std::min<int64_t>(1000, group.m_nMaxSize), group.m_nMaxSize);
     else if (nIndex < 10)

@@ -94,7 +94,7 @@ struct CGatewayArticle
     std::string m_strEasyAuthorHtml; // empty when the EasyNews line has no author
 
     // What a download serves.
-    int64_t m_nSize = 0;             // body bytes = Content-Length (always < 2^31)
+    int64_t m_nSize = 0;             // body bytes = Content-Length (< 2^31 but for fixed-size groups)
     std::string m_strFileName;       // Content-Disposition file name (before any unsafe-name fault)
     std::string m_strETag;
     std::string m_strLastModified;

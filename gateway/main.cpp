@@ -3,6 +3,7 @@
 
 #include "gateway/GatewaySimulator.h"
 #include "gateway/NntpFace.h"
+#include "gateway/real/RealGatewayMain.h"
 
 #include <csignal>
 #include <cstdio>
@@ -17,6 +18,7 @@ namespace
 {
 const char kUsage[] =
     "Usage: dravelin-gateway [options]\n"
+    "       dravelin-gateway --upstream nntp[s]://HOST[:PORT] [options]  (the real gateway; --upstream --help)\n"
     "Serves NewsGuy, WebUseNet and EasyNews gateway requests from a generated corpus.\n"
     "Prints the bound port on the first line of output.\n"
     "\n"
@@ -26,7 +28,8 @@ const char kUsage[] =
     "  --articles N          articles in alt.test and alt.binaries.test (default 200)\n"
     "  --days N              EasyNews day pages per group (default 5)\n"
     "  --group NAME:COUNT[:DAYS[:MAXSIZE]]  add (or replace) a newsgroup; MAXSIZE written\n"
-    "                        as =N gives every article exactly N bytes\n"
+    "                        as =N gives every article exactly N bytes (up to 1 TiB,\n"
+    "                        generated as it is sent)\n"
     "  --user NAME:PASSWORD  accept these credentials (repeatable); none = no authentication\n"
     "  --realm TEXT          authentication realm (default \"Dravelin Gateway\")\n"
     "  --path-realm PREFIX=REALM  a distinct realm for paths starting with PREFIX (repeatable)\n"
@@ -85,6 +88,10 @@ int Fail(const std::string& strMessage)
 
 int main(int argc, char** argv)
 {
+    // Pointed at a real news server, the program is the real gateway.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--upstream") == 0)
+            return RunRealGateway(argc, argv);
     CGatewayOptions options;
     SNntpFaceOptions nntp;
     int nNntpPort = -1;
@@ -169,7 +176,7 @@ int main(int argc, char** argv)
                     return Fail("bad --group value: " + strValue);
                 nStart = nNext;
             }
-            if (group.m_strName.empty() || nParts[0] > 100000000 || nParts[2] >= 0x7FFFFFFF)
+            if (group.m_strName.empty() || nParts[0] > 100000000 || nParts[2] > (1LL << 40))
                 return Fail("bad --group value: " + strValue);
             group.m_nArticles = static_cast<int32_t>(nParts[0]);
             group.m_nDays = static_cast<int32_t>(nParts[1]);

@@ -147,14 +147,14 @@ private:
         std::string strPath;
         std::string strTimeLeft;
         float fSpeed = 0;
-        int32_t nSize = 0;
+        int64_t nSize = 0;
         {
             std::lock_guard lock(article.m_lock);
             strName = article.m_strSavedName.empty() ? article.m_strSubject : article.m_strSavedName;
             strPath = article.m_strDownloadPath + article.m_strSavedName;
             strTimeLeft = article.m_strTimeLeft.empty() ? "--:--:--" : article.m_strTimeLeft;
             fSpeed = article.m_fSpeed;
-            nSize = article.m_nSize;
+            nSize = article.GetSize();
         }
         // The bytes on disk: a continued download counts its whole file.
         int64_t nHave = 0;

@@ -34,7 +34,7 @@ std::string FormatArticleLine(const CArticle& article)
     strLine += std::to_string(article.m_nState) + '\t';
     strLine += std::to_string(article.m_nRetries) + '\t';
     strLine += std::to_string(article.m_nService) + '\t';
-    strLine += std::to_string(article.m_nSize) + '\t';
+    strLine += std::to_string(article.GetSize()) + '\t';
     strLine += EscapeCliText(article.m_strAuthor) + '\t';
     strLine += EscapeCliText(article.m_strDate) + '\t';
     strLine += EscapeCliText(article.m_strDownloadPath) + '\t';

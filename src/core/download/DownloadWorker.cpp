@@ -69,19 +69,19 @@ void Post(const std::shared_ptr<IMessageSink>& pView, uint32_t nMessage, intptr_
 }
 
 // The leading decimal digits of a Content-Length value. False when the value
-// does not fit the stored 32-bit size: such an answer fails cleanly.
-bool ParseContentLength(const std::string& strValue, int32_t& nLength)
+// is beyond any file (more than 63 bits): such an answer fails cleanly.
+bool ParseContentLength(const std::string& strValue, int64_t& nLength)
 {
     int64_t n = 0;
     for (char c : strValue)
     {
         if (c < '0' || c > '9')
             break;
-        n = n * 10 + (c - '0');
-        if (n > INT32_MAX)
+        if (n > (INT64_MAX - (c - '0')) / 10)
             return false;
+        n = n * 10 + (c - '0');
     }
-    nLength = static_cast<int32_t>(n);
+    nLength = n;
     return true;
 }
 
@@ -344,7 +344,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                                                    bComCtl5, bReplaceUnderscore);
 
         // The size.
-        int32_t nTotal = 0;
+        int64_t nTotal = 0;
         std::string strLength;
         // An error page is not the article.
         if (nStatus >= 400)
@@ -366,7 +366,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         {
             std::string strRange;
             pRequest->QueryHeader("Content-Range", strRange);
-            if (ContentRangeStart(strRange) == nResumeFrom && nResumeFrom + nTotal <= INT32_MAX)
+            if (ContentRangeStart(strRange) == nResumeFrom && nTotal <= INT64_MAX - nResumeFrom)
             {
                 bAppend = true;
                 strName = strResumeName; // the file being continued
@@ -427,12 +427,15 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
 
         const bool bProgress = !CDownloadOptions::IsProgressDisabled();
         const int64_t nStart = NowSeconds();
-        int32_t nReceived = 0;
-        int32_t nRemaining = nTotal;
+        int64_t nReceived = 0;
+        int64_t nRemaining = nTotal;
         int32_t nLastSpeed = 0;
         {
             std::lock_guard lock(pArticle->m_lock);
             pArticle->m_nReceived = nResumeFrom;
+            // A size the stored field cannot hold is known exactly from now on.
+            if (bOk && pArticle->m_nSize == INT32_MAX && nResumeFrom + nTotal > INT32_MAX)
+                pArticle->m_nFullSize = nResumeFrom + nTotal;
         }
         nEnd = EndNormal;
         // A block's bytes go to the file as they arrive, straight from the
@@ -497,8 +500,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 fail("the body is longer than its Content-Length");
                 break;
             }
-            nReceived += static_cast<int32_t>(n);
-            nRemaining -= static_cast<int32_t>(n);
+            nReceived += n;
+            nRemaining -= n;
             {
                 // Every block, also in the first second, which has no speed yet.
                 std::lock_guard lock(pArticle->m_lock);
@@ -507,8 +510,8 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             if (bProgress)
             {
                 std::string strTimeLeft;
-                if (CTransferProgress::Step(nReceived, nRemaining, NowSeconds() - nStart,
-                                            static_cast<int32_t>(n), nLastSpeed, strTimeLeft))
+                if (CTransferProgress::Step(nReceived, nRemaining, NowSeconds() - nStart, n, nLastSpeed,
+                                            strTimeLeft))
                 {
                     {
                         std::lock_guard lock(pArticle->m_lock);

@@ -116,7 +116,7 @@ ArticlePtr CEasyNewsParser::ParseLine(std::string_view line)
     std::string strSizePart =
         nDash == npos ? (strSubject.size() > 1 ? strSubject.substr(1) : std::string())
                       : (nDash + 2 < strSubject.size() ? strSubject.substr(nDash + 2) : std::string());
-    article.m_nSize = ListingText::ClampSize(ParseSize(strSizePart));
+    article.SetSize(ParseSize(strSizePart));
     article.m_strFileName = strSizePart;
     if (!ListingText::YEncFileName(strSubject, 0, article.m_strFileName))
         ListingText::DashFileName(strSubject, article.m_strFileName);

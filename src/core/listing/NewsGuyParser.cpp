@@ -251,7 +251,7 @@ bool CNewsGuyParser::ParseEntry(std::string& strFirst, ILineSource& source, Arti
     article.m_nRetries = 0;
     article.m_nState = bComplete ? StateListed : StateIncomplete;
     article.m_nService = m_nService;
-    article.m_nSize = ListingText::ClampSize(nSize);
+    article.SetSize(nSize);
     article.m_strDecodeQuery = std::move(strQuery);
     article.m_strDate = std::move(strDate);
     ListingText::DecodeNewsGuyAuthor(strAuthor);

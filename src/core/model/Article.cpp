@@ -2,6 +2,8 @@
 
 #include "model/Archive.h"
 
+#include <climits>
+
 void CArticle::Serialize(CArchive& ar)
 {
     // The queue file's field order; loading uses the same order.
@@ -16,4 +18,27 @@ void CArticle::Serialize(CArchive& ar)
     ar.Serialize(m_strFileName);
     ar.Serialize(m_strSubject);
     ar.Serialize(m_strDecodeQuery);
+}
+
+int64_t CArticle::GetSize() const
+{
+    std::lock_guard lock(m_lock);
+    // The exact size counts only while the field still says "too large": a
+    // size written into the field later wins.
+    if (m_nSize == INT32_MAX && m_nFullSize > INT32_MAX)
+        return m_nFullSize;
+    return m_nSize;
+}
+
+void CArticle::SetSize(int64_t nSize)
+{
+    std::lock_guard lock(m_lock);
+    if (nSize > INT32_MAX)
+    {
+        m_nSize = INT32_MAX;
+        m_nFullSize = nSize;
+        return;
+    }
+    m_nSize = static_cast<int32_t>(nSize < INT32_MIN ? INT32_MIN : nSize);
+    m_nFullSize = 0;
 }

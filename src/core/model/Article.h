@@ -46,6 +46,13 @@ public:
     // Stores or loads the ten persistent fields, in the queue file's order.
     void Serialize(CArchive& ar);
 
+    // The size in bytes. The stored field holds 32 bits, as the queue file
+    // always had it: a larger file keeps INT32_MAX there (what an older
+    // reader of the queue file understands as "as large as it gets") and its
+    // exact size beside it, in memory only. Take m_lock when a worker may run.
+    int64_t GetSize() const;
+    void SetSize(int64_t nSize);
+
     void Lock() const { m_lock.lock(); }
     void Unlock() const { m_lock.unlock(); }
 
@@ -89,6 +96,9 @@ public:
     // In memory only: why the last attempt failed, "" after a success; the
     // progress row's tooltip. Written by the worker under m_lock.
     std::string m_strLastError;
+    // In memory only: the exact size when it does not fit m_nSize (see
+    // GetSize); from the listing, or from the download's answer.
+    int64_t m_nFullSize = 0;
 };
 
 using ArticlePtr = std::shared_ptr<CArticle>;

@@ -52,7 +52,7 @@ CSortKey MakeSortKey(const CArticle& article, int nColumn)
             key.strText = article.m_strAuthor;
             break;
         case 3: // smaller first
-            key.nValue = article.m_nSize;
+            key.nValue = article.GetSize();
             break;
         case 4:
             key.strText = article.m_strSubject;

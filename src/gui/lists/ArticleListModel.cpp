@@ -41,11 +41,11 @@ int CArticleListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount(m_nKind);
 }
 
-std::string CArticleListModel::FormatSize(int32_t nSize)
+std::string CArticleListModel::FormatSize(int64_t nSize)
 {
     char buf[64];
     if (nSize < 1000)
-        std::snprintf(buf, sizeof buf, "%dB", nSize);
+        std::snprintf(buf, sizeof buf, "%lldB", static_cast<long long>(nSize));
     else if (nSize < 1000000)
         std::snprintf(buf, sizeof buf, "%.1fk", static_cast<double>(static_cast<float>(nSize) * 0.001f));
     else
@@ -76,7 +76,7 @@ std::string CArticleListModel::CellText(const CArticle& article, int nKind, int 
         case 4:
             return article.m_strTimeLeft;
         case 5:
-            std::snprintf(buf, sizeof buf, "%d", article.m_nSize);
+            std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(article.GetSize()));
             return buf;
         case 6:
             return article.m_strDownloadPath;
@@ -92,7 +92,7 @@ std::string CArticleListModel::CellText(const CArticle& article, int nKind, int 
     case 2:
         return article.m_strAuthor;
     case 3:
-        return FormatSize(article.m_nSize);
+        return FormatSize(article.GetSize());
     case 4:
         return article.m_strSubject;
     case 5:

@@ -32,7 +32,7 @@ public:
     // The column texts, as byte strings in the system's encoding.
     static std::string CellText(const CArticle& article, int nKind, int nColumn);
     // "%dB" below 1000, "%.1fk" below 1000000, else "%.1fM" (decimal units).
-    static std::string FormatSize(int32_t nSize);
+    static std::string FormatSize(int64_t nSize);
     static const char* ColumnTitle(int nKind, int nColumn);
     static int ColumnCount(int nKind);
 

@@ -17,11 +17,11 @@ CProgressBarDelegate::CProgressBarDelegate(CArticleList& progress, QObject* pPar
 int CProgressBarDelegate::Percent(const CArticle& article)
 {
     int32_t nState;
-    int32_t nSize;
+    int64_t nSize;
     {
         std::lock_guard<std::recursive_mutex> lock(article.m_lock);
         nState = article.m_nState;
-        nSize = article.m_nSize;
+        nSize = article.GetSize();
     }
     if (nState == StateDone)
         return 100;
