@@ -87,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"UnknownOption", "", {"--server", "n", "--pass", "x"}, "", 2, {"unknown usenet set argument"}},
         SetCase{"BlankInServer", "", {"--server", "news example"}, "", 2, {"blanks"}},
         SetCase{"NoCaFile", "", {"--server", "n", "--ca-file", "/nonexistent/ca.pem"}, "", 2, {"--ca-file"}},
+        SetCase{"CaFileIsFolder", "", {"--server", "n", "--ca-file", "/"}, "", 2, {"not a file"}},
         SetCase{"NoPasswordLine", "", {"--server", "n", "--password-stdin"}, "", 2, {"--password-stdin"}}),
     [](const testing::TestParamInfo<SetCase>& info) { return std::string(info.param.pszName); });
 
