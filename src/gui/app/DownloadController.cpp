@@ -138,7 +138,11 @@ bool CDownloadController::ImportNzbFile(const std::string& strPath)
     }
     for (const ArticlePtr& pArticle : result.articles)
         m_pScheduler->QueueArticle(pArticle, -1, strFolder);
-    m_view.AppendStatusLine("Queued " + std::to_string(result.articles.size()) + " file(s) from " + strPath);
+    std::string strLine("Queued ");
+    strLine += std::to_string(result.articles.size());
+    strLine += " file(s) from ";
+    strLine += strPath;
+    m_view.AppendStatusLine(strLine);
     return true;
 }
 
