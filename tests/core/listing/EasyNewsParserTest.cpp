@@ -9,15 +9,6 @@
 
 namespace
 {
-std::string Line(const std::string& strAuthor, const std::string& strHref, const std::string& strText)
-{
-    std::string s = "<tr><td>";
-    if (!strAuthor.empty())
-        s = strAuthor + "<br>";
-    return s + "<input type=\"checkbox\" name=\"x\"> <a href=\"" + strHref + "\">" + strText + "</a></td>";
-}
-} // namespace
-
 // One part of a line and what it gives: the size for a size text, the decode
 // query for a link, subject and file name for a link text.
 enum Part
@@ -27,16 +18,22 @@ enum Part
     Subject
 };
 
-using E = testsupport::CPartCase<Part>;
-
-class EasyNewsLine : public ::testing::TestWithParam<E>
+std::string Line(const std::string& strAuthor, const std::string& strHref, const std::string& strText)
 {
-};
+    std::string s = "<tr><td>";
+    if (!strAuthor.empty())
+        s = strAuthor + "<br>";
+    return s + "<input type=\"checkbox\" name=\"x\"> <a href=\"" + strHref + "\">" + strText + "</a></td>";
+}
+} // namespace
+
+using E = testsupport::CPartCase<Part>;
+using EasyNewsLine = testsupport::CPartTable<Part>;
 
 TEST_P(EasyNewsLine, PartGivesField)
 {
     const E& c = GetParam();
-    const std::string strText = c.pszText;
+    const std::string strText(c.pszText);
     CEasyNewsParser parser("05/06");
     auto pArticle = parser.ParseLine(Line("a", c.nPart == Link ? strText : "/d",
                                           c.nPart == Size   ? "some - " + strText

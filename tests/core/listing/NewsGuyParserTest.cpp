@@ -91,10 +91,7 @@ enum Part
 };
 
 using E = testsupport::CPartCase<Part>;
-
-class NewsGuyEntry : public ::testing::TestWithParam<E>
-{
-};
+using NewsGuyEntry = testsupport::CPartTable<Part>;
 
 TEST_P(NewsGuyEntry, PartGivesField)
 {

@@ -3,6 +3,8 @@
 // A row of a parser table: the part of the input that is varied, the text put
 // there, and what the parser makes of it.
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 
@@ -19,4 +21,7 @@ template <typename Part> void PrintTo(const CPartCase<Part>& c, std::ostream* os
 {
     *os << c.pszText;
 }
+template <typename Part> class CPartTable : public ::testing::TestWithParam<CPartCase<Part>>
+{
+};
 } // namespace testsupport
