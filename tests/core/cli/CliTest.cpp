@@ -1,233 +1,193 @@
+// dravelin-cli run as a separate process; "list" against the in-process gateway
+// simulator.
+
+#include "gateway/GatewaySimulator.h"
+#include "model/QueueDocument.h"
 #include "model/QueueFile.h"
+#include "net/GatewayHosts.h"
 #include "settings/ProfileFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
-#include <sys/wait.h>
-
+using testsupport::CProcessResult;
 using testsupport::ReadFile;
-using testsupport::TempDir;
+using testsupport::SplitLines;
 using testsupport::WriteFile;
+using Texts = std::vector<std::string>;
 
 namespace
 {
-struct CliResult
+class CliTest : public ::testing::Test
 {
-    int nExit = -1;
-    std::string strOut;
-    std::string strErr;
+protected:
+    // A private HOME, so the download folder default does not depend on the
+    // machine.
+    CProcessResult RunRaw(const Texts& args, size_t nInterruptAfter = 0)
+    {
+        Texts argv{DRAVELIN_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return testsupport::RunProgram(
+            argv, {"XDG_CONFIG_HOME", "DRAVELIN_HOME", "HOME=" + m_dir.Path().string()}, nInterruptAfter);
+    }
+    CProcessResult Run(Texts args, size_t nInterruptAfter = 0)
+    {
+        args.insert(args.begin(), {"--data-dir", Data()});
+        return RunRaw(args, nInterruptAfter);
+    }
+    std::string Data() const { return (m_dir.Path() / "data").string(); }
+    std::string Ini() const { return Data() + "/Dravelin.ini"; }
+    std::string Queue() const { return Data() + "/Dravelin.dvq"; }
+
+    static ArticlePtr MakeArticle(int32_t nState, const std::string& strSubject)
+    {
+        auto p = std::make_shared<CArticle>();
+        p->m_nState = nState;
+        p->m_nRetries = 1;
+        p->m_nService = 16;
+        p->m_nSize = 4096;
+        p->m_strAuthor = "au";
+        p->m_strDate = "2001-03-12";
+        p->m_strDownloadPath = "/dl/";
+        p->m_strFileName = "f.bin";
+        p->m_strSubject = strSubject;
+        p->m_strDecodeQuery = "/x?y=1";
+        return p;
+    }
+
+    testsupport::TempDir m_dir;
 };
 
-std::string Quote(const std::string& str)
-{
-    std::string strOut = "'";
-    for (char c : str)
-        strOut += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return strOut + "'";
-}
-
-// Runs the built dravelin-cli with a private HOME so the download folder
-// default does not depend on the machine.
-CliResult RunCli(const TempDir& dir, const std::vector<std::string>& args)
-{
-    std::string strCommand = "env -u XDG_CONFIG_HOME -u DRAVELIN_HOME HOME=";
-    strCommand += Quote(dir.Path().string());
-    strCommand += ' ';
-    strCommand += Quote(DRAVELIN_CLI_PATH);
-    for (const auto& strArg : args)
-        strCommand += " " + Quote(strArg);
-    std::string strOut = dir.File("cli.out");
-    std::string strErr = dir.File("cli.err");
-    strCommand += " >" + Quote(strOut) + " 2>" + Quote(strErr);
-    int nStatus = std::system(strCommand.c_str());
-    CliResult result;
-    result.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-    result.strOut = ReadFile(strOut);
-    result.strErr = ReadFile(strErr);
-    return result;
-}
-
-std::vector<std::string> Lines(const std::string& str)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(str);
-    std::string strLine;
-    while (std::getline(in, strLine))
-        lines.push_back(strLine);
-    return lines;
-}
-
-std::vector<std::string> DataArgs(const TempDir& dir, std::vector<std::string> args)
-{
-    args.insert(args.begin(), {"--data-dir", (dir.Path() / "data").string()});
-    return args;
-}
-
-ArticlePtr MakeArticle(int32_t nState, const std::string& strSubject)
-{
-    auto p = std::make_shared<CArticle>();
-    p->m_nState = nState;
-    p->m_nRetries = 1;
-    p->m_nService = 16;
-    p->m_nSize = 4096;
-    p->m_strAuthor = "au";
-    p->m_strDate = "2001-03-12";
-    p->m_strDownloadPath = "/dl/";
-    p->m_strFileName = "f.bin";
-    p->m_strSubject = strSubject;
-    p->m_strDecodeQuery = "/x?y=1";
-    return p;
-}
+const Texts kAdd{"queue", "add", "--service", "1", "--size", "1", "--subject", "s", "--decode-query", "q"};
 } // namespace
 
-TEST(CliTest, SettingsOfAMissingFile)
+TEST_F(CliTest, SettingsOfAMissingFile)
 {
-    TempDir dir;
-    CliResult result = RunCli(dir, DataArgs(dir, {"settings"}));
+    CProcessResult result = Run({"settings"});
     EXPECT_EQ(result.nExit, 0);
-    EXPECT_EQ(result.strErr, "The Dravelin.ini file is either incompatible or\ndoes not exist. Please, "
+    EXPECT_EQ(result.strErr, "The Dravelin.ini file is either incompatible "
+                             "or\ndoes not exist. Please, "
                              "configure Dravelin first.\n");
-    std::vector<std::string> expected = {
-        "Dravelin/Version=",
-        "Dravelin/CompatibleBuild=",
-        "Preferences/GetRightPath=/usr/local/bin/getright",
-        "Preferences/LoadOriginalQueue=1",
-        "Preferences/UpdateArticleStatus=1",
-        "Preferences/RetryInfinite=0",
-        "Preferences/UseProxy=1",
-        "Preferences/ProxySetting=0",
-        "Preferences/ProxyAddress=",
-        "Preferences/ProxyPort=80",
-        "Preferences/ProxyAuthentication=0",
-        "Preferences/ProxyUsername=",
-        "Preferences/ProxyPassword=",
-        "Preferences/DefaultPath=" + dir.Path().string() + "/Downloads/",
-        "Preferences/MaxRetries=4",
-        "Preferences/MaxDownloads=2",
-        "Preferences/KeepFailed=1",
-        "Preferences/ResumeFailed=1",
-        "Preferences/DeleteTempInet=1",
-        "Preferences/EmptyRecycleBin=1",
-        "Preferences/ReplaceUnderscore=0",
-        "Preferences/DoNotQueue=0",
-        "Preferences/DownloadManager=0",
-        "Preferences/LoadQueue=1",
-        "Preferences/SaveQueue=1",
-        "Account/Subscriptions=0",
-    };
-    EXPECT_EQ(Lines(result.strOut), expected);
+    const Texts expected = {"Dravelin/Version=",
+                            "Dravelin/CompatibleBuild=",
+                            "Preferences/GetRightPath=/usr/local/bin/getright",
+                            "Preferences/LoadOriginalQueue=1",
+                            "Preferences/UpdateArticleStatus=1",
+                            "Preferences/RetryInfinite=0",
+                            "Preferences/UseProxy=1",
+                            "Preferences/ProxySetting=0",
+                            "Preferences/ProxyAddress=",
+                            "Preferences/ProxyPort=80",
+                            "Preferences/ProxyAuthentication=0",
+                            "Preferences/ProxyUsername=",
+                            "Preferences/ProxyPassword=",
+                            "Preferences/DefaultPath=" + m_dir.Path().string() + "/Downloads/",
+                            "Preferences/MaxRetries=4",
+                            "Preferences/MaxDownloads=2",
+                            "Preferences/KeepFailed=1",
+                            "Preferences/ResumeFailed=1",
+                            "Preferences/DeleteTempInet=1",
+                            "Preferences/EmptyRecycleBin=1",
+                            "Preferences/ReplaceUnderscore=0",
+                            "Preferences/DoNotQueue=0",
+                            "Preferences/DownloadManager=0",
+                            "Preferences/LoadQueue=1",
+                            "Preferences/SaveQueue=1",
+                            "Account/Subscriptions=0"};
+    EXPECT_EQ(SplitLines(result.strOut), expected);
 }
 
-TEST(CliTest, SettingsWithAccountsHidePasswords)
+TEST_F(CliTest, SettingsWithAccountsHidePasswords)
 {
-    TempDir dir;
-    std::filesystem::create_directory(dir.Path() / "data");
-    WriteFile((dir.Path() / "data/Dravelin.ini").string(),
-              "[Dravelin]\r\nVersion=2.0\r\nCompatibleBuild=0328\r\n[Preferences]\r\nProxyPassword=secret\r\n"
-              "GetRightPath=/g\r\nDefaultPath=/srv\r\n[Account]\r\nSubscriptions=18\r\n"
-              "[NewsGuyExtra]\r\nUsername=me\r\nPassword=hunter2\r\nIgnoreNewsGuyLimit=1\r\n"
-              "[EasyNews]\r\nHeaderDomain=127.0.0.1:8080\r\nMaxDownloads=3\r\n");
-    CliResult result = RunCli(dir, DataArgs(dir, {"settings"}));
+    std::filesystem::create_directory(Data());
+    WriteFile(Ini(), "[Dravelin]\r\nVersion=2.0\r\nCompatibleBuild=0328\r\n[Preferences]"
+                     "\r\nProxyPassword=secret\r\n"
+                     "GetRightPath=/g\r\nDefaultPath=/srv\r\n[Account]\r\nSubscriptions=18\r\n"
+                     "[NewsGuyExtra]\r\nUsername=me\r\nPassword=hunter2\r\nIgnoreNewsGuyLimit="
+                     "1\r\n"
+                     "[EasyNews]\r\nHeaderDomain=127.0.0.1:8080\r\nMaxDownloads=3\r\n");
+    CProcessResult result = Run({"settings"});
     EXPECT_EQ(result.nExit, 0);
     EXPECT_EQ(result.strErr, "");
     EXPECT_EQ(result.strOut.find("secret"), std::string::npos);
     EXPECT_EQ(result.strOut.find("hunter2"), std::string::npos);
-    auto lines = Lines(result.strOut);
+    auto lines = SplitLines(result.strOut);
     ASSERT_EQ(lines.size(), 26u + 16u);
     EXPECT_EQ(lines[0], "Dravelin/Version=2.0");
     EXPECT_EQ(lines[1], "Dravelin/CompatibleBuild=0328");
     EXPECT_EQ(lines[12], "Preferences/ProxyPassword=***");
     EXPECT_EQ(lines[13], "Preferences/DefaultPath=/srv/");
     EXPECT_EQ(lines[25], "Account/Subscriptions=18");
-    std::vector<std::string> accounts(lines.begin() + 26, lines.end());
-    std::vector<std::string> expected = {
-        "Account.1/Service=2",
-        "Account.1/HeaderDomain=www.newsguy.com",
-        "Account.1/DownloadDomain=dl.newsguy.com",
-        "Account.1/Username=me",
-        "Account.1/RetrieveBy=3",
-        "Account.1/ShowOnlyBin=1",
-        "Account.1/IgnoreNewsGuyLimit=1",
-        "Account.1/MaxDownloads=2",
-        "Account.2/Service=16",
-        "Account.2/HeaderDomain=127.0.0.1:8080",
-        "Account.2/DownloadDomain=members.easynews.com",
-        "Account.2/Username=",
-        "Account.2/RetrieveBy=3",
-        "Account.2/ShowOnlyBin=0",
-        "Account.2/IgnoreNewsGuyLimit=0",
-        "Account.2/MaxDownloads=3",
-    };
-    EXPECT_EQ(accounts, expected);
+    const Texts expected = {"Account.1/Service=2",
+                            "Account.1/HeaderDomain=www.newsguy.com",
+                            "Account.1/DownloadDomain=dl.newsguy.com",
+                            "Account.1/Username=me",
+                            "Account.1/RetrieveBy=3",
+                            "Account.1/ShowOnlyBin=1",
+                            "Account.1/IgnoreNewsGuyLimit=1",
+                            "Account.1/MaxDownloads=2",
+                            "Account.2/Service=16",
+                            "Account.2/HeaderDomain=127.0.0.1:8080",
+                            "Account.2/DownloadDomain=members.easynews.com",
+                            "Account.2/Username=",
+                            "Account.2/RetrieveBy=3",
+                            "Account.2/ShowOnlyBin=0",
+                            "Account.2/IgnoreNewsGuyLimit=0",
+                            "Account.2/MaxDownloads=3"};
+    EXPECT_EQ(Texts(lines.begin() + 26, lines.end()), expected);
 }
 
-TEST(CliTest, QueueListingFollowsTheLoadRules)
+TEST_F(CliTest, QueueListingFollowsTheLoadRules)
 {
-    TempDir dir;
-    std::filesystem::create_directory(dir.Path() / "data");
-    std::string strQueue = (dir.Path() / "data/Dravelin.dvq").string();
+    std::filesystem::create_directory(Data());
     std::vector<ArticlePtr> stored;
     for (int32_t nState : {0, 1, 3, 4, 6, 7})
         stored.push_back(MakeArticle(nState, "s" + std::to_string(nState)));
-    stored[0]->m_strSubject = "tab\there\\back\r\nline";
-    ASSERT_TRUE(CQueueFile::SaveQueueFile(strQueue, stored));
+    stored[0]->m_strSubject.assign("tab\there\\back\r\nline");
+    ASSERT_TRUE(CQueueFile::SaveQueueFile(Queue(), stored));
 
-    CliResult waiting = RunCli(dir, DataArgs(dir, {"queue", "--waiting"}));
+    CProcessResult waiting = Run({"queue", "--waiting"});
     EXPECT_EQ(waiting.nExit, 0);
-    EXPECT_EQ(Lines(waiting.strOut),
-              (std::vector<std::string>{
-                  "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ttab\\there\\\\back\\r\\nline\t/x?y=1",
-                  "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts1\t/x?y=1",
-                  "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts6\t/x?y=1"}));
-
-    CliResult all = RunCli(dir, DataArgs(dir, {"queue", "--all"}));
+    EXPECT_EQ(SplitLines(waiting.strOut), (Texts{"0\t1\t16\t4096\tau\t2001-03-12\t/dl/"
+                                                 "\tf.bin\ttab\\there\\\\back\\r\\nline\t/x?y=1",
+                                                 "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts1\t/x?y=1",
+                                                 "0\t1\t16\t4096\tau\t2001-03-12\t/dl/\tf.bin\ts6\t/x?y=1"}));
+    CProcessResult all = Run({"queue", "--all"});
     EXPECT_EQ(all.nExit, 0);
-    EXPECT_EQ(Lines(all.strOut).size(), 5u);
-
+    EXPECT_EQ(SplitLines(all.strOut).size(), 5u);
     // Without a flag the setting decides.
-    CProfileFile::WriteProfileInt("Preferences", "LoadOriginalQueue", 0,
-                                  (dir.Path() / "data/Dravelin.ini").string());
-    EXPECT_EQ(Lines(RunCli(dir, DataArgs(dir, {"queue"})).strOut).size(), 3u);
-    CProfileFile::WriteProfileInt("Preferences", "LoadOriginalQueue", 1,
-                                  (dir.Path() / "data/Dravelin.ini").string());
-    EXPECT_EQ(Lines(RunCli(dir, DataArgs(dir, {"queue"})).strOut).size(), 5u);
-    EXPECT_EQ(ReadFile(strQueue), CQueueFile::Serialize(stored)) << "listing never rewrites the file";
+    for (int nOriginal : {0, 1})
+    {
+        CProfileFile::WriteProfileInt("Preferences", "LoadOriginalQueue", nOriginal, Ini());
+        EXPECT_EQ(SplitLines(Run({"queue"}).strOut).size(), nOriginal ? 5u : 3u);
+    }
+    EXPECT_EQ(ReadFile(Queue()), CQueueFile::Serialize(stored)) << "listing never rewrites the file";
 }
 
-TEST(CliTest, MalformedQueuePrintsWhatWasReadAndFails)
+TEST_F(CliTest, MalformedQueuePrintsWhatWasReadAndFails)
 {
-    TempDir dir;
-    std::filesystem::create_directory(dir.Path() / "data");
-    std::string strQueue = (dir.Path() / "data/Dravelin.dvq").string();
+    std::filesystem::create_directory(Data());
     std::string strData = CQueueFile::Serialize({MakeArticle(0, "first"), MakeArticle(0, "second")});
-    WriteFile(strQueue, strData.substr(0, strData.size() - 3));
-    CliResult result = RunCli(dir, DataArgs(dir, {"queue"}));
+    WriteFile(Queue(), strData.substr(0, strData.size() - 3));
+    CProcessResult result = Run({"queue"});
     EXPECT_EQ(result.nExit, 1);
-    ASSERT_EQ(Lines(result.strOut).size(), 1u);
+    ASSERT_EQ(SplitLines(result.strOut).size(), 1u);
     EXPECT_NE(result.strOut.find("first"), std::string::npos);
     EXPECT_NE(result.strErr.find("malformed"), std::string::npos);
-
     // Adding to a malformed file refuses and leaves it alone.
-    std::string strBefore = ReadFile(strQueue);
-    result = RunCli(dir, DataArgs(dir, {"queue", "add", "--service", "1", "--size", "1", "--subject", "s",
-                                        "--decode-query", "q"}));
-    EXPECT_EQ(result.nExit, 1);
-    EXPECT_EQ(ReadFile(strQueue), strBefore);
+    std::string strBefore = ReadFile(Queue());
+    EXPECT_EQ(Run(kAdd).nExit, 1);
+    EXPECT_EQ(ReadFile(Queue()), strBefore);
 }
 
-TEST(CliTest, AddKeepsStoredArticlesAndClearEmpties)
+TEST_F(CliTest, AddKeepsStoredArticlesAndClearEmpties)
 {
-    TempDir dir;
-    std::string strQueue = (dir.Path() / "data/Dravelin.dvq").string();
     // Created when missing; the data folder too.
-    CliResult first = RunCli(dir, DataArgs(dir, {"queue", "add", "--service", "16", "--size", "123",
-                                                 "--subject", "Subj", "--decode-query", "/q"}));
+    CProcessResult first = Run(
+        {"queue", "add", "--service", "16", "--size", "123", "--subject", "Subj", "--decode-query", "/q"});
     ASSERT_EQ(first.nExit, 0) << first.strErr;
     std::vector<ArticlePtr> articles;
-    ASSERT_FALSE(CQueueFile::ReadQueueFile(strQueue, articles).bMalformed);
+    ASSERT_FALSE(CQueueFile::ReadQueueFile(Queue(), articles).bMalformed);
     ASSERT_EQ(articles.size(), 1u);
     EXPECT_EQ(articles[0]->m_nState, StateQueued);
     EXPECT_EQ(articles[0]->m_nService, 16);
@@ -236,83 +196,207 @@ TEST(CliTest, AddKeepsStoredArticlesAndClearEmpties)
 
     // Stored articles stay byte for byte, states included (no load rules).
     std::vector<ArticlePtr> stored = {MakeArticle(7, "removing"), MakeArticle(3, "done")};
-    ASSERT_TRUE(CQueueFile::SaveQueueFile(strQueue, stored));
-    CliResult add = RunCli(dir, DataArgs(dir, {"queue", "add", "--service", "2", "--size", "9", "--subject",
-                                               "new", "--decode-query", "nq", "--author", "A", "--date", "D",
-                                               "--file-name", "F", "--path", "/p/"}));
+    ASSERT_TRUE(CQueueFile::SaveQueueFile(Queue(), stored));
+    CProcessResult add =
+        Run({"queue", "add", "--service", "2", "--size", "9", "--subject", "new", "--decode-query", "nq",
+             "--author", "A", "--date", "D", "--file-name", "F", "--path", "/p/"});
     ASSERT_EQ(add.nExit, 0) << add.strErr;
     auto pNew = std::make_shared<CArticle>();
     pNew->m_nService = 2;
     pNew->m_nSize = 9;
-    pNew->m_strSubject = "new";
-    pNew->m_strDecodeQuery = "nq";
-    pNew->m_strAuthor = "A";
-    pNew->m_strDate = "D";
-    pNew->m_strFileName = "F";
-    pNew->m_strDownloadPath = "/p/";
+    pNew->m_strSubject.assign("new");
+    pNew->m_strDecodeQuery.assign("nq");
+    pNew->m_strAuthor.assign("A");
+    pNew->m_strDate.assign("D");
+    pNew->m_strFileName.assign("F");
+    pNew->m_strDownloadPath.assign("/p/");
     stored.push_back(pNew);
-    EXPECT_EQ(ReadFile(strQueue), CQueueFile::Serialize(stored));
+    EXPECT_EQ(ReadFile(Queue()), CQueueFile::Serialize(stored));
 
-    CliResult clear = RunCli(dir, DataArgs(dir, {"queue", "clear"}));
-    EXPECT_EQ(clear.nExit, 0);
-    EXPECT_EQ(ReadFile(strQueue), std::string(4, '\0'));
+    EXPECT_EQ(Run({"queue", "clear"}).nExit, 0);
+    EXPECT_EQ(ReadFile(Queue()), std::string(4, '\0'));
 }
 
-TEST(CliTest, BadArgumentsExitTwoAndTouchNothing)
+TEST_F(CliTest, BadArgumentsExitTwoAndTouchNothing)
 {
-    TempDir dir;
-    std::filesystem::create_directory(dir.Path() / "data");
-    std::string strQueue = (dir.Path() / "data/Dravelin.dvq").string();
-    ASSERT_TRUE(CQueueFile::SaveQueueFile(strQueue, {MakeArticle(0, "keep")}));
-    std::string strBefore = ReadFile(strQueue);
-    const std::vector<std::vector<std::string>> cases = {
-        {"queue", "add", "--service", "3", "--size", "1", "--subject", "s", "--decode-query", "q"},
-        {"queue", "add", "--service", "1", "--size", "-1", "--subject", "s", "--decode-query", "q"},
-        {"queue", "add", "--service", "1", "--size", "12x", "--subject", "s", "--decode-query", "q"},
-        {"queue", "add", "--service", "1", "--size", "99999999999", "--subject", "s", "--decode-query", "q"},
-        {"queue", "add", "--service", "1", "--size", "1", "--subject", "s"},
-        {"queue", "add", "--service", "1", "--size", "1", "--subject", "s", "--decode-query"},
-        {"queue", "add", "--bogus", "1"},
-        {"queue", "clear", "now"},
-        {"queue", "--all", "--waiting"},
-        {"queue", "--everything"},
-        {"settings", "extra"},
-        {"nosuchcommand"},
+    std::filesystem::create_directory(Data());
+    ASSERT_TRUE(CQueueFile::SaveQueueFile(Queue(), {MakeArticle(0, "keep")}));
+    std::string strBefore = ReadFile(Queue());
+    auto add = [](size_t nAt, const Texts& replace, size_t nDrop = 0)
+    {
+        Texts args = kAdd;
+        std::copy(replace.begin(), replace.end(), args.begin() + static_cast<long>(nAt));
+        args.resize(args.size() - nDrop);
+        return args;
     };
+    const std::vector<Texts> cases = {add(3, {"3"}),
+                                      add(5, {"-1"}),
+                                      add(5, {"12x"}),
+                                      add(5, {"99999999999"}),
+                                      add(0, {}, 2),
+                                      add(0, {}, 1),
+                                      {"queue", "add", "--bogus", "1"},
+                                      {"queue", "clear", "now"},
+                                      {"queue", "--all", "--waiting"},
+                                      {"queue", "--everything"},
+                                      {"settings", "extra"},
+                                      {"nosuchcommand"}};
     for (const auto& args : cases)
     {
-        CliResult result = RunCli(dir, DataArgs(dir, args));
+        CProcessResult result = Run(args);
         EXPECT_EQ(result.nExit, 2) << testing::PrintToString(args);
         EXPECT_FALSE(result.strErr.empty());
-        EXPECT_EQ(ReadFile(strQueue), strBefore);
+        EXPECT_EQ(ReadFile(Queue()), strBefore);
     }
-    EXPECT_EQ(RunCli(dir, {}).nExit, 2);
-    EXPECT_EQ(RunCli(dir, {"--data-dir"}).nExit, 2);
+    EXPECT_EQ(RunRaw({}).nExit, 2);
+    EXPECT_EQ(RunRaw({"--data-dir"}).nExit, 2);
 }
 
-TEST(CliTest, HelpPrintsTheUsageAndSucceeds)
+TEST_F(CliTest, HelpPrintsTheUsageAndSucceeds)
 {
-    TempDir dir;
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--help"}, "commands:"},
-        {{"-h"}, "commands:"},
-        {DataArgs(dir, {"--help"}), "commands:"},
-        {{"settings", "--help"}, "] settings"},
-        {{"queue", "-h"}, "] queue"},
-        {{"queue", "--all", "--help"}, "] queue"},
-        {{"queue", "add", "--subject", "s", "--help"}, "] queue"},
-        {{"queue", "clear", "-h"}, "] queue"},
-        {{"list", "--help"}, "] list"},
-        {{"list", "--service", "newsguy", "-h"}, "] list"},
-        {DataArgs(dir, {"download", "--max", "1", "--help"}), "] download"},
-    };
-    for (const auto& [args, strWant] : cases)
+    using H = std::pair<Texts, std::string>;
+    for (const auto& [args, strWant] :
+         {H{{"--help"}, "commands:"}, H{{"-h"}, "commands:"},
+          H{{"--data-dir", Data(), "--help"}, "commands:"}, H{{"settings", "--help"}, "] settings"},
+          H{{"queue", "-h"}, "] queue"}, H{{"queue", "--all", "--help"}, "] queue"},
+          H{{"queue", "add", "--subject", "s", "--help"}, "] queue"}, H{{"queue", "clear", "-h"}, "] queue"},
+          H{{"list", "--help"}, "] list"}, H{{"list", "--service", "newsguy", "-h"}, "] list"},
+          H{{"--data-dir", Data(), "download", "--max", "1", "--help"}, "] download"}})
     {
-        CliResult result = RunCli(dir, args);
+        CProcessResult result = RunRaw(args);
         EXPECT_EQ(result.nExit, 0) << testing::PrintToString(args);
         EXPECT_EQ(result.strOut.rfind("usage: dravelin-cli [--data-dir DIR] ", 0), 0u) << result.strOut;
         EXPECT_NE(result.strOut.find(strWant), std::string::npos) << result.strOut;
         EXPECT_EQ(result.strErr, "") << testing::PrintToString(args);
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "data/Dravelin.dvq")) << "help changes nothing";
+    EXPECT_FALSE(std::filesystem::exists(Queue())) << "help changes nothing";
+}
+
+namespace
+{
+// A data folder with a NewsGuy and an EasyNews account on the gateway; NewsGuy
+// is active.
+class CliListTest : public CliTest
+{
+protected:
+    void SetUp() override { StartGateway({}); }
+
+    void StartGateway(CGatewayOptions options)
+    {
+        options.m_groups.push_back(CGatewayGroup{"alt.binaries.big", 100000, 0, 0, false});
+        m_pGateway = std::make_unique<CGatewaySimulator>(options);
+        ASSERT_NE(m_pGateway->Start(), 0);
+        CQueueDocument doc;
+        for (int32_t nService : {ServiceNewsGuy, ServiceEasyNews})
+        {
+            auto pAccount = std::make_shared<ServiceAccount>();
+            pAccount->m_nService = nService;
+            pAccount->m_strHeaderDomain = pAccount->m_strDownloadDomain = m_pGateway->HostPort();
+            pAccount->m_strUsername.assign("user");
+            pAccount->m_strPassword.assign("secret");
+            doc.m_accounts.push_back(pAccount);
+        }
+        doc.m_settings.m_bUseProxy = 0;
+        std::filesystem::create_directories(Data());
+        doc.m_settings.Save(Ini());
+        doc.SaveAccounts(Ini());
+        CProfileFile::WriteProfileInt("Account", "Active", ServiceNewsGuy, Ini());
+    }
+
+    CProcessResult List(Texts args, size_t nInterruptAfter = 0)
+    {
+        args.insert(args.begin(), "list");
+        return Run(args, nInterruptAfter);
+    }
+
+    std::unique_ptr<CGatewaySimulator> m_pGateway;
+};
+} // namespace
+
+TEST_F(CliListTest, ListsTheActiveServicesGroupFilteredOnArrival)
+{
+    CProcessResult result = List({"alt.test"});
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    auto expected = m_pGateway->Articles("alt.test");
+    auto lines = SplitLines(result.strOut);
+    ASSERT_EQ(lines.size(), expected.size());
+    // Tab-separated like "queue": state, retries, service, size, author, date,
+    // path, file name, subject, query.
+    size_t nComplete = 0;
+    for (size_t i = 0; i < expected.size(); ++i)
+    {
+        nComplete += expected[i].m_bComplete ? 1 : 0;
+        std::string strWant = std::to_string(expected[i].m_bComplete ? StateListed : StateIncomplete);
+        strWant += "\t0\t1\t" + std::to_string(expected[i].m_nListedSize) + "\t";
+        EXPECT_EQ(lines[i].rfind(strWant, 0), 0u) << lines[i];
+        EXPECT_NE(lines[i].find("\t" + expected[i].m_strDecodeQuery), std::string::npos);
+    }
+    for (const char* pszLine :
+         {"Retrieving Headers...\n", "Retrieving headers: 100%\n", "Done retrieving headers.\n"})
+        EXPECT_NE(result.strErr.find(pszLine), std::string::npos) << pszLine;
+
+    ASSERT_GT(nComplete, 0u);
+    ASSERT_LT(nComplete, expected.size());
+    result = List({"--hide-incomplete", "--service", "newsguy", "alt.test"});
+    EXPECT_EQ(result.nExit, 0);
+    EXPECT_EQ(SplitLines(result.strOut).size(), nComplete);
+    // An empty line in a kill file is an entry that kills every article.
+    WriteFile(Data() + "/Subject.kill", "nothing like this\n\n");
+    result = List({"alt.test"});
+    EXPECT_EQ(result.nExit, 0);
+    EXPECT_EQ(result.strOut, "");
+    EXPECT_NE(result.strErr.find("Done retrieving headers."), std::string::npos);
+}
+
+TEST_F(CliListTest, EasyNewsPagesToTheEndAndInterruptCancels)
+{
+    CProcessResult result = List({"--service", "easynews", "alt.test"});
+    EXPECT_EQ(result.nExit, 0) << result.strErr;
+    EXPECT_EQ(SplitLines(result.strOut).size(), m_pGateway->Articles("alt.test").size());
+    EXPECT_NE(result.strErr.find("404"), std::string::npos);
+
+    // SIGINT is the Cancel button.
+    result = List({"alt.binaries.big"}, 5);
+    EXPECT_EQ(result.nExit, 0);
+    EXPECT_GE(SplitLines(result.strOut).size(), 5u);
+    EXPECT_LT(SplitLines(result.strOut).size(), 100000u);
+    EXPECT_NE(result.strErr.find("Done retrieving headers.\n"), std::string::npos);
+}
+
+TEST_F(CliListTest, BadArgumentsAndMissingAccount)
+{
+    for (const Texts& args : std::vector<Texts>{{},
+                                                {"--service", "webusenet", "alt.test"},
+                                                {"--limit", "13/01", "alt.test"},
+                                                {"alt.test", "alt.other"},
+                                                {"--service", "newsguy-extra", "alt.test"}})
+        EXPECT_EQ(List(args).nExit, 2) << testing::PrintToString(args);
+    CProfileFile::WriteProfileInt("Account", "Active", 0, Ini());
+    CProcessResult result = List({"alt.test"});
+    EXPECT_EQ(result.nExit, 2);
+    EXPECT_NE(result.strErr.find("Please, select a News Service Provider in the Service-menu first."),
+              std::string::npos);
+    EXPECT_EQ(m_pGateway->RequestCount(), 0u);
+}
+
+TEST_F(CliListTest, AListingThatCannotBeFetchedFailsWithTheReason)
+{
+    for (const char* pszService : {"newsguy", "easynews"})
+        for (bool bUnreachable : {true, false})
+        {
+            SCOPED_TRACE(std::string(pszService) + (bUnreachable ? " unreachable" : " refused"));
+            CGatewayOptions options;
+            options.m_users = {{"user", bUnreachable ? "secret" : "other"}};
+            StartGateway(options);
+            if (bUnreachable)
+                CProfileFile::WriteProfileString(
+                    pszService[0] == 'n' ? "NewsGuy" : "EasyNews", "HeaderDomain",
+                    "127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()), Ini());
+            CProcessResult result = List({"--service", pszService, "alt.test"});
+            EXPECT_EQ(result.nExit, 1);
+            EXPECT_EQ(result.strOut, "");
+            std::string strWant = "dravelin-cli: cannot list alt.test: ";
+            strWant += bUnreachable ? "cannot reach 127.0.0.1:" : "the login was refused";
+            EXPECT_NE(result.strErr.find(strWant), std::string::npos) << result.strErr;
+        }
 }

@@ -21,6 +21,7 @@ TEST_F(ClipboardSequenceTest, OneUrlPerTickInOrderWithoutBlocking)
     // is exported when its URL goes on.
     std::vector<ArticlePtr> articles = HandOff({"a", "b", "c"});
     EXPECT_EQ(m_export.GetClipboard().GetPending(), 2u);
+    EXPECT_FALSE(m_export.OnTimer(CDailyCounter::kTimerId)) << "not our timer";
     Texts expected;
     for (size_t i = 0; i < 3; ++i)
     {
@@ -51,32 +52,22 @@ TEST_F(ClipboardSequenceTest, AfterTheQuietSecondTheNextUrlGoesOnAtOnce)
     EXPECT_TRUE(m_clock.IsRunning(kTimer));
 }
 
-TEST_F(ClipboardSequenceTest, OtherTimersAreNotOurs)
-{
-    HandOff({"a", "b"});
-    EXPECT_FALSE(m_export.OnTimer(CDailyCounter::kTimerId));
-    EXPECT_EQ(m_system.m_clipboard.size(), 1u);
-}
-
+// A running download keeps its state when its URL goes on.
 TEST_F(ClipboardSequenceTest, AClipboardThatFailsLaterDropsThatUrlAndGoesOn)
 {
-    std::vector<ArticlePtr> articles = HandOff({"a", "b", "c"});
+    std::vector<ArticlePtr> articles = HandOff({"a", "b", "c", "d"});
+    articles[1]->m_nState = StateDownloading; // queued for our own download meanwhile
+    m_export.OnTimer(kTimer);
+    EXPECT_EQ(m_system.m_clipboard.back(), NewsGuyUrl("b"));
+    EXPECT_EQ(articles[1]->m_nState, StateDownloading);
+    articles.erase(articles.begin());
     m_system.m_bClipboardAvailable = false;
     m_export.OnTimer(kTimer);
     EXPECT_EQ(m_prompts.m_messages, (Texts{"Can't open clipboard!", "Can't open clipboard!"}));
     EXPECT_EQ(articles[1]->m_nState, StateListed);
     EXPECT_EQ(articles[2]->m_nState, StateListed);
     EXPECT_FALSE(m_clock.IsRunning(kTimer));
-    EXPECT_EQ(m_system.m_clipboard, Texts{NewsGuyUrl("a")});
-}
-
-TEST_F(ClipboardSequenceTest, ARunningDownloadKeepsItsState)
-{
-    ArticlePtr pB = HandOff({"a", "b"})[1];
-    pB->m_nState = StateDownloading; // queued for our own download meanwhile
-    m_export.OnTimer(kTimer);
-    EXPECT_EQ(m_system.m_clipboard.back(), NewsGuyUrl("b"));
-    EXPECT_EQ(pB->m_nState, StateDownloading);
+    EXPECT_EQ(m_system.m_clipboard, (Texts{NewsGuyUrl("a"), NewsGuyUrl("b")}));
 }
 
 TEST_F(ClipboardSequenceTest, TheQueueCopyWaitsItsTurnAndSpacesTheNextHandOff)
@@ -96,27 +87,23 @@ TEST_F(ClipboardSequenceTest, TheQueueCopyWaitsItsTurnAndSpacesTheNextHandOff)
     EXPECT_EQ(m_system.m_clipboard.size(), 3u);
 }
 
-TEST(ClipboardHandOffTest, WithoutAClockTextsGoOnOneAfterTheOther)
-{
-    toolstest::FakeSystemServices system;
-    CClipboardHandOff clipboard(&system, nullptr, nullptr);
-    int nPut = 0;
-    clipboard.Put("one", [&] { ++nPut; });
-    clipboard.Put("two", [&] { ++nPut; });
-    EXPECT_EQ(system.m_clipboard, (Texts{"one", "two"}));
-    EXPECT_EQ(nPut, 2);
-}
-
-TEST(ClipboardHandOffTest, DestructionStopsItsTimer)
+// Without a clock texts go on one after the other; destruction stops the timer.
+TEST(ClipboardHandOffTest, WithoutAClockOrDestroyed)
 {
     toolstest::FakeSystemServices system;
     toolstest::FakeTimerClock clock;
+    int nPut = 0;
     {
-        CClipboardHandOff clipboard(&system, &clock, nullptr);
-        clipboard.Put("one");
-        clipboard.Put("two");
+        CClipboardHandOff clipboard(&system, nullptr, nullptr);
+        clipboard.Put("one", [&] { ++nPut; });
+        clipboard.Put("two", [&] { ++nPut; });
+        CClipboardHandOff timed(&system, &clock, nullptr);
+        timed.Put("three");
+        timed.Put("four");
         EXPECT_TRUE(clock.IsRunning(kTimer));
     }
+    EXPECT_EQ(system.m_clipboard, (Texts{"one", "two", "three"}));
+    EXPECT_EQ(nPut, 2);
     EXPECT_FALSE(clock.IsRunning(kTimer));
 }
 } // namespace

@@ -26,15 +26,10 @@ TEST_F(HandOffArticleTest, ClipboardPutsTheUrlAndExportsTheArticle)
     // The next clipboard text must wait a second.
     EXPECT_EQ(m_clock.Period(CClipboardHandOff::kTimerId), 1000);
     EXPECT_TRUE(m_prompts.m_messages.empty());
-}
-
-TEST_F(HandOffArticleTest, WithoutAnArticleRowNothingIsRedrawn)
-{
-    SetManager(0);
-    ArticlePtr pArticle = Listed("alt.test/1");
+    // Without an article row nothing is redrawn.
+    m_export.OnTimer(CClipboardHandOff::kTimerId);
     m_system.m_events.clear();
-    m_export.HandOffArticle(pArticle, -1, "/dl/");
-    EXPECT_EQ(pArticle->m_nState, StateExported);
+    m_export.HandOffArticle(Listed("alt.test/2"), -1, "/dl/");
     EXPECT_EQ(m_system.m_events, Texts{"clipboard"});
 }
 
@@ -91,12 +86,12 @@ TEST_P(UnreachableManagerTest, FailsWithItsMessageAndLeavesTheArticleAsDescribed
     EXPECT_TRUE(m_system.m_events.empty()); // no clipboard, no program, no redraw
 }
 
+using M = ManagerCase;
 INSTANTIATE_TEST_SUITE_P(Managers, UnreachableManagerTest,
-                         ::testing::Values(ManagerCase{1, "Failed to connect to FlashGet!"},
-                                           ManagerCase{2, "Failed to connect to ReGet!"},
-                                           ManagerCase{3, "Failed to connect to NetAnts!"},
-                                           ManagerCase{5, "Failed to connect to LeechGet!"},
-                                           ManagerCase{9, ""}),
+                         ::testing::Values(M{1, "Failed to connect to FlashGet!"},
+                                           M{2, "Failed to connect to ReGet!"},
+                                           M{3, "Failed to connect to NetAnts!"},
+                                           M{5, "Failed to connect to LeechGet!"}, M{9, ""}),
                          [](const ::testing::TestParamInfo<ManagerCase>& info)
                          { return "Manager" + std::to_string(info.param.nManager); });
 
@@ -117,24 +112,18 @@ TEST_F(HandOffArticleTest, GetRightExportsRedrawsThenStartsTheProgram)
                      "/FILE:\"/home/joe/My Downloads/wwwdecode?group=alt.test&id=77\""}));
     EXPECT_EQ(m_system.m_started[0].strWorkingFolder, "/");
     EXPECT_TRUE(m_system.m_clipboard.empty());
-}
 
-// A GetRight that cannot be started is not reported; the file name is the
-// text after the last slash.
-TEST_F(HandOffArticleTest, GetRightMissingIsNotReportedAndNamesTheFileAfterTheLastSlash)
-{
-    SetManager(4);
+    // A GetRight that cannot be started is not reported; the file name is the
+    // text after the last slash.
     m_system.m_bProgramsStart = false;
-    ArticlePtr pArticle = Listed("/news/alt/file.zip", 16);
-
+    ArticlePtr pEasy = Listed("/news/alt/file.zip", 16);
     m_export.SetEasyNewsPort81(true);
-    m_export.HandOffArticle(pArticle, 0, "/dl/");
-
-    ASSERT_EQ(m_system.m_started.size(), 1u);
-    EXPECT_EQ(m_system.m_started[0].args,
+    m_export.HandOffArticle(pEasy, 2, "/dl/");
+    ASSERT_EQ(m_system.m_started.size(), 2u);
+    EXPECT_EQ(m_system.m_started[1].args,
               (Texts{"/URL:\"http://members.easynews.com:81/news/alt/file.zip\"", "/FILE:\"/dl/file.zip\""}));
     EXPECT_TRUE(m_prompts.m_messages.empty());
-    EXPECT_EQ(pArticle->m_nState, StateExported);
+    EXPECT_EQ(pEasy->m_nState, StateExported);
 }
 
 TEST_F(HandOffArticleTest, DailyCountIgnoresTheLimitAndOtherServices)

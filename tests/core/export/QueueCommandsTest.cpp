@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "export/ClipboardHandOff.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -46,24 +48,17 @@ TEST_F(CopyQueueTest, AnsweredNoCopiesTheQueuedArticles)
     EXPECT_TRUE(m_prompts.m_messages.empty());
 }
 
-TEST_F(CopyQueueTest, AnsweredYesAlsoCopiesTheExportedOnesInQueueOrder)
+// Yes also copies the exported ones, in queue order; with credentials every
+// line carries them.
+TEST_F(CopyQueueTest, AnsweredYesOrWithCredentials)
 {
-    m_prompts.m_answers = {true};
-
+    m_prompts.m_answers = {true, true};
     m_export.CopyQueueToClipboard(false);
-
-    EXPECT_EQ(m_system.m_clipboard,
-              std::vector<std::string>{NewsGuyUrl("q1") + NewsGuyUrl("x1") + NewsGuyUrl("q2")});
-}
-
-TEST_F(CopyQueueTest, WithCredentialsEveryLineCarriesThem)
-{
-    m_prompts.m_answers = {false};
-
+    EXPECT_EQ(m_system.m_clipboard.back(), NewsGuyUrl("q1") + NewsGuyUrl("x1") + NewsGuyUrl("q2"));
+    m_export.OnTimer(CClipboardHandOff::kTimerId);
     m_export.CopyQueueToClipboard(true);
-
-    EXPECT_EQ(m_system.m_clipboard,
-              std::vector<std::string>{NewsGuyUrl("q1", true) + NewsGuyUrl("q2", true)});
+    EXPECT_EQ(m_system.m_clipboard.back(),
+              NewsGuyUrl("q1", true) + NewsGuyUrl("x1", true) + NewsGuyUrl("q2", true));
 }
 
 TEST_F(CopyQueueTest, ClipboardUnavailableOnceAndTheArticlesStayExported)
@@ -80,6 +75,7 @@ TEST_F(CopyQueueTest, ClipboardUnavailableOnceAndTheArticlesStayExported)
 
 TEST_F(ExportTest, CopyQueueOfOnlyRunningAndFinishedDoesNothing)
 {
+    EXPECT_FALSE(m_export.CanCopyQueueToClipboard());
     ArticlePtr pRunning = Queued("r", StateDownloading);
     ArticlePtr pDone = Queued("d", StateDone);
     m_prompts.m_answers = {true};
@@ -94,15 +90,10 @@ TEST_F(ExportTest, CopyQueueOfOnlyRunningAndFinishedDoesNothing)
     EXPECT_FALSE(m_clock.IsRunning(CClipboardHandOff::kTimerId));
 }
 
-TEST_F(ExportTest, CopyQueueIsEnabledOnlyWithRows)
-{
-    EXPECT_FALSE(m_export.CanCopyQueueToClipboard());
-    Queued("q");
-    EXPECT_TRUE(m_export.CanCopyQueueToClipboard());
-}
-
+// The list replaces the old one.
 TEST_F(CopyQueueTest, GetRightListHoldsTheQueuedUrlsWithCrCrLf)
 {
+    testsupport::WriteFile(m_dir.File("GetRight.lst"), std::string(5000, 'x'));
     m_export.ExportQueueToGetRight();
 
     const std::string strPath = m_dir.File("GetRight.lst");
@@ -120,34 +111,19 @@ TEST_F(CopyQueueTest, GetRightListHoldsTheQueuedUrlsWithCrCrLf)
     EXPECT_EQ(m_system.m_events.back(), "start /opt/getright/getright");
 }
 
-TEST_F(CopyQueueTest, GetRightListReplacesTheOldOne)
-{
-    testsupport::WriteFile(m_dir.File("GetRight.lst"), std::string(5000, 'x'));
-
-    m_export.ExportQueueToGetRight();
-
-    EXPECT_EQ(testsupport::ReadFile(m_dir.File("GetRight.lst")).size(), 2 * NewsGuyUrl("q1").size() + 2);
-}
-
-TEST_F(ExportTest, GetRightWithoutQueuedArticlesWritesNothingAndStartsNothing)
+// Without queued articles nothing is written or started; a list that cannot
+// be written leaves the articles queued.
+TEST_F(ExportTest, GetRightWithoutQueuedArticlesOrAListWritesNothingAndStartsNothing)
 {
     Queued("x", StateExported);
     Queued("r", StateDownloading);
-
     m_export.ExportQueueToGetRight();
-
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("GetRight.lst")));
-    EXPECT_TRUE(m_system.m_started.empty());
-}
 
-TEST_F(ExportTest, GetRightListThatCannotBeWrittenLeavesTheArticlesQueued)
-{
     CQueueExport exportTo(m_pDoc, m_articles, m_progress, &m_system, &m_prompts, &m_clock,
                           CDataFolder(m_dir.File("missing-folder")));
     ArticlePtr pArticle = Queued("q");
-
     exportTo.ExportQueueToGetRight();
-
     EXPECT_EQ(pArticle->m_nState, StateQueued);
     EXPECT_TRUE(m_system.m_started.empty());
 }

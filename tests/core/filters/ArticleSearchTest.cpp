@@ -82,11 +82,12 @@ protected:
     CArticleList m_progress;
 };
 
-// --- Find ---------------------------------------------------------------
-
+// Only the subject is looked at; blanks around the text are dropped; the
+// message shows the text as stored.
 TEST_F(ArticleSearchTest, FindIgnoresCaseUnlessMatchCase)
 {
     ListSubjects({"holiday pictures", "HOLIDAY VIDEO", "work"});
+    List(MakeArticle("some subject", "Wanted Author"));
     Select(0);
 
     EXPECT_TRUE(CArticleSearch::Find(m_list, "video", false, &m_prompts));
@@ -98,8 +99,15 @@ TEST_F(ArticleSearchTest, FindIgnoresCaseUnlessMatchCase)
 
     EXPECT_FALSE(CArticleSearch::Find(m_list, "video", true, &m_prompts));
     EXPECT_TRUE(SelectedSubjects().empty());
-    EXPECT_EQ(m_prompts.m_messages, Texts{"Not found: video"});
     EXPECT_EQ(m_view.m_nWaitDepth, 0);
+
+    EXPECT_TRUE(CArticleSearch::Find(m_list, "  \tholiday ", false, &m_prompts));
+    EXPECT_EQ(m_list.m_strFind, "holiday");
+    EXPECT_EQ(SelectedSubjects(), Texts{"holiday pictures"});
+    EXPECT_FALSE(CArticleSearch::Find(m_list, "wanted", false, &m_prompts));
+    EXPECT_EQ(m_list.m_bFound, 0);
+    EXPECT_FALSE(CArticleSearch::Find(m_list, "100% XYZ", false, &m_prompts));
+    EXPECT_EQ(m_prompts.m_messages, (Texts{"Not found: video", "Not found: wanted", "Not found: 100% XYZ"}));
 }
 
 TEST_F(ArticleSearchTest, FindNextWalksTheMatchesAndStartsAgainAfterNotFound)
@@ -127,37 +135,148 @@ TEST_F(ArticleSearchTest, FindNextWalksTheMatchesAndStartsAgainAfterNotFound)
     EXPECT_EQ(SelectedSubjects(), Texts{"Match one"});
     EXPECT_EQ(m_view.m_visible, (std::vector<int>{1, 3, 1}));
     EXPECT_EQ(m_view.m_nWaitDepth, 0);
-}
-
-// Blanks around the text are dropped; only the subject is looked at; the
-// message shows the text as stored.
-TEST_F(ArticleSearchTest, FindTakesTheTrimmedTextAndLooksAtTheSubjectOnly)
-{
-    ListSubjects({"intro", "holiday pictures"});
-    List(MakeArticle("some subject", "Wanted Author"));
-    EXPECT_TRUE(CArticleSearch::Find(m_list, "  \tholiday ", false, &m_prompts));
-    EXPECT_EQ(m_list.m_strFind, "holiday");
-    EXPECT_EQ(SelectedSubjects(), Texts{"holiday pictures"});
-
-    EXPECT_FALSE(CArticleSearch::Find(m_list, "wanted", false, &m_prompts));
-    EXPECT_EQ(m_list.m_bFound, 0);
-    EXPECT_FALSE(CArticleSearch::Find(m_list, "100% XYZ", false, &m_prompts));
-    EXPECT_EQ(m_prompts.m_messages, (Texts{"Not found: wanted", "Not found: 100% XYZ"}));
-}
-
-TEST_F(ArticleSearchTest, FindNextAfterRowsWereRemovedStartsOverQuietly)
-{
-    ListSubjects({"x1", "x2", "x3"});
-    ASSERT_TRUE(CArticleSearch::Find(m_list, "x", false, &m_prompts));
-    ASSERT_TRUE(CArticleSearch::FindNext(m_list, &m_prompts));
-    ASSERT_TRUE(CArticleSearch::FindNext(m_list, &m_prompts));
+    // Rows removed: the search position lies beyond the list; it starts over quietly.
     m_list.RemoveAll();
-    // The search position lies beyond the (empty) list.
     EXPECT_FALSE(CArticleSearch::FindNext(m_list, &m_prompts));
     EXPECT_EQ(m_list.m_nFindFrom, 0);
 }
 
-// --- Filter -------------------------------------------------------------
+TEST_F(ArticleSearchTest, RemovalsLeaveQueuedArticlesInTheProgressList)
+{
+    ArticlePtr pQueued = Queue(List(MakeArticle("queued spam")));
+    std::weak_ptr<CArticle> onlyListed = List(MakeArticle("listed spam"));
+    ListSubjects({"keep 1", "SPAM 2", "keep 2"});
+    for (int i = 0; i < 2; ++i)
+    {
+        CArticleSearch::ApplyFilter(m_list, "spam", false, true, false);
+        EXPECT_EQ(Subjects(), (Texts{"keep 1", "keep 2"}));
+    }
+    ExpectOnlyQueued(pQueued);
+    EXPECT_TRUE(onlyListed.expired());
+
+    m_progress.RemoveAll();
+    pQueued = Queue(List(MakeArticle("unwanted", "x")));
+    EXPECT_EQ(
+        CArticleSearch::ApplyKillFilter(m_list, std::list<std::string>{}, std::list<std::string>{"UNWANTED"}),
+        1);
+    EXPECT_EQ(Subjects(), (Texts{"keep 1", "keep 2"}));
+    ExpectOnlyQueued(pQueued);
+}
+
+TEST_F(ArticleSearchTest, HideIncompleteRemovesIncompleteArticlesAndKeepsTheSelection)
+{
+    List(MakeArticle("complete 1", "a", StateListed));
+    std::weak_ptr<CArticle> incomplete1 = List(MakeArticle("incomplete 1", "a", StateIncomplete));
+    List(MakeArticle("done", "a", StateDone));
+    std::weak_ptr<CArticle> incomplete2 = List(MakeArticle("incomplete 2", "a", StateIncomplete));
+    List(MakeArticle("failed", "a", StateFailed));
+
+    EXPECT_EQ(CArticleSearch::HideIncomplete(m_list), 2);
+    EXPECT_EQ(Subjects(), (Texts{"complete 1", "done", "failed"}));
+    EXPECT_TRUE(incomplete1.expired());
+    EXPECT_TRUE(incomplete2.expired());
+    EXPECT_TRUE(m_view.RedrawnOnceAtTheEnd());
+    EXPECT_EQ(m_view.m_nWaitDepth, 0);
+
+    // Nothing incomplete left: a second run changes nothing.
+    EXPECT_EQ(CArticleSearch::HideIncomplete(m_list), 0);
+    EXPECT_EQ(m_list.GetItemCount(), 3);
+
+    List(MakeArticle("incomplete 3", "x", StateIncomplete));
+    Select(1);
+    Select(3);
+    EXPECT_EQ(CArticleSearch::HideIncomplete(m_list), 1);
+    EXPECT_EQ(SelectedSubjects(), Texts{"done"});
+}
+
+TEST_F(ArticleSearchTest, ApplyKillFilterRemovesByAuthorOrSubject)
+{
+    const char* authors[] = {"alice@example.org", "bob@example.org", "carol@example.org", "SpamBot <x@y>",
+                             "dave@example.org"};
+    const Texts subjects{"Holiday pictures", "FREE offer", "Compilation", "Tutorial", "Pictures again"};
+    for (size_t i = 0; i < subjects.size(); ++i)
+        List(MakeArticle(subjects[i], authors[i]));
+
+    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{"spambot"}, Texts{"free", "ilat"}), 3);
+    EXPECT_EQ(Subjects(), (Texts{"Holiday pictures", "Pictures again"}));
+    // The rule is not turned around: a subject entry does not look at authors.
+    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{"pictures"}, Texts{"alice"}), 0);
+    EXPECT_TRUE(m_prompts.m_messages.empty());
+    // An empty entry removes every row.
+    List(MakeArticle("", ""));
+    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{""}, Texts{}), 3);
+    EXPECT_EQ(m_list.GetItemCount(), 0);
+}
+
+// The bulk walk removes exactly what the arrival test would have dropped,
+// and keeps the order of the rest.
+TEST_F(ArticleSearchTest, ApplyKillFilterAgreesWithTheArrivalTest)
+{
+    std::mt19937 rng(77u);
+    std::uniform_int_distribution<int> letter('a', 'h');
+    auto word = [&](int nLength)
+    {
+        std::string str;
+        for (int i = 0; i < nLength; ++i)
+            str += static_cast<char>(letter(rng));
+        return str;
+    };
+    Texts authors;
+    Texts subjects;
+    for (int i = 0; i < 40; ++i)
+    {
+        authors.push_back(word(4));
+        subjects.push_back(word(5));
+    }
+    const CKillMatcher authorMatcher(authors);
+    const CKillMatcher subjectMatcher(subjects);
+
+    // Every other row selected: the kept ones stay selected.
+    Texts expected;
+    Texts expectedSelected;
+    for (int i = 0; i < 600; ++i)
+    {
+        ArticlePtr pArticle = List(MakeArticle(word(20) + " #" + std::to_string(i), word(12)));
+        if (i % 2 == 0)
+            Select(i);
+        if (CArticleSearch::IsKilled(*pArticle, authorMatcher, subjectMatcher))
+            continue;
+        expected.push_back(pArticle->m_strSubject);
+        if (i % 2 == 0)
+            expectedSelected.push_back(pArticle->m_strSubject);
+    }
+    ASSERT_GT(expected.size(), 50u);
+    ASSERT_LT(expected.size(), 550u);
+
+    const int nRemoved = CArticleSearch::ApplyKillFilter(m_list, authorMatcher, subjectMatcher);
+    EXPECT_EQ(nRemoved, 600 - static_cast<int>(expected.size()));
+    EXPECT_EQ(Subjects(), expected);
+    EXPECT_EQ(SelectedSubjects(), expectedSelected);
+}
+
+// Rows removed in any order keep the other rows' selection and focus.
+TEST_F(ArticleSearchTest, RemoveRowsKeepsTheSelectionOfTheRest)
+{
+    ListSubjects({"r0", "r1", "r2", "r3", "r4", "r5"});
+    Select(2);
+    Select(3);
+    Select(4);
+    m_list.SetItemState(5, CArticleList::RowFocused, CArticleList::RowFocused);
+    CArticleSearch::RemoveRows(m_list, {4, 0, 1});
+    EXPECT_EQ(Subjects(), (Texts{"r2", "r3", "r5"}));
+    EXPECT_EQ(SelectedSubjects(), (Texts{"r2", "r3"}));
+    EXPECT_EQ(m_list.GetItemState(2), CArticleList::RowFocused);
+}
+
+TEST(ArticleSearchArrival, AuthorOrSubjectKills)
+{
+    const CKillMatcher authors(Texts{"xyz"});
+    const CKillMatcher subjects(Texts{"spam"});
+    EXPECT_TRUE(CArticleSearch::IsKilled(*MakeArticle("nice", "XYZ123"), authors, subjects));
+    EXPECT_TRUE(CArticleSearch::IsKilled(*MakeArticle("Some SPAM here", "abc"), authors, subjects));
+    EXPECT_FALSE(CArticleSearch::IsKilled(*MakeArticle("xyz", "spam"), authors, subjects));
+    EXPECT_FALSE(CArticleSearch::IsKilled(*MakeArticle("", ""), authors, subjects));
+}
 
 // Over the rows 0 "Pic one", 1 "text", 2 "pic two", 3 "more text",
 // 4 "PIC three": the rows that remain, those selected, and those scrolled into
@@ -213,194 +332,18 @@ TEST_P(ArticleFilterTable, ActsByTheTable)
     EXPECT_TRUE(m_prompts.m_messages.empty());
 }
 
+using F = FilterCase;
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArticleFilterTable,
-    ::testing::Values(FilterCase{"DefaultsRemoveMatches", "pic", false, true, false, "13", "", ""},
-                      FilterCase{"SelectMatches", "pic", false, false, false, "01234", "024", "420"},
-                      FilterCase{"InvertedRemoveKeepsMatches", "pic", false, true, true, "024", "", "420"},
-                      FilterCase{"InvertedSelectsTheOthers", "pic", false, false, true, "01234", "13", "420"},
-                      FilterCase{"MatchCaseRemoves", "pic", true, true, false, "0134", "", ""},
-                      FilterCase{"MatchCaseSelects", "PIC", true, false, false, "01234", "4", "4"},
-                      FilterCase{"EmptyTextRemovesEverything", "", false, true, false, "", "", ""},
-                      FilterCase{"BlanksAreKept", " two", false, true, false, "0134", "", ""},
-                      FilterCase{"BlanksAreKeptNoMatch", "two ", false, true, false, "01234", "", ""}),
+    ::testing::Values(F{"DefaultsRemoveMatches", "pic", false, true, false, "13", "", ""},
+                      F{"SelectMatches", "pic", false, false, false, "01234", "024", "420"},
+                      F{"InvertedRemoveKeepsMatches", "pic", false, true, true, "024", "", "420"},
+                      F{"InvertedSelectsTheOthers", "pic", false, false, true, "01234", "13", "420"},
+                      F{"MatchCaseRemoves", "pic", true, true, false, "0134", "", ""},
+                      F{"MatchCaseSelects", "PIC", true, false, false, "01234", "4", "4"},
+                      F{"EmptyTextRemovesEverything", "", false, true, false, "", "", ""},
+                      F{"BlanksAreKept", " two", false, true, false, "0134", "", ""},
+                      F{"BlanksAreKeptNoMatch", "two ", false, true, false, "01234", "", ""}),
     [](const ::testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.szName); });
-
-TEST_F(ArticleSearchTest, FilterTwiceRemovesNothingMore)
-{
-    ListSubjects({"spam 1", "keep 1", "SPAM 2", "keep 2"});
-    for (int i = 0; i < 2; ++i)
-    {
-        CArticleSearch::ApplyFilter(m_list, "spam", false, true, false);
-        EXPECT_EQ(Subjects(), (Texts{"keep 1", "keep 2"}));
-    }
-}
-
-TEST_F(ArticleSearchTest, FilterLeavesAQueuedArticleInTheProgressList)
-{
-    ArticlePtr pQueued = Queue(List(MakeArticle("queued spam")));
-    std::weak_ptr<CArticle> onlyListed = List(MakeArticle("listed spam"));
-
-    CArticleSearch::ApplyFilter(m_list, "spam", false, true, false);
-
-    EXPECT_EQ(m_list.GetItemCount(), 0);
-    ExpectOnlyQueued(pQueued);
-    // The article no list holds any more is gone.
-    EXPECT_TRUE(onlyListed.expired());
-}
-
-// --- Hide incomplete ----------------------------------------------------
-
-TEST_F(ArticleSearchTest, HideIncompleteRemovesIncompleteArticles)
-{
-    List(MakeArticle("complete 1", "a", StateListed));
-    std::weak_ptr<CArticle> incomplete1 = List(MakeArticle("incomplete 1", "a", StateIncomplete));
-    List(MakeArticle("done", "a", StateDone));
-    std::weak_ptr<CArticle> incomplete2 = List(MakeArticle("incomplete 2", "a", StateIncomplete));
-    List(MakeArticle("failed", "a", StateFailed));
-
-    EXPECT_EQ(CArticleSearch::HideIncomplete(m_list), 2);
-    EXPECT_EQ(Subjects(), (Texts{"complete 1", "done", "failed"}));
-    EXPECT_TRUE(incomplete1.expired());
-    EXPECT_TRUE(incomplete2.expired());
-    EXPECT_TRUE(m_view.RedrawnOnceAtTheEnd());
-    EXPECT_EQ(m_view.m_nWaitDepth, 0);
-
-    // Nothing incomplete left: a second run changes nothing.
-    EXPECT_EQ(CArticleSearch::HideIncomplete(m_list), 0);
-    EXPECT_EQ(m_list.GetItemCount(), 3);
-}
-
-// --- Kill filter --------------------------------------------------------
-
-TEST_F(ArticleSearchTest, ApplyKillFilterRemovesByAuthorOrSubject)
-{
-    const char* authors[] = {"alice@example.org", "bob@example.org", "carol@example.org", "SpamBot <x@y>",
-                             "dave@example.org"};
-    const Texts subjects{"Holiday pictures", "FREE offer", "Compilation", "Tutorial", "Pictures again"};
-    for (size_t i = 0; i < subjects.size(); ++i)
-        List(MakeArticle(subjects[i], authors[i]));
-
-    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{"spambot"}, Texts{"free", "ilat"}), 3);
-    EXPECT_EQ(Subjects(), (Texts{"Holiday pictures", "Pictures again"}));
-    // The rule is not turned around: a subject entry does not look at authors.
-    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{"pictures"}, Texts{"alice"}), 0);
-    EXPECT_TRUE(m_prompts.m_messages.empty());
-}
-
-TEST_F(ArticleSearchTest, ApplyKillFilterKeepsQueuedArticlesInTheProgressList)
-{
-    ArticlePtr pQueued = Queue(List(MakeArticle("unwanted", "x")));
-    List(MakeArticle("wanted", "y"));
-
-    EXPECT_EQ(
-        CArticleSearch::ApplyKillFilter(m_list, std::list<std::string>{}, std::list<std::string>{"UNWANTED"}),
-        1);
-    EXPECT_EQ(Subjects(), Texts{"wanted"});
-    ExpectOnlyQueued(pQueued);
-}
-
-TEST_F(ArticleSearchTest, EmptyKillEntryRemovesEveryRow)
-{
-    ListSubjects({"a", "b", ""});
-    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{""}, Texts{}), 3);
-    EXPECT_EQ(m_list.GetItemCount(), 0);
-}
-
-// The bulk walk removes exactly what the arrival test would have dropped,
-// and keeps the order of the rest.
-TEST_F(ArticleSearchTest, ApplyKillFilterAgreesWithTheArrivalTest)
-{
-    std::mt19937 rng(77u);
-    std::uniform_int_distribution<int> letter('a', 'h');
-    auto word = [&](int nLength)
-    {
-        std::string str;
-        for (int i = 0; i < nLength; ++i)
-            str += static_cast<char>(letter(rng));
-        return str;
-    };
-    Texts authors;
-    Texts subjects;
-    for (int i = 0; i < 40; ++i)
-    {
-        authors.push_back(word(4));
-        subjects.push_back(word(5));
-    }
-    const CKillMatcher authorMatcher(authors);
-    const CKillMatcher subjectMatcher(subjects);
-
-    Texts expected;
-    for (int i = 0; i < 600; ++i)
-    {
-        ArticlePtr pArticle = List(MakeArticle(word(20) + " #" + std::to_string(i), word(12)));
-        if (!CArticleSearch::IsKilled(*pArticle, authorMatcher, subjectMatcher))
-            expected.push_back(pArticle->m_strSubject);
-    }
-    ASSERT_GT(expected.size(), 50u);
-    ASSERT_LT(expected.size(), 550u);
-
-    const int nRemoved = CArticleSearch::ApplyKillFilter(m_list, authorMatcher, subjectMatcher);
-    EXPECT_EQ(nRemoved, 600 - static_cast<int>(expected.size()));
-    EXPECT_EQ(Subjects(), expected);
-}
-
-// Removing many scattered rows at once keeps the other rows' selection and
-// focus and drops exactly the rows asked for.
-TEST_F(ArticleSearchTest, RemoveRowsKeepsTheSelectionOfTheRest)
-{
-    std::vector<int> rows;
-    Texts expectedRows;
-    Texts expectedSelected;
-    for (int i = 0; i < 300; ++i)
-    {
-        const std::string strSubject = "row " + std::to_string(i);
-        List(MakeArticle(strSubject));
-        const bool bSelected = i % 2 == 0;
-        if (bSelected)
-            Select(i);
-        if (i % 3 == 1 || i == 0)
-            rows.insert(rows.begin(), i); // any order, here from the bottom
-        else
-        {
-            expectedRows.push_back(strSubject);
-            if (bSelected)
-                expectedSelected.push_back(strSubject);
-        }
-    }
-    m_list.SetItemState(299, CArticleList::RowFocused, CArticleList::RowFocused);
-
-    CArticleSearch::RemoveRows(m_list, rows);
-
-    EXPECT_EQ(Subjects(), expectedRows);
-    EXPECT_EQ(SelectedSubjects(), expectedSelected);
-    EXPECT_EQ(m_list.GetItemState(m_list.GetItemCount() - 1) & CArticleList::RowFocused,
-              CArticleList::RowFocused);
-}
-
-TEST_F(ArticleSearchTest, KillFilterAndHideIncompleteKeepTheSelection)
-{
-    ListSubjects({"spam a", "keep b"});
-    List(MakeArticle("incomplete", "x", StateIncomplete));
-    ListSubjects({"keep c"});
-    Select(1);
-    Select(2);
-
-    EXPECT_EQ(CArticleSearch::ApplyKillFilter(m_list, Texts{}, Texts{"SPAM"}), 1);
-    EXPECT_EQ(SelectedSubjects(), (Texts{"keep b", "incomplete"}));
-    EXPECT_EQ(CArticleSearch::HideIncomplete(m_list), 1);
-    EXPECT_EQ(Subjects(), (Texts{"keep b", "keep c"}));
-    EXPECT_EQ(SelectedSubjects(), Texts{"keep b"});
-}
-
-TEST(ArticleSearchArrival, AuthorOrSubjectKills)
-{
-    const CKillMatcher authors(Texts{"xyz"});
-    const CKillMatcher subjects(Texts{"spam"});
-    EXPECT_TRUE(CArticleSearch::IsKilled(*MakeArticle("nice", "XYZ123"), authors, subjects));
-    EXPECT_TRUE(CArticleSearch::IsKilled(*MakeArticle("Some SPAM here", "abc"), authors, subjects));
-    EXPECT_FALSE(CArticleSearch::IsKilled(*MakeArticle("xyz", "spam"), authors, subjects));
-    EXPECT_FALSE(CArticleSearch::IsKilled(*MakeArticle("", ""), authors, subjects));
-}
 
 } // namespace

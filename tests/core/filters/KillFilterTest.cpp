@@ -17,7 +17,9 @@ CArticle& Fill(CArticle& article, const std::string& strAuthor, const std::strin
 }
 } // namespace
 
-TEST(KillFilter, SubstringIgnoringCase)
+// Entries added or removed after use take effect; one edited in place needs
+// an explicit compile.
+TEST(KillFilter, SubstringIgnoringCaseAndChangedEntries)
 {
     CKillFilter filter;
     filter.m_lstKillAuthors = {"MiXeD"};
@@ -32,6 +34,20 @@ TEST(KillFilter, SubstringIgnoringCase)
     EXPECT_FALSE(empty.IsKilled(Fill(a, "", "")));
     empty.m_lstKillAuthors = {""};
     EXPECT_TRUE(empty.IsKilled(Fill(a, "", "")));
+
+    filter.m_lstKillAuthors.clear();
+    filter.m_lstKillSubjects = {"alpha"};
+    EXPECT_FALSE(filter.IsKilled(Fill(a, "x", "beta release")));
+    // The add commands append to the list; the next test must see the entry.
+    filter.m_lstKillSubjects.push_back("BETA");
+    EXPECT_TRUE(filter.IsKilled(Fill(a, "x", "beta release")));
+    // The dialog's OK replaces the list with fewer entries.
+    filter.m_lstKillSubjects = {"alpha"};
+    EXPECT_FALSE(filter.IsKilled(Fill(a, "x", "beta release")));
+    // An entry edited in place needs an explicit compile.
+    filter.m_lstKillSubjects[0] = "release";
+    filter.Compile();
+    EXPECT_TRUE(filter.IsKilled(Fill(a, "x", "beta release")));
 }
 
 TEST(KillFilter, LoadSkipsDuplicatesAndKeepsEmptyLines)
@@ -50,22 +66,4 @@ TEST(KillFilter, LoadSkipsDuplicatesAndKeepsEmptyLines)
     none.LoadKillFilter(dir.File("missing"));
     EXPECT_TRUE(none.m_lstKillAuthors.empty());
     EXPECT_TRUE(none.m_lstKillSubjects.empty());
-}
-
-TEST(KillFilter, EntriesAddedOrRemovedAfterUseTakeEffect)
-{
-    CKillFilter filter;
-    filter.m_lstKillSubjects = {"alpha"};
-    CArticle a;
-    EXPECT_FALSE(filter.IsKilled(Fill(a, "x", "beta release")));
-    // The add commands append to the list; the next test must see the entry.
-    filter.m_lstKillSubjects.push_back("BETA");
-    EXPECT_TRUE(filter.IsKilled(Fill(a, "x", "beta release")));
-    // The dialog's OK replaces the list with fewer entries.
-    filter.m_lstKillSubjects = {"alpha"};
-    EXPECT_FALSE(filter.IsKilled(Fill(a, "x", "beta release")));
-    // An entry edited in place needs an explicit compile.
-    filter.m_lstKillSubjects[0] = "release";
-    filter.Compile();
-    EXPECT_TRUE(filter.IsKilled(Fill(a, "x", "beta release")));
 }

@@ -1,5 +1,7 @@
 #include "listing/EasyNewsParser.h"
 
+#include "support/PartCase.h"
+
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -7,6 +9,15 @@
 
 namespace
 {
+// One part of a line and what it gives: the size for a size text, the decode
+// query for a link, subject and file name for a link text.
+enum Part
+{
+    Size,
+    Link,
+    Subject
+};
+
 std::string Line(const std::string& strAuthor, const std::string& strHref, const std::string& strText)
 {
     std::string s = "<tr><td>";
@@ -16,94 +27,46 @@ std::string Line(const std::string& strAuthor, const std::string& strHref, const
 }
 } // namespace
 
-struct EasySizeCase
-{
-    const char* pszSize;
-    int64_t nExpected;
-};
+using E = testsupport::CPartCase<Part>;
+using EasyNewsLine = testsupport::CPartTable<Part>;
 
-class EasyNewsSize : public ::testing::TestWithParam<EasySizeCase>
+TEST_P(EasyNewsLine, PartGivesField)
 {
-};
-
-TEST_P(EasyNewsSize, SizePartGivesBytes)
-{
+    const E& c = GetParam();
+    const std::string strText(c.pszText);
     CEasyNewsParser parser("05/06");
-    auto pArticle = parser.ParseLine(Line("a", "/d/x", std::string("some - ") + GetParam().pszSize));
+    auto pArticle = parser.ParseLine(Line("a", c.nPart == Link ? strText : "/d",
+                                          c.nPart == Size   ? "some - " + strText
+                                          : c.nPart == Link ? "s - 1 KB"
+                                                            : strText));
     ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_nSize, GetParam().nExpected);
-    EXPECT_EQ(CEasyNewsParser::ParseSize(GetParam().pszSize), GetParam().nExpected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, EasyNewsSize,
-                         ::testing::Values(EasySizeCase{"12.3 MB", 12300000}, EasySizeCase{"850 KB", 850000},
-                                           EasySizeCase{"0 KB", 1000}, EasySizeCase{"512 B", 512},
-                                           EasySizeCase{"1.25 KB", 1250}, EasySizeCase{"0 B", 1},
-                                           EasySizeCase{"7 MB", 7000000}, EasySizeCase{"32.8 KB", 32800},
-                                           EasySizeCase{"1.5 GB", 1500000000}, EasySizeCase{"0.0 KB", 0}));
-
-struct LinkCase
-{
-    const char* pszName;
-    const char* pszHref;
-    const char* pszQuery;
-};
-
-class EasyNewsLink : public ::testing::TestWithParam<LinkCase>
-{
-};
-
-TEST_P(EasyNewsLink, TargetReducedToPath)
-{
-    CEasyNewsParser parser("05/06");
-    auto pArticle = parser.ParseLine(Line("a", GetParam().pszHref, "s - 1 KB"));
-    ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_strDecodeQuery, GetParam().pszQuery);
+    if (c.nPart == Size)
+    {
+        EXPECT_EQ(std::to_string(pArticle->m_nSize), c.strExpected);
+        EXPECT_EQ(std::to_string(CEasyNewsParser::ParseSize(strText)), c.strExpected);
+    }
+    else if (c.nPart == Link)
+        EXPECT_EQ(pArticle->m_strDecodeQuery, c.strExpected);
+    else
+        EXPECT_EQ(pArticle->m_strSubject + "|" + pArticle->m_strFileName, c.strExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Links, EasyNewsLink,
-    ::testing::Values(LinkCase{"Relative", "/d/x.rar", "/d/x.rar"},
-                      LinkCase{"Absolute", "http://members.easynews.com/d/x.rar?a=1", "/d/x.rar?a=1"},
-                      LinkCase{"AbsoluteWithPort", "http://127.0.0.1:81/dl/g/1/x.rar", "/dl/g/1/x.rar"},
-                      LinkCase{"WarnExe", "javascript:warnexe('/d/x.rar');", "/d/x.rar"},
-                      LinkCase{"WarnExeAbsolute", "javascript:warnexe('http://h/d/x.exe');", "/d/x.exe"}),
-    [](const auto& info) { return std::string(info.param.pszName); });
-
-struct EasySubjectCase
-{
-    const char* pszName;
-    const char* pszText;
-    const char* pszSubject;
-    const char* pszFileName;
-};
-
-class EasyNewsSubject : public ::testing::TestWithParam<EasySubjectCase>
-{
-};
-
-TEST_P(EasyNewsSubject, SubjectAndFileName)
-{
-    CEasyNewsParser parser("05/06");
-    auto pArticle = parser.ParseLine(Line("a", "/d", GetParam().pszText));
-    ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_strSubject, GetParam().pszSubject);
-    EXPECT_EQ(pArticle->m_strFileName, GetParam().pszFileName);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Subjects, EasyNewsSubject,
-    ::testing::Values(EasySubjectCase{"SizeOnly", "Some thing - 1.2 MB", "Some thing - 1.2 MB", "1.2 MB"},
-                      EasySubjectCase{"YEncFirstQuotes", "\"a\" b - \"file.rar\" yEnc - 1 MB",
-                                      "\"a\" b - \"file.rar\" yEnc - 1 MB", "a"},
-                      EasySubjectCase{"YEncPlain", "\"file.rar\" yEnc (1/5) - 850 KB",
-                                      "\"file.rar\" yEnc (1/5) - 850 KB", "file.rar"},
-                      EasySubjectCase{"ParenAfterDash", "pics - a.jpg (1/2)", "pics - a.jpg (1/2)", "a.jpg "},
-                      EasySubjectCase{"NoDash", "x512 B", "x512 B", "512 B"},
-                      EasySubjectCase{"Entities", "a &amp;lt; &lt;b&gt; - 1 KB", "a < <b> - 1 KB", "1 KB"},
-                      EasySubjectCase{"QuestionMarks", "?????? \"m.avi\" yEnc - 1 MB",
-                                      "m.avi  \"m.avi\" yEnc - 1 MB", "m.avi"}),
-    [](const auto& info) { return std::string(info.param.pszName); });
+    Parts, EasyNewsLine,
+    ::testing::Values(
+        E{Size, "12.3 MB", "12300000"}, E{Size, "850 KB", "850000"}, E{Size, "0 KB", "1000"},
+        E{Size, "512 B", "512"}, E{Size, "1.25 KB", "1250"}, E{Size, "0 B", "1"}, E{Size, "7 MB", "7000000"},
+        E{Size, "32.8 KB", "32800"}, E{Size, "1.5 GB", "1500000000"}, E{Size, "0.0 KB", "0"},
+        E{Link, "/d/x.rar", "/d/x.rar"}, E{Link, "http://members.easynews.com/d/x.rar?a=1", "/d/x.rar?a=1"},
+        E{Link, "http://127.0.0.1:81/dl/g/1/x.rar", "/dl/g/1/x.rar"},
+        E{Link, "javascript:warnexe('/d/x.rar');", "/d/x.rar"},
+        E{Link, "javascript:warnexe('http://h/d/x.exe');", "/d/x.exe"},
+        E{Subject, "Some thing - 1.2 MB", "Some thing - 1.2 MB|1.2 MB"},
+        E{Subject, "\"a\" b - \"file.rar\" yEnc - 1 MB", "\"a\" b - \"file.rar\" yEnc - 1 MB|a"},
+        E{Subject, "\"file.rar\" yEnc (1/5) - 850 KB", "\"file.rar\" yEnc (1/5) - 850 KB|file.rar"},
+        E{Subject, "pics - a.jpg (1/2)", "pics - a.jpg (1/2)|a.jpg "}, E{Subject, "x512 B", "x512 B|512 B"},
+        E{Subject, "a &amp;lt; &lt;b&gt; - 1 KB", "a < <b> - 1 KB|1 KB"},
+        E{Subject, "?????? \"m.avi\" yEnc - 1 MB", "m.avi  \"m.avi\" yEnc - 1 MB|m.avi"}));
 
 TEST(EasyNewsParser, AuthorCarriesOverWithinAPage)
 {

@@ -147,33 +147,28 @@ TEST_F(HeaderRetrievalTest, ArrivalFilter)
     m_retrieval.m_killFilter.m_lstKillAuthors = {"xyz"};
     m_retrieval.m_killFilter.m_lstKillSubjects = {"Spam"};
     m_retrieval.m_bHideIncomplete = 1;
-    struct Case
-    {
-        ArticlePtr pArticle;
-        bool bListed;
-    } cases[] = {
-        {MakeArticle("XYZ123", "fine"), false}, {MakeArticle("abc", "some SPAMMY post"), false},
-        {MakeArticle("abc", "fine"), true},     {MakeArticle("abc", "fine", "", StateIncomplete), false},
-        {MakeArticle("x y z", "sp am"), true},
-    };
-    for (auto& c : cases)
-        m_retrieval.OnViewMessage(Message(WM_HEADER_ITEM, 0, c.pArticle));
-    int nRow = 0;
-    for (auto& c : cases)
-    {
-        int nFound = m_list.FindArticleRow(c.pArticle.get());
-        EXPECT_EQ(nFound >= 0, c.bListed) << c.pArticle->m_strAuthor << " / " << c.pArticle->m_strSubject;
-        if (c.bListed)
-        {
-            EXPECT_EQ(nFound, nRow++);
-        }
-    }
+    for (const auto& pArticle :
+         {MakeArticle("XYZ123", "fine 1"), MakeArticle("abc", "some SPAMMY post"),
+          MakeArticle("abc", "fine 2"), MakeArticle("abc", "fine 3", "", StateIncomplete),
+          MakeArticle("x y z", "sp am")})
+        m_retrieval.OnViewMessage(Message(WM_HEADER_ITEM, 0, pArticle));
+    std::vector<std::string> subjects;
+    for (int i = 0; i < m_list.GetItemCount(); ++i)
+        subjects.push_back(m_list.GetArticle(i)->m_strSubject);
+    EXPECT_EQ(subjects, (std::vector<std::string>{"fine 2", "sp am"}));
     // Without the option incomplete articles are listed.
     m_retrieval.m_bHideIncomplete = 0;
     auto pIncomplete = MakeArticle("abc", "fine", "", StateIncomplete);
     m_retrieval.OnViewMessage(Message(WM_HEADER_ITEM, 0, pIncomplete));
     EXPECT_GE(m_list.FindArticleRow(pIncomplete.get()), 0);
+    // The date limit only when checked.
+    auto pOld = MakeArticle("a", "s", "01/01");
+    m_retrieval.m_tLimit = std::time(nullptr);
+    EXPECT_FALSE(m_retrieval.IsFilteredOut(*pOld));
+    m_retrieval.m_bLimit = 1;
+    EXPECT_TRUE(m_retrieval.IsFilteredOut(*pOld));
     // An empty kill entry kills everything.
+    m_retrieval.m_bLimit = 0;
     m_retrieval.m_killFilter.m_lstKillSubjects.push_back("");
     EXPECT_TRUE(m_retrieval.IsFilteredOut(*MakeArticle("anyone", "anything")));
 }
@@ -197,35 +192,24 @@ TEST_P(DateLimit, LimitLaterThanTheArticlesDayKills)
               GetParam().bKilled);
 }
 
+// The picker on 5 May at some time of day: that day itself goes too. In
+// January, December is last year's. An empty date is 30 November of the year
+// before.
+using D = DateLimitCase;
 INSTANTIATE_TEST_SUITE_P(
     Dates, DateLimit,
     ::testing::Values(
-        // The picker on 5 May at some time of day: that day itself goes too.
-        DateLimitCase{"PickedDay", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5, 9, 30), "05/05", true},
-        DateLimitCase{"DayAfter", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5, 9, 30), "05/06", false},
-        DateLimitCase{"PickedMidnight", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5), "05/05", false},
-        // In January, December is last year's.
-        DateLimitCase{"DecemberInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "12/31",
-                      true},
-        DateLimitCase{"DecemberLimitLastYear", LocalTime(2026, 1, 10, 12), LocalTime(2025, 12, 30, 8),
-                      "12/31", false},
-        DateLimitCase{"JanuaryInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "01/02",
-                      false},
-        // An empty date is 30 November of the year before.
-        DateLimitCase{"EmptyBeforeLimit", LocalTime(2026, 1, 10, 12), LocalTime(2025, 12, 1), "", true},
-        DateLimitCase{"EmptyAfterLimit", LocalTime(2026, 1, 10, 12), LocalTime(2025, 11, 29), "", false}),
+        D{"PickedDay", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5, 9, 30), "05/05", true},
+        D{"DayAfter", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5, 9, 30), "05/06", false},
+        D{"PickedMidnight", LocalTime(2026, 5, 20, 12), LocalTime(2026, 5, 5), "05/05", false},
+        D{"DecemberInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "12/31", true},
+        D{"DecemberLimitLastYear", LocalTime(2026, 1, 10, 12), LocalTime(2025, 12, 30, 8), "12/31", false},
+        D{"JanuaryInJanuary", LocalTime(2026, 1, 10, 12), LocalTime(2026, 1, 1, 8), "01/02", false},
+        D{"EmptyBeforeLimit", LocalTime(2026, 1, 10, 12), LocalTime(2025, 12, 1), "", true},
+        D{"EmptyAfterLimit", LocalTime(2026, 1, 10, 12), LocalTime(2025, 11, 29), "", false}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(HeaderRetrievalTest, DateLimitOnlyWhenChecked)
-{
-    auto pOld = MakeArticle("a", "s", "01/01");
-    m_retrieval.m_tLimit = std::time(nullptr);
-    EXPECT_FALSE(m_retrieval.IsFilteredOut(*pOld));
-    m_retrieval.m_bLimit = 1;
-    EXPECT_TRUE(m_retrieval.IsFilteredOut(*pOld));
-}
-
-TEST(HeaderRetrievalTitles, WindowTitles)
+TEST(HeaderRetrievalTitles, WindowTitlesAndFavourites)
 {
     EXPECT_EQ(CHeaderRetrieval::WindowTitle("alt.test", ServiceNewsGuy, false),
               "alt.test - Dravelin - NewsGuy");
@@ -234,10 +218,7 @@ TEST(HeaderRetrievalTitles, WindowTitles)
     EXPECT_EQ(CHeaderRetrieval::WindowTitle("a.b", ServiceEasyNews, false), "a.b - Dravelin - EasyNews:80");
     EXPECT_EQ(CHeaderRetrieval::WindowTitle("a.b", ServiceEasyNews, true), "a.b - Dravelin - EasyNews:81");
     EXPECT_EQ(CHeaderRetrieval::ServiceTitle(ServiceEasyNews, true), "Dravelin - EasyNews:81");
-}
-
-TEST(HeaderRetrievalTitles, FavouritesIgnoreCase)
-{
+    // Favourites ignore case.
     std::vector<std::string> favourites;
     std::string strGroup = CHeaderRetrieval::TrimNewsgroup("  alt.test \t");
     EXPECT_EQ(strGroup, "alt.test");

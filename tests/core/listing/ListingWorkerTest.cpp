@@ -9,10 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <ctime>
 #include <thread>
@@ -39,7 +35,9 @@ protected:
         m_pAccount->m_strHeaderDomain = m_pGateway->HostPort();
     }
 
-    std::unique_ptr<CRetrieveParams> Params(const std::string& strGroup)
+    // Runs the service's worker to its end message; fnEach may act on every
+    // message (Cancel).
+    CRun Run(const std::string& strGroup, const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
     {
         auto pParams = std::make_unique<CRetrieveParams>();
         pParams->m_hWnd = m_pSink;
@@ -47,13 +45,11 @@ protected:
         pParams->m_strNewsgroup = strGroup;
         pParams->m_pAccount = m_pAccount;
         pParams->m_pSettings = m_pSettings;
-        return pParams;
-    }
-
-    // Drains the worker's messages up to its end message; pfnEach may act on
-    // every message (Cancel).
-    CRun Drain(const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
-    {
+        pParams->m_bEasyNewsPort81 = m_bPort81;
+        m_pRunEvent->Set();
+        std::thread worker(m_pAccount->m_nService == ServiceEasyNews ? EasyNewsListingWorker
+                                                                     : NewsGuyListingWorker,
+                           std::move(pParams));
         CRun run;
         CViewMessage msg;
         while (m_pSink->WaitNext(msg, std::chrono::seconds(60)))
@@ -72,27 +68,6 @@ protected:
             if (fnEach)
                 fnEach(msg, run);
         }
-        return run;
-    }
-
-    CRun RunNewsGuy(const std::string& strGroup,
-                    const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
-    {
-        m_pRunEvent->Set();
-        std::thread worker(NewsGuyListingWorker, Params(strGroup));
-        CRun run = Drain(fnEach);
-        worker.join();
-        return run;
-    }
-
-    CRun RunEasyNews(const std::string& strGroup,
-                     const std::function<void(const CViewMessage&, CRun&)>& fnEach = {})
-    {
-        m_pRunEvent->Set();
-        auto pParams = Params(strGroup);
-        pParams->m_bEasyNewsPort81 = m_bPort81;
-        std::thread worker(EasyNewsListingWorker, std::move(pParams));
-        CRun run = Drain(fnEach);
         worker.join();
         return run;
     }
@@ -111,20 +86,6 @@ protected:
             strSubject.find("yEnc") != std::string::npos)
             return strFileName + " " + strSubject.substr(6);
         return strSubject;
-    }
-
-    // A loopback port nothing listens on.
-    static int ClosedPort()
-    {
-        int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        socklen_t nLen = sizeof addr;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
-        close(fd);
-        return ntohs(addr.sin_port);
     }
 
     void SetUp() override
@@ -151,7 +112,7 @@ TEST_F(ListingWorkerTest, NewsGuyListingMatchesTheCorpus)
     m_pAccount->m_nRetrieveBy = 1;
     m_pAccount->m_bShowOnlyBin = 1;
     m_pAccount->m_nService = ServiceNewsGuyExtra;
-    CRun run = RunNewsGuy("alt.test");
+    CRun run = Run("alt.test");
 
     EXPECT_EQ(m_pAccount->m_nRetrieveBy, 3);
     EXPECT_EQ(m_pAccount->m_bShowOnlyBin, 0);
@@ -186,23 +147,21 @@ TEST_F(ListingWorkerTest, NewsGuyListingMatchesTheCorpus)
         EXPECT_EQ(a.m_nState, e.m_bComplete ? StateListed : StateIncomplete);
         EXPECT_EQ(a.m_nService, ServiceNewsGuyExtra);
     }
-}
 
-TEST_F(ListingWorkerTest, NewsGuyUnknownGroupCannotBeAccessed)
-{
-    StartGateway();
-    CRun run = RunNewsGuy("alt.not.carried");
+    run = Run("alt.not.carried");
     EXPECT_TRUE(run.articles.empty());
     EXPECT_EQ(Count(run.status, "Cannot access Newsgroup."), 1u);
     EXPECT_EQ(run.nDone, 1);
 }
 
-TEST_F(ListingWorkerTest, NewsGuyLoginAnsweredOnlyWhenChallenged)
+// The login is answered only when the gateway asks for it; a wrong password
+// is tried twice, said once, and ends the retrieval.
+TEST_F(ListingWorkerTest, LoginAnsweredOnlyWhenChallenged)
 {
     CGatewayOptions options;
     options.m_users = {{"user", "secret"}};
     StartGateway(options);
-    CRun run = RunNewsGuy("alt.test");
+    CRun run = Run("alt.test");
     EXPECT_EQ(Count(run.status, "Sending NewsGuy Password..."), 1u);
     EXPECT_TRUE(m_pSink->MessageBoxes().empty());
     EXPECT_EQ(run.articles.size(), static_cast<size_t>(m_pGateway->ArticleCount("alt.test")));
@@ -211,33 +170,23 @@ TEST_F(ListingWorkerTest, NewsGuyLoginAnsweredOnlyWhenChallenged)
     EXPECT_FALSE(requests[0].m_bCredentials);
     EXPECT_TRUE(requests[1].m_bCredentials);
     EXPECT_EQ(requests[1].m_strUser, "user");
-}
 
-TEST_F(ListingWorkerTest, NewsGuyWrongPasswordTwiceEndsTheRetrieval)
-{
-    CGatewayOptions options;
-    options.m_users = {{"user", "other"}};
-    StartGateway(options);
-    CRun run = RunNewsGuy("alt.test");
-    EXPECT_EQ(Count(run.status, "Sending NewsGuy Password..."), 2u);
-    EXPECT_EQ(m_pSink->MessageBoxes(),
-              std::vector<std::string>{"The configured password for NewsGuy is incorrect!"});
-    EXPECT_TRUE(run.articles.empty());
-    EXPECT_EQ(run.nDone, 1);
-    EXPECT_EQ(m_pGateway->RequestCount(), 2u); // no third request
-    EXPECT_FALSE(m_pRunEvent->IsSet());
-}
-
-TEST_F(ListingWorkerTest, NewsGuyUnreachableHostEndsQuietly)
-{
-    m_pAccount->m_strHeaderDomain = "127.0.0.1:" + std::to_string(ClosedPort());
-    CRun run = RunNewsGuy("alt.test");
-    EXPECT_EQ(run.nDone, 1);
-    EXPECT_TRUE(run.articles.empty());
-    EXPECT_TRUE(m_pSink->MessageBoxes().empty());
-    ASSERT_FALSE(run.status.empty());
-    EXPECT_EQ(run.status[0], "Retrieving Headers...");
-    EXPECT_FALSE(m_pRunEvent->IsSet());
+    m_pAccount->m_strPassword = "other";
+    for (const char* pszService : {"NewsGuy", "EasyNews"})
+    {
+        SCOPED_TRACE(pszService);
+        m_pGateway->ClearRequests();
+        m_pAccount->m_nService = pszService[0] == 'E' ? ServiceEasyNews : ServiceNewsGuy;
+        run = Run("alt.test");
+        EXPECT_EQ(Count(run.status, "Sending " + std::string(pszService) + " Password..."), 2u);
+        EXPECT_EQ(m_pSink->MessageBoxes().back(),
+                  "The configured password for " + std::string(pszService) + " is incorrect!");
+        EXPECT_TRUE(run.articles.empty());
+        EXPECT_EQ(run.nDone, 1);
+        EXPECT_EQ(m_pGateway->RequestCount(), 2u); // no third request
+        EXPECT_FALSE(m_pRunEvent->IsSet());
+    }
+    EXPECT_EQ(m_pSink->MessageBoxes().size(), 2u);
 }
 
 TEST_F(ListingWorkerTest, NewsGuyCancelStopsBeforeTheNextLine)
@@ -245,12 +194,12 @@ TEST_F(ListingWorkerTest, NewsGuyCancelStopsBeforeTheNextLine)
     CGatewayOptions options;
     options.m_groups.push_back(CGatewayGroup{"alt.binaries.big", 100000, 0, 0, false});
     StartGateway(options);
-    CRun run = RunNewsGuy("alt.binaries.big",
-                          [this](const CViewMessage& msg, CRun& r)
-                          {
-                              if (msg.nMessage == WM_HEADER_ITEM && r.articles.size() == 10)
-                                  m_pRunEvent->Reset();
-                          });
+    CRun run = Run("alt.binaries.big",
+                   [this](const CViewMessage& msg, CRun& r)
+                   {
+                       if (msg.nMessage == WM_HEADER_ITEM && r.articles.size() == 10)
+                           m_pRunEvent->Reset();
+                   });
     EXPECT_EQ(run.nDone, 1);
     EXPECT_GE(run.articles.size(), 10u);
     EXPECT_LT(run.articles.size(), 100000u);
@@ -259,11 +208,18 @@ TEST_F(ListingWorkerTest, NewsGuyCancelStopsBeforeTheNextLine)
     EXPECT_EQ(run.articles[0]->m_strSubject, Shown(first.m_strSubject, first.m_strFileName, true));
 }
 
+// The group's cookie lasts for every day page; the missing day's page is not
+// parsed; the port in the host wins over the port-81 flag.
 TEST_F(ListingWorkerTest, EasyNewsListsEveryDayUntil404)
 {
-    StartGateway();
+    CGatewayOptions options;
+    options.m_strGroupCookie = "visit=42";
+    options.m_strMissingDayBody = "x<br><input type=\"checkbox\"> <a "
+                                  "href=\"/d/404\">not an article - 1 KB</a>\n";
+    StartGateway(options);
     m_pAccount->m_nService = ServiceEasyNews;
-    CRun run = RunEasyNews("alt.test");
+    m_bPort81 = 1;
+    CRun run = Run("alt.test");
     EXPECT_EQ(run.nDone, 1);
     EXPECT_FALSE(m_pRunEvent->IsSet());
 
@@ -273,8 +229,11 @@ TEST_F(ListingWorkerTest, EasyNewsListsEveryDayUntil404)
     // first missing page ends the retrieval.
     auto requests = m_pGateway->Requests();
     std::vector<std::string> targets;
-    for (const auto& r : requests)
-        targets.push_back(r.m_strTarget);
+    for (size_t i = 0; i < requests.size(); ++i)
+    {
+        targets.push_back(requests[i].m_strTarget);
+        EXPECT_EQ(requests[i].m_strCookie, i ? "visit=42" : "") << requests[i].m_strTarget;
+    }
     std::vector<std::string> expectedTargets{CGatewaySimulator::EasyNewsGroupTarget("alt.test")};
     for (int32_t nDay = 0; nDay <= nDays; ++nDay)
         expectedTargets.push_back(CGatewaySimulator::EasyNewsDayTarget("alt.test", nDay));
@@ -312,39 +271,6 @@ TEST_F(ListingWorkerTest, EasyNewsListsEveryDayUntil404)
     EXPECT_EQ(nArticle, run.articles.size());
 }
 
-TEST_F(ListingWorkerTest, EasyNewsMissingDayPageIsNotParsed)
-{
-    CGatewayOptions options;
-    options.m_strMissingDayBody = "x<br><input type=\"checkbox\"> <a href=\"/d/404\">not an article - 1 KB</a>\n";
-    StartGateway(options);
-    CRun run = RunEasyNews("alt.test");
-    EXPECT_EQ(m_pGateway->Requests().back().m_nStatus, 404);
-    EXPECT_EQ(run.articles.size(), m_pGateway->Articles("alt.test").size());
-    EXPECT_TRUE(std::none_of(run.articles.begin(), run.articles.end(),
-                             [](const ArticlePtr& p) { return p->m_strDecodeQuery == "/d/404"; }));
-}
-
-TEST_F(ListingWorkerTest, EasyNewsCookiesLastForEveryDayPage)
-{
-    CGatewayOptions options;
-    options.m_strGroupCookie = "visit=42";
-    StartGateway(options);
-    RunEasyNews("alt.test");
-    auto requests = m_pGateway->Requests();
-    ASSERT_EQ(requests.size(), static_cast<size_t>(m_pGateway->DayCount("alt.test") + 2));
-    for (size_t i = 1; i < requests.size(); ++i)
-        EXPECT_EQ(requests[i].m_strCookie, "visit=42") << requests[i].m_strTarget;
-}
-
-TEST_F(ListingWorkerTest, EasyNewsExplicitPortWinsOverPort81)
-{
-    StartGateway();
-    m_bPort81 = 1;
-    CRun run = RunEasyNews("alt.test");
-    EXPECT_FALSE(run.articles.empty());
-    EXPECT_EQ(m_pGateway->Requests().back().m_nStatus, 404);
-}
-
 TEST_F(ListingWorkerTest, EasyNewsPort81FlagUsesPort81)
 {
     CGatewayOptions options;
@@ -353,37 +279,33 @@ TEST_F(ListingWorkerTest, EasyNewsPort81FlagUsesPort81)
     if (m_pGateway->Start() == 0)
         GTEST_SKIP() << "port 81 is not available here";
     m_pAccount->m_strHeaderDomain = "127.0.0.1";
+    m_pAccount->m_nService = ServiceEasyNews;
     m_bPort81 = 1;
-    CRun run = RunEasyNews("alt.test");
+    CRun run = Run("alt.test");
     EXPECT_EQ(run.articles.size(), m_pGateway->Articles("alt.test").size());
     // Later pages are asked for by path, without the port of the final address.
     EXPECT_EQ(Count(run.status, "127.0.0.1" + CGatewaySimulator::EasyNewsDayTarget("alt.test", 1)), 1u);
     EXPECT_EQ(m_pGateway->Requests().back().m_nStatus, 404);
 }
 
-TEST_F(ListingWorkerTest, EasyNewsWrongPasswordTwiceEndsEveryPage)
+// NewsGuy ends quietly; EasyNews tries page after page until Cancel.
+TEST_F(ListingWorkerTest, UnreachableHost)
 {
-    CGatewayOptions options;
-    options.m_users = {{"user", "other"}};
-    StartGateway(options);
-    CRun run = RunEasyNews("alt.test");
-    EXPECT_EQ(Count(run.status, "Sending EasyNews Password..."), 2u);
-    EXPECT_EQ(m_pSink->MessageBoxes(),
-              std::vector<std::string>{"The configured password for EasyNews is incorrect!"});
-    EXPECT_EQ(m_pGateway->RequestCount(), 2u);
+    m_pAccount->m_strHeaderDomain = "127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort());
+    CRun run = Run("alt.test");
     EXPECT_EQ(run.nDone, 1);
-}
+    EXPECT_TRUE(run.articles.empty());
+    ASSERT_FALSE(run.status.empty());
+    EXPECT_EQ(run.status[0], "Retrieving Headers...");
+    EXPECT_FALSE(m_pRunEvent->IsSet());
 
-TEST_F(ListingWorkerTest, EasyNewsUnreachableHostTriesPagesUntilCancel)
-{
-    m_pAccount->m_strHeaderDomain = "127.0.0.1:" + std::to_string(ClosedPort());
-    CRun run =
-        RunEasyNews("alt.test",
-                    [this](const CViewMessage& msg, CRun& r)
-                    {
-                        if (msg.nMessage == WM_STATUS_TEXT && Count(r.status, "Open InternetSession...") == 3)
-                            m_pRunEvent->Reset();
-                    });
+    m_pAccount->m_nService = ServiceEasyNews;
+    run = Run("alt.test",
+              [this](const CViewMessage& msg, CRun& r)
+              {
+                  if (msg.nMessage == WM_STATUS_TEXT && Count(r.status, "Open InternetSession...") == 3)
+                      m_pRunEvent->Reset();
+              });
     EXPECT_EQ(run.nDone, 1);
     EXPECT_TRUE(run.articles.empty());
     EXPECT_TRUE(m_pSink->MessageBoxes().empty());

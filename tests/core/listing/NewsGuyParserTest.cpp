@@ -1,6 +1,8 @@
 #include "listing/NewsGuyParser.h"
 #include "listing/LineSource.h"
 
+#include "support/PartCase.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,8 +28,9 @@ struct CEntry
     std::string strFirst = "<script>BatchLink('a1','Some post - file.rar (1/5)', 0 ,'x');</script>";
     std::string strDate = "<td>05/06</td>";
     std::string strAuthor = "<td><a title=\"joe@example.com\">joe</a></td>";
-    std::string strLink =
-        "<td><a href=\"http://dl.newsguy.com/news-bin/wwwdecode?g=alt.test&a=1\">(1.5K)</a></td>";
+    std::string strLink = "<td><a "
+                          "href=\"http://dl.newsguy.com/news-bin/"
+                          "wwwdecode?g=alt.test&a=1\">(1.5K)</a></td>";
     std::string strExtraLink; // a line before the link line
     std::string strLast = "<td><input type=\"checkbox\" name=\"a1\"></td>";
 
@@ -76,167 +79,80 @@ TEST(NewsGuyParser, FieldsOfAPlainEntry)
     EXPECT_TRUE(a.m_strDownloadPath.empty());
 }
 
-struct SizeCase
+// One part of the entry replaced, and what it gives: the subject, file name
+// and state for a subject or a mark of the first line, the size for a size text.
+enum Part
 {
-    const char* pszSize;
-    int32_t nExpected;
+    Subject,
+    Mark,
+    Date,
+    Author,
+    Size
 };
 
-class NewsGuySize : public ::testing::TestWithParam<SizeCase>
-{
-};
+using E = testsupport::CPartCase<Part>;
+using NewsGuyEntry = testsupport::CPartTable<Part>;
 
-TEST_P(NewsGuySize, SizeTextGivesBytes)
+TEST_P(NewsGuyEntry, PartGivesField)
 {
+    const E& c = GetParam();
+    const std::string strText = c.pszText;
     CEntry entry;
-    entry.strLink =
-        std::string("<td><a href=\"http://h/news-bin/wwwdecode?q\">(") + GetParam().pszSize + ")</a></td>";
+    if (c.nPart == Subject || c.nPart == Mark)
+        entry.strFirst =
+            "BatchLink('a1','" + (c.nPart == Subject ? strText + "', 0 " : "S'," + strText) + ",'x');";
+    else if (c.nPart == Size)
+        entry.strLink = "<td><a href=\"http://h/news-bin/wwwdecode?q\">(" + strText + ")</a></td>";
+    else
+        (c.nPart == Date ? entry.strDate : entry.strAuthor) = strText;
     auto pArticle = ParseOne(entry);
     ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_nSize, GetParam().nExpected);
-    // The article field is 32 bits wide; larger sizes stop at its maximum.
-    EXPECT_EQ(std::min<int64_t>(CNewsGuyParser::ParseSize(GetParam().pszSize), INT32_MAX),
-              GetParam().nExpected);
+    const CArticle& a = *pArticle;
+    if (c.nPart == Subject || c.nPart == Mark)
+        EXPECT_EQ(a.m_strSubject + "|" + a.m_strFileName + "|" + std::to_string(a.m_nState), c.strExpected);
+    else if (c.nPart == Size)
+    {
+        EXPECT_EQ(std::to_string(a.m_nSize), c.strExpected);
+        // The article field is 32 bits wide; larger sizes stop at its maximum.
+        EXPECT_EQ(std::to_string(std::min<int64_t>(CNewsGuyParser::ParseSize(strText), INT32_MAX)),
+                  c.strExpected);
+    }
+    else
+        EXPECT_EQ(c.nPart == Date ? a.m_strDate : a.m_strAuthor, c.strExpected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, NewsGuySize,
-                         ::testing::Values(SizeCase{"1.5K", 1500}, SizeCase{"2.35M", 2350000},
-                                           SizeCase{"0.9K", 900}, SizeCase{"512B", 512}, SizeCase{"15K", 15000},
-                                           SizeCase{"1.15M", 1150000}, SizeCase{"3M", 3000000},
-                                           SizeCase{"1.9999G", 1999900000}, SizeCase{"99999.9M", 2147483647},
-                                           SizeCase{"", 0}));
-
-struct MarkCase
-{
-    const char* pszMark;
-    int32_t nState;
-};
-
-class NewsGuyCompleteness : public ::testing::TestWithParam<MarkCase>
-{
-};
-
-TEST_P(NewsGuyCompleteness, MarkGivesState)
-{
-    CEntry entry;
-    entry.strFirst = std::string("BatchLink('a1','Subject',") + GetParam().pszMark + ",'x');";
-    auto pArticle = ParseOne(entry);
-    ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_nState, GetParam().nState);
-}
-
-INSTANTIATE_TEST_SUITE_P(Marks, NewsGuyCompleteness,
-                         ::testing::Values(MarkCase{" 0 ", StateListed}, MarkCase{"0", StateListed},
-                                           MarkCase{"1", StateIncomplete}, MarkCase{"00", StateIncomplete},
-                                           MarkCase{" 1 ", StateIncomplete}, MarkCase{"", StateIncomplete}));
-
-struct SubjectCase
-{
-    const char* pszName;
-    const char* pszFirst; // the BatchLink line
-    const char* pszSubject;
-    const char* pszFileName;
-};
-
-class NewsGuySubject : public ::testing::TestWithParam<SubjectCase>
-{
-};
-
-TEST_P(NewsGuySubject, SubjectAndFileName)
-{
-    CEntry entry;
-    entry.strFirst = GetParam().pszFirst;
-    auto pArticle = ParseOne(entry);
-    ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_strSubject, GetParam().pszSubject);
-    EXPECT_EQ(pArticle->m_strFileName, GetParam().pszFileName);
-}
-
+// Only a lone 0 marks a complete article; the author comes from the title,
+// entities decoded once or twice; the date from the fourth line.
 INSTANTIATE_TEST_SUITE_P(
-    Subjects, NewsGuySubject,
+    Parts, NewsGuyEntry,
     ::testing::Values(
-        SubjectCase{"EscapedQuote", "BatchLink('a1','Joe\\'s file', 0 ,'x');", "Joe's file", ""},
-        SubjectCase{"YEnc", "BatchLink('a1','Post - \"file.rar\" yEnc (1/5)', 0 ,'x');",
-                    "Post - \"file.rar\" yEnc (1/5)", "file.rar"},
-        SubjectCase{"QuotedWithoutYEnc", "BatchLink('a1','Post - \"file.rar\" (1/5)', 0 ,'x');",
-                    "Post - \"file.rar\" (1/5)", "\"file.rar\" "},
-        SubjectCase{"QuoteBeforeLastDash", "BatchLink('a1','\"a.rar\" yEnc - part (1/5)', 0 ,'x');",
-                    "\"a.rar\" yEnc - part (1/5)", "part "},
-        SubjectCase{"DashWithoutParen", "BatchLink('a1','Holiday - beach.jpg', 0 ,'x');",
-                    "Holiday - beach.jpg", "beach.jpg"},
-        SubjectCase{"ParenBeforeDash", "BatchLink('a1','(1/2) pics - beach.jpg', 0 ,'x');",
-                    "(1/2) pics - beach.jpg", "beach.jpg"},
-        SubjectCase{"NoDash", "BatchLink('a1','just words', 0 ,'x');", "just words", ""},
-        SubjectCase{"QuestionMarks", "BatchLink('a1','????? - \"movie.avi\" yEnc (1/9)', 0 ,'x');",
-                    "movie.avi - \"movie.avi\" yEnc (1/9)", "movie.avi"},
-        SubjectCase{"BracketMarkerKept", "BatchLink('a1','(???] x - \"a.bin\" yEnc', 0 ,'x');",
-                    "(???] x - \"a.bin\" yEnc", "a.bin"},
-        SubjectCase{"SubjectEntities",
-                    "BatchLink('a1','a &amp;amp; b &amp;lt;c&amp;gt; &quot;q&quot; &amp; d', 0 ,'x');",
-                    "a & b <c> \"q\" &amp; d", ""},
-        SubjectCase{"DoubleEscapedQuoteInYEnc", "BatchLink('a1','It\\'s - \"x.zip\" yEnc', 0 ,'x');",
-                    "It's - \"x.zip\" yEnc", "x.zip"}),
-    [](const auto& info) { return std::string(info.param.pszName); });
-
-struct AuthorCase
-{
-    const char* pszName;
-    const char* pszLine;
-    const char* pszAuthor;
-};
-
-class NewsGuyAuthor : public ::testing::TestWithParam<AuthorCase>
-{
-};
-
-TEST_P(NewsGuyAuthor, AuthorDecoded)
-{
-    CEntry entry;
-    entry.strAuthor = GetParam().pszLine;
-    auto pArticle = ParseOne(entry);
-    ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_strAuthor, GetParam().pszAuthor);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Authors, NewsGuyAuthor,
-    ::testing::Values(AuthorCase{"Plain", "<a title=\"joe\">j</a>", "joe"},
-                      AuthorCase{"DoublyEscaped", "<a title=\"Joe &amp;lt;joe@x&amp;gt;\">j</a>",
-                                 "Joe <joe@x>"},
-                      AuthorCase{"Escaped", "<a title=\"Joe &lt;joe@x&gt; &quot;J&quot; A&amp;B\">j</a>",
-                                 "Joe <joe@x> \"J\" A&B"},
-                      AuthorCase{"QuoteInside", "<a title=\"say \"hi\" there\">j</a>", "say \"hi\" there"},
-                      AuthorCase{"NoTitle", "<a>j</a>", ""}),
-    [](const auto& info) { return std::string(info.param.pszName); });
-
-struct DateCase
-{
-    const char* pszLine;
-    const char* pszDate;
-};
-
-class NewsGuyDate : public ::testing::TestWithParam<DateCase>
-{
-};
-
-TEST_P(NewsGuyDate, DateFromFourthLine)
-{
-    CEntry entry;
-    entry.strDate = GetParam().pszLine;
-    auto pArticle = ParseOne(entry);
-    ASSERT_TRUE(pArticle);
-    EXPECT_EQ(pArticle->m_strDate, GetParam().pszDate);
-}
-
-INSTANTIATE_TEST_SUITE_P(Dates, NewsGuyDate,
-                         ::testing::Values(DateCase{"<td>05/06</td>", "05/06"},
-                                           DateCase{"<td><b>12/31</b></td>", ""},
-                                           DateCase{"<td align=left>01/02</td>", "01/02"},
-                                           DateCase{"12/31</td>", "12/31"}, DateCase{"no bracket", ""}));
+        E{Size, "1.5K", "1500"}, E{Size, "2.35M", "2350000"}, E{Size, "0.9K", "900"}, E{Size, "512B", "512"},
+        E{Size, "15K", "15000"}, E{Size, "1.15M", "1150000"}, E{Size, "3M", "3000000"},
+        E{Size, "1.9999G", "1999900000"}, E{Size, "99999.9M", "2147483647"}, E{Size, "", "0"},
+        E{Mark, " 0 ", "S||-1"}, E{Mark, "0", "S||-1"}, E{Mark, "1", "S||5"}, E{Mark, "00", "S||5"},
+        E{Mark, " 1 ", "S||5"}, E{Mark, "", "S||5"}, E{Subject, "Joe\\'s file", "Joe's file||-1"},
+        E{Subject, "Post - \"file.rar\" yEnc (1/5)", "Post - \"file.rar\" yEnc (1/5)|file.rar|-1"},
+        E{Subject, "Post - \"file.rar\" (1/5)", "Post - \"file.rar\" (1/5)|\"file.rar\" |-1"},
+        E{Subject, "\"a.rar\" yEnc - part (1/5)", "\"a.rar\" yEnc - part (1/5)|part |-1"},
+        E{Subject, "Holiday - beach.jpg", "Holiday - beach.jpg|beach.jpg|-1"},
+        E{Subject, "(1/2) pics - beach.jpg", "(1/2) pics - beach.jpg|beach.jpg|-1"},
+        E{Subject, "just words", "just words||-1"},
+        E{Subject, "????? - \"movie.avi\" yEnc (1/9)", "movie.avi - \"movie.avi\" yEnc (1/9)|movie.avi|-1"},
+        E{Subject, "(???] x - \"a.bin\" yEnc", "(???] x - \"a.bin\" yEnc|a.bin|-1"},
+        E{Subject, "a &amp;amp; b &amp;lt;c&amp;gt; &quot;q&quot; &amp; d", "a & b <c> \"q\" &amp; d||-1"},
+        E{Subject, "It\\'s - \"x.zip\" yEnc", "It's - \"x.zip\" yEnc|x.zip|-1"},
+        E{Author, "<a title=\"joe\">j</a>", "joe"},
+        E{Author, "<a title=\"Joe &amp;lt;joe@x&amp;gt;\">j</a>", "Joe <joe@x>"},
+        E{Author, "<a title=\"Joe &lt;joe@x&gt; &quot;J&quot; A&amp;B\">j</a>", "Joe <joe@x> \"J\" A&B"},
+        E{Author, "<a title=\"say \"hi\" there\">j</a>", "say \"hi\" there"}, E{Author, "<a>j</a>", ""},
+        E{Date, "<td>05/06</td>", "05/06"}, E{Date, "<td><b>12/31</b></td>", ""},
+        E{Date, "<td align=left>01/02</td>", "01/02"}, E{Date, "12/31</td>", "12/31"},
+        E{Date, "no bracket", ""}));
 
 TEST(NewsGuyParser, LinkLineChoice)
 {
-    // The line after the author has no decode link: the next line is the link line.
+    // The line after the author has no decode link: the next line is the link
+    // line.
     CEntry entry;
     entry.strExtraLink = "<td>";
     auto pArticle = ParseOne(entry);
@@ -251,7 +167,8 @@ TEST(NewsGuyParser, LinkLineChoice)
     EXPECT_EQ(pArticle->m_strDecodeQuery, "right");
     EXPECT_EQ(pArticle->m_nSize, 512);
 
-    // A whole link on the first line is taken and the line after it closes the entry.
+    // A whole link on the first line is taken and the line after it closes the
+    // entry.
     CEntry whole;
     whole.strLink = "<a href=\"http://h:8080/news-bin/wwwdecode?x=1?y\">(15K)</a>";
     pArticle = ParseOne(whole);

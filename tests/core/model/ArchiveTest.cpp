@@ -1,17 +1,12 @@
 #include "model/Archive.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+using testsupport::Bytes;
+
 namespace
 {
-std::string Bytes(std::initializer_list<int> bytes)
-{
-    std::string str;
-    for (int b : bytes)
-        str.push_back(static_cast<char>(b));
-    return str;
-}
-
 std::string StoreString(const std::string& str)
 {
     CArchive ar;
@@ -53,30 +48,20 @@ TEST(ArchiveTest, IntegersAreLittleEndian)
 
 TEST(ArchiveTest, StringLengthForms)
 {
-    struct Case
+    using C = std::pair<size_t, std::string>;
+    for (const auto& [nLength, strPrefix] :
+         {C{0, Bytes({0})}, C{1, Bytes({1})}, C{254, Bytes({254})}, C{255, Bytes({0xFF, 0xFF, 0x00})},
+          C{256, Bytes({0xFF, 0x00, 0x01})}, C{0xFFFD, Bytes({0xFF, 0xFD, 0xFF})},
+          C{0xFFFE, Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00})},
+          C{0x12345, Bytes({0xFF, 0xFF, 0xFF, 0x45, 0x23, 0x01, 0x00})}})
     {
-        size_t nLength;
-        std::string strPrefix;
-    };
-    const Case cases[] = {
-        {0, Bytes({0})},
-        {1, Bytes({1})},
-        {254, Bytes({254})},
-        {255, Bytes({0xFF, 0xFF, 0x00})},
-        {256, Bytes({0xFF, 0x00, 0x01})},
-        {0xFFFD, Bytes({0xFF, 0xFD, 0xFF})},
-        {0xFFFE, Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00})},
-        {0x12345, Bytes({0xFF, 0xFF, 0xFF, 0x45, 0x23, 0x01, 0x00})},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.nLength);
-        std::string str(c.nLength, 'x');
+        SCOPED_TRACE(nLength);
+        std::string str(nLength, 'x');
         if (!str.empty())
             str.back() = 'y';
         std::string strStored = StoreString(str);
-        ASSERT_EQ(strStored.size(), c.strPrefix.size() + c.nLength);
-        EXPECT_EQ(strStored.substr(0, c.strPrefix.size()), c.strPrefix);
+        ASSERT_EQ(strStored.size(), strPrefix.size() + nLength);
+        EXPECT_EQ(strStored.substr(0, strPrefix.size()), strPrefix);
         CArchive in(strStored);
         EXPECT_EQ(in.ReadString(), str);
         EXPECT_EQ(in.GetRemaining(), 0u);
@@ -149,12 +134,11 @@ TEST(ArchiveTest, FieldOrderOnDisk)
     article.m_nService = 2;
     article.m_nSize = 3;
     article.m_nState = 4;
-    article.m_strAuthor = "A";
-    article.m_strDate = "D";
-    article.m_strDownloadPath = "P";
-    article.m_strFileName = "F";
-    article.m_strSubject = "S";
-    article.m_strDecodeQuery = "Q";
+    for (auto [pstr, psz] :
+         {std::pair{&article.m_strAuthor, "A"}, std::pair{&article.m_strDate, "D"},
+          std::pair{&article.m_strDownloadPath, "P"}, std::pair{&article.m_strFileName, "F"},
+          std::pair{&article.m_strSubject, "S"}, std::pair{&article.m_strDecodeQuery, "Q"}})
+        pstr->assign(psz);
     CArchive ar;
     article.Serialize(ar);
     EXPECT_EQ(ar.GetBuffer(), Bytes({1, 0, 0, 0,   2, 0,   0, 0,   3, 0,   0, 0,   4, 0,
@@ -164,26 +148,21 @@ TEST(ArchiveTest, FieldOrderOnDisk)
 TEST(ArchiveTest, MalformedObjectsThrow)
 {
     const std::string strFields(22, '\0');
-    struct Case
+    using C = std::pair<const char*, std::string>;
+    for (const auto& [pszName, strData] :
+         {C{"wrong class", Bytes({0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00}) + "CArticlX" + strFields},
+          C{"wrong name length", Bytes({0xFF, 0xFF, 0x01, 0x00, 0x07, 0x00}) + "CArticl" + strFields},
+          C{"wrong schema", Bytes({0xFF, 0xFF, 0x02, 0x00, 0x08, 0x00}) + "CArticle" + strFields},
+          C{"reference first", Bytes({0x01, 0x80}) + strFields},
+          C{"other class index", Bytes({0x02, 0x80}) + strFields},
+          C{"null object", Bytes({0x00, 0x00}) + strFields},
+          C{"object reference", Bytes({0x02, 0x00}) + strFields},
+          C{"big tag", Bytes({0xFF, 0x7F, 1, 0, 0, 0}) + strFields},
+          C{"name past end", Bytes({0xFF, 0xFF, 0x01, 0x00, 0xFF, 0xFF}) + "CArticle"},
+          C{"fields missing",
+            Bytes({0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00}) + "CArticle" + std::string(21, '\0')}})
     {
-        const char* pszName;
-        std::string strData;
-    };
-    const Case cases[] = {
-        {"wrong class", Bytes({0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00}) + "CArticlX" + strFields},
-        {"wrong name length", Bytes({0xFF, 0xFF, 0x01, 0x00, 0x07, 0x00}) + "CArticl" + strFields},
-        {"wrong schema", Bytes({0xFF, 0xFF, 0x02, 0x00, 0x08, 0x00}) + "CArticle" + strFields},
-        {"reference first", Bytes({0x01, 0x80}) + strFields},
-        {"other class index", Bytes({0x02, 0x80}) + strFields},
-        {"null object", Bytes({0x00, 0x00}) + strFields},
-        {"object reference", Bytes({0x02, 0x00}) + strFields},
-        {"big tag", Bytes({0xFF, 0x7F, 1, 0, 0, 0}) + strFields},
-        {"name past end", Bytes({0xFF, 0xFF, 0x01, 0x00, 0xFF, 0xFF}) + "CArticle"},
-        {"fields missing", Bytes({0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00}) + "CArticle" + std::string(21, '\0')},
-    };
-    for (const auto& c : cases)
-    {
-        CArchive in(c.strData);
-        EXPECT_THROW(in.ReadObject(), CArchiveException) << c.pszName;
+        CArchive in(strData);
+        EXPECT_THROW(in.ReadObject(), CArchiveException) << pszName;
     }
 }

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
+#include <tuple>
 
 using testsupport::FakePrompts;
 using testsupport::RecordingListView;
@@ -77,6 +77,29 @@ TEST(ArticleListTest, RowOperationsTellTheView)
     f.list.SetAutoScroll(true);
     f.Add(1);
     EXPECT_EQ(f.view.m_visible, std::vector<int>{3});
+
+    f.Select(1);
+    f.list.SetItemState(3, CArticleList::RowSelected | CArticleList::RowFocused, 0xFF);
+    f.list.SetItemState(2, CArticleList::RowFocused, CArticleList::RowFocused);
+    EXPECT_EQ(f.list.GetSelectedCount(), 2);
+    EXPECT_EQ(f.list.GetNextSelected(-1), 1);
+    EXPECT_EQ(f.list.GetNextSelected(1), 3);
+    EXPECT_EQ(f.list.GetNextSelected(3), -1);
+    EXPECT_EQ(f.list.GetItemState(3), CArticleList::RowSelected) << "focus moved to row 2";
+    EXPECT_EQ(f.list.GetItemState(2), CArticleList::RowFocused);
+
+    // Removed from the article list, a queued article stays queued in the
+    // progress list; one no list holds any more is freed.
+    auto pQueued = MakeArticle(StateQueued, ListArticles | ListProgress);
+    f.list.AddArticleRow(pQueued);
+    std::weak_ptr<CArticle> listedOnly = f.list.GetArticle(0);
+    a.reset();
+    f.list.RemoveAll();
+    EXPECT_EQ(f.list.GetItemCount(), 0);
+    EXPECT_EQ(pQueued->m_nLists, ListProgress);
+    EXPECT_EQ(pQueued->m_nState, StateQueued);
+    EXPECT_EQ(pQueued->m_nRetries, 2);
+    EXPECT_TRUE(listedOnly.expired());
 }
 
 TEST(ArticleListTest, RedrawOnlyOnTheVisiblePage)
@@ -98,37 +121,6 @@ TEST(ArticleListTest, RedrawOnlyOnTheVisiblePage)
         list.RedrawArticleRow(articles[static_cast<size_t>(nRow)].get());
     list.RedrawArticleRow(MakeArticle(StateListed, 1).get());
     EXPECT_EQ(view.m_changed, (std::vector<int>{10, 14}));
-}
-
-TEST(ArticleListTest, SelectionAndFocus)
-{
-    CArticleList list(CArticleList::KindArticles);
-    for (int i = 0; i < 5; ++i)
-        list.AddArticleRow(MakeArticle(StateListed, 1));
-    list.SetItemState(1, CArticleList::RowSelected, CArticleList::RowSelected);
-    list.SetItemState(3, CArticleList::RowSelected | CArticleList::RowFocused, 0xFF);
-    list.SetItemState(4, CArticleList::RowFocused, CArticleList::RowFocused);
-    EXPECT_EQ(list.GetSelectedCount(), 2);
-    EXPECT_EQ(list.GetNextSelected(-1), 1);
-    EXPECT_EQ(list.GetNextSelected(1), 3);
-    EXPECT_EQ(list.GetNextSelected(3), -1);
-    EXPECT_EQ(list.GetItemState(3), CArticleList::RowSelected) << "focus moved to row 4";
-    EXPECT_EQ(list.GetItemState(4), CArticleList::RowFocused);
-}
-
-TEST(ArticleListTest, ArticleListRemovalKeepsQueuedArticle)
-{
-    CArticleList list(CArticleList::KindArticles);
-    auto pQueued = MakeArticle(StateQueued, ListArticles | ListProgress);
-    list.AddArticleRow(MakeArticle(StateListed, ListArticles));
-    std::weak_ptr<CArticle> listedOnly = list.GetArticle(0);
-    list.AddArticleRow(pQueued);
-    list.RemoveAll();
-    EXPECT_EQ(list.GetItemCount(), 0);
-    EXPECT_EQ(pQueued->m_nLists, ListProgress);
-    EXPECT_EQ(pQueued->m_nState, StateQueued) << "still queued in the progress list";
-    EXPECT_EQ(pQueued->m_nRetries, 2);
-    EXPECT_TRUE(listedOnly.expired()) << "no list holds it any more";
 }
 
 TEST(ArticleListTest, ProgressRemovalMembershipRules)
@@ -189,7 +181,8 @@ TEST(ArticleListTest, RunningDownloadAsksFirst)
     }
 }
 
-TEST(ArticleListTest, RemoveSelectedWithRunningMiddleRowKept)
+// Running rows are asked for, from the last row up; the others go at once.
+TEST(ArticleListTest, RemoveSelectedAndRemoveAllAskForRunningRows)
 {
     ListFixture f;
     f.prompts.m_answers.push_back(false);
@@ -210,26 +203,20 @@ TEST(ArticleListTest, RemoveSelectedWithRunningMiddleRowKept)
     EXPECT_EQ(f.prompts.m_questions.size(), 1u);
     EXPECT_EQ(f.view.m_nRows, 2);
     EXPECT_EQ(f.view.m_redraw, (std::vector<bool>{false, true}));
-}
 
-TEST(ArticleListTest, RemoveAllAsksFromTheLastRowUp)
-{
-    ListFixture f;
     f.prompts.m_answers = {true, false};
-    for (int32_t nState : {StateDownloading, StateQueued, StateDownloading})
-        f.Add(1, nState, ListProgress);
-    const ArticlePtr first = f.list.GetArticle(0);
+    f.Add(1, StateDownloading, ListProgress);
     const ArticlePtr last = f.list.GetArticle(2);
+    const int nWaits = f.view.m_nWaitCursors;
     f.list.RemoveAll();
-    // The last row was asked first (Yes), the first row second (No).
+    // The last row was asked first (Yes), the running one before it second (No).
     EXPECT_EQ(last->m_nState, StateRemoving);
-    EXPECT_EQ(first->m_nState, StateDownloading);
+    EXPECT_EQ(b->m_nState, StateDownloading);
     ASSERT_EQ(f.list.GetItemCount(), 1);
-    EXPECT_EQ(f.list.GetArticle(0), first);
+    EXPECT_EQ(f.list.GetArticle(0), b);
     EXPECT_EQ(f.view.m_nRows, 1);
-    EXPECT_EQ(f.view.m_nWaitCursors, 1);
+    EXPECT_EQ(f.view.m_nWaitCursors, nWaits + 1);
     EXPECT_EQ(f.view.m_nWaitDepth, 0);
-    EXPECT_EQ(f.view.m_redraw, (std::vector<bool>{false, true}));
 }
 
 TEST(ArticleListTest, BulkRemovalOfManyRowsIsOnePass)
@@ -251,105 +238,53 @@ TEST(ArticleListTest, BulkRemovalOfManyRowsIsOnePass)
     EXPECT_EQ(f.view.m_nRows, 0);
 }
 
-namespace
+// Column clicks over four rows (state, date, author, size): (-1, "b", "carol",
+// 300), (5, "A", "Bob", 10), (3, "c", "alice", 2000), (0, "a", "bob", 20); the
+// clicked column after each click. Ties keep their order (stable sort): "A"
+// before "a", "Bob" before "bob". A first click on a new column while the
+// toggle is set ascends, and so does the second one. The selection goes with
+// its row.
+TEST(ArticleListTest, ClicksSortAndToggle)
 {
-// Four rows (state, date, author, size): (0, "b", "carol", 300),
-// (-1, "A", "Bob", 10), (5, "c", "alice", 2000), (3, "a", "bob", 20).
-struct SortFixture
-{
-    SortFixture() : list(CArticleList::KindArticles), view(&list)
+    using Clicks = std::pair<std::vector<int>, std::vector<std::string>>;
+    for (const auto& [clicks, expected] :
+         {Clicks{{1, 1, 2, 2}, {"A,a,b,c", "c,b,A,a", "alice,Bob,bob,carol", "carol,Bob,bob,alice"}},
+          Clicks{{1, 2, 2}, {"A,a,b,c", "alice,Bob,bob,carol", "alice,Bob,bob,carol"}},
+          Clicks{{0, 0}, {"5,3,0,-1", "-1,0,3,5"}},
+          Clicks{{3, 3, 3}, {"10,20,300,2000", "2000,300,20,10", "10,20,300,2000"}}})
     {
-        const struct
+        ListFixture f(CArticleList::KindArticles);
+        for (auto [pszDate, pszAuthor, nSize, nState] :
+             {std::tuple{"b", "carol", 300, StateListed}, std::tuple{"A", "Bob", 10, StateIncomplete},
+              std::tuple{"c", "alice", 2000, StateDone}, std::tuple{"a", "bob", 20, StateQueued}})
         {
-            const char *pszDate, *pszAuthor;
-            int32_t nSize, nState;
-        } rows[] = {{"b", "carol", 300, StateListed},
-                    {"A", "Bob", 10, StateIncomplete},
-                    {"c", "alice", 2000, StateDone},
-                    {"a", "bob", 20, StateQueued}};
-        for (const auto& row : rows)
-        {
-            auto p = MakeArticle(row.nState, ListArticles);
-            p->m_strDate = p->m_strFileName = row.pszDate;
-            p->m_strAuthor = p->m_strSubject = row.pszAuthor;
-            p->m_nSize = row.nSize;
-            list.AddArticleRow(p);
+            auto p = MakeArticle(nState, ListArticles);
+            p->m_strDate.assign(pszDate);
+            p->m_strAuthor.assign(pszAuthor);
+            p->m_nSize = nSize;
+            f.list.AddArticleRow(p);
         }
-        list.SetView(&view);
-        view.m_nRows = list.GetItemCount();
-    }
-    std::string Column(int nColumn) const
-    {
-        std::string str;
-        for (int i = 0; i < list.GetItemCount(); ++i)
+        auto pSize10 = f.list.GetArticle(1);
+        f.Select(1);
+        for (size_t i = 0; i < clicks.size(); ++i)
         {
-            const CArticle& a = *list.GetArticle(i);
-            str += i ? "," : "";
-            str += nColumn == 0   ? std::to_string(a.m_nState)
-                   : nColumn == 1 ? a.m_strDate
-                   : nColumn == 2 ? a.m_strAuthor
-                                  : std::to_string(a.m_nSize);
+            f.list.SortByColumn(clicks[i]);
+            std::string str;
+            for (int nRow = 0; nRow < f.list.GetItemCount(); ++nRow)
+            {
+                const CArticle& a = *f.list.GetArticle(nRow);
+                str += nRow ? "," : "";
+                str += clicks[i] == 0   ? std::to_string(a.m_nState)
+                       : clicks[i] == 1 ? a.m_strDate
+                       : clicks[i] == 2 ? a.m_strAuthor
+                                        : std::to_string(a.m_nSize);
+            }
+            EXPECT_EQ(str, expected[i]) << "click " << i;
         }
-        return str;
+        EXPECT_EQ(f.list.m_nSortColumn, clicks.back());
+        EXPECT_EQ(f.view.m_nWaitDepth, 0);
+        EXPECT_EQ(f.view.m_nWaitCursors, static_cast<int>(clicks.size()));
+        EXPECT_EQ(f.list.GetSelectedCount(), 1);
+        EXPECT_TRUE(f.list.IsSelected(f.list.FindArticleRow(pSize10.get())));
     }
-    CArticleList list;
-    RecordingListView view;
-};
-
-// Column clicks in order, and the clicked column after each.
-struct SortCase
-{
-    const char* pszName;
-    std::vector<int> clicks;
-    std::vector<std::string> expected;
-};
-
-void PrintTo(const SortCase& c, std::ostream* os)
-{
-    *os << c.pszName;
-}
-
-class ArticleListSortTest : public ::testing::TestWithParam<SortCase>
-{
-};
-} // namespace
-
-TEST_P(ArticleListSortTest, ClicksSortAndToggle)
-{
-    SortFixture f;
-    const SortCase& c = GetParam();
-    for (size_t i = 0; i < c.clicks.size(); ++i)
-    {
-        f.list.SortByColumn(c.clicks[i]);
-        EXPECT_EQ(f.Column(c.clicks[i]), c.expected[i]) << "click " << i;
-    }
-    EXPECT_EQ(f.list.m_nSortColumn, c.clicks.back());
-    EXPECT_EQ(f.view.m_nWaitDepth, 0);
-    EXPECT_EQ(f.view.m_nWaitCursors, static_cast<int>(c.clicks.size()));
-}
-
-// Ties keep their order (stable sort): "A" before "a", "Bob" before "bob".
-// A first click on a new column while the toggle is set ascends, and so does
-// the second one.
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, ArticleListSortTest,
-    ::testing::Values(SortCase{"DateTwiceThenAuthorTwice",
-                               {1, 1, 2, 2},
-                               {"A,a,b,c", "c,b,A,a", "alice,Bob,bob,carol", "carol,Bob,bob,alice"}},
-                      SortCase{"NewColumnAfterOneClick",
-                               {1, 2, 2},
-                               {"A,a,b,c", "alice,Bob,bob,carol", "alice,Bob,bob,carol"}},
-                      SortCase{"StateIncompleteFirstListedLast", {0, 0}, {"5,3,0,-1", "-1,0,3,5"}},
-                      SortCase{"Size", {3, 3, 3}, {"10,20,300,2000", "2000,300,20,10", "10,20,300,2000"}}),
-    [](const ::testing::TestParamInfo<SortCase>& info) { return std::string(info.param.pszName); });
-
-TEST(ArticleListTest, SortKeepsSelectionWithItsRow)
-{
-    SortFixture f;
-    auto pSize10 = f.list.GetArticle(1);
-    f.list.SetItemState(1, CArticleList::RowSelected, CArticleList::RowSelected);
-    f.list.SortByColumn(3);
-    EXPECT_EQ(f.list.GetArticle(0), pSize10);
-    EXPECT_TRUE(f.list.IsSelected(0));
-    EXPECT_EQ(f.list.GetSelectedCount(), 1);
 }

@@ -20,46 +20,34 @@ namespace
 // Only temporary files named after the target file go; a user's own copies
 // beside it stay.
 const char* const kLeftovers[] = {"Dravelin.dvq.tmp-AbC123", "Dravelin.dvq.tmp-zz9ZZ0"};
-const char* const kKept[] = {"Dravelin.dvq.backup",      "Dravelin.dvq.tmp-AbC12",  "Dravelin.dvq.tmp-AbC1234",
+const char* const kKept[] = {"Dravelin.dvq.backup", "Dravelin.dvq.tmp-AbC12", "Dravelin.dvq.tmp-AbC1234",
                              "Dravelin.dvq.tmp-AbC12!", "XDravelin.dvq.tmp-AbC123"};
 
-void Plant(const TempDir& dir)
-{
-    for (const char* psz : kLeftovers)
-        WriteFile(dir.File(psz), "half a queue");
-    for (const char* psz : kKept)
-        WriteFile(dir.File(psz), "mine");
-}
-
-void ExpectOnlyLeftoversGone(const TempDir& dir)
-{
-    for (const char* psz : kLeftovers)
-        EXPECT_FALSE(std::filesystem::exists(dir.File(psz))) << psz;
-    for (const char* psz : kKept)
-        EXPECT_EQ(ReadFile(dir.File(psz)), "mine") << psz;
-}
 } // namespace
 
-TEST(AtomicFileTest, SaveRemovesLeftoversOfItsFileOnly)
+// A save removes the leftovers of its own file only; the start (resolving the
+// data folder) those of every file of the folder.
+TEST(AtomicFileTest, SaveAndStartRemoveLeftovers)
 {
-    TempDir dir;
-    Plant(dir);
-    WriteFile(dir.File("Dravelin.ini.tmp-AbC123"), "another file's");
-    ASSERT_TRUE(CAtomicFile::Write(dir.File("Dravelin.dvq"), "new", 0644));
-    EXPECT_EQ(ReadFile(dir.File("Dravelin.dvq")), "new");
-    ExpectOnlyLeftoversGone(dir);
-    EXPECT_TRUE(std::filesystem::exists(dir.File("Dravelin.ini.tmp-AbC123")));
-}
-
-TEST(AtomicFileTest, StartRemovesLeftoversOfTheDataFolder)
-{
-    TempDir dir;
-    Plant(dir);
-    WriteFile(dir.File("Dravelin.ini.tmp-Q1w2E3"), "x");
-    CDataFolder folder;
-    ASSERT_TRUE(folder.Resolve(dir.Path().string()));
-    ExpectOnlyLeftoversGone(dir);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("Dravelin.ini.tmp-Q1w2E3")));
+    for (bool bSave : {true, false})
+    {
+        TempDir dir;
+        for (const char* psz : kLeftovers)
+            WriteFile(dir.File(psz), "half a queue");
+        for (const char* psz : kKept)
+            WriteFile(dir.File(psz), "mine");
+        WriteFile(dir.File("Dravelin.ini.tmp-AbC123"), "another file's");
+        if (bSave)
+            ASSERT_TRUE(CAtomicFile::Write(dir.File("Dravelin.dvq"), "new", 0644));
+        else
+            ASSERT_TRUE(CDataFolder().Resolve(dir.Path().string()));
+        EXPECT_EQ(ReadFile(dir.File("Dravelin.dvq")), bSave ? "new" : "");
+        for (const char* psz : kLeftovers)
+            EXPECT_FALSE(std::filesystem::exists(dir.File(psz))) << psz;
+        for (const char* psz : kKept)
+            EXPECT_EQ(ReadFile(dir.File(psz)), "mine") << psz;
+        EXPECT_EQ(std::filesystem::exists(dir.File("Dravelin.ini.tmp-AbC123")), bSave);
+    }
 }
 
 // A writer that still runs keeps its temporary file; once it is killed the

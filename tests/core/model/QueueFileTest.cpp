@@ -10,20 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using testsupport::Bytes;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
 namespace
 {
-std::string Bytes(std::initializer_list<int> bytes)
-{
-    std::string str;
-    for (int b : bytes)
-        str.push_back(static_cast<char>(b));
-    return str;
-}
-
 ArticlePtr MakeArticle(int32_t nState, const std::string& strSubject)
 {
     auto p = std::make_shared<CArticle>();
@@ -44,34 +37,25 @@ std::vector<int32_t> States(const CArticleList& list)
 }
 } // namespace
 
-TEST(QueueFileTest, EmptyQueueIsFourZeroBytes)
+// An empty queue is four zero bytes; one default article forty; a second
+// article starts with a reference to the class written once.
+TEST(QueueFileTest, FileFormat)
 {
     TempDir dir;
     std::string strPath = dir.File("Dravelin.dvq");
     CArticleList progress(CArticleList::KindProgress);
     ASSERT_TRUE(CQueueFile::SaveQueueFile(strPath, progress));
     EXPECT_EQ(ReadFile(strPath), std::string(4, '\0'));
-
-    CArticleList loaded(CArticleList::KindProgress);
-    auto result = CQueueFile::LoadQueueFile(strPath, true, loaded);
+    auto result = CQueueFile::LoadQueueFile(strPath, true, progress);
     EXPECT_TRUE(result.bFileFound);
     EXPECT_FALSE(result.bMalformed);
-    EXPECT_EQ(loaded.GetItemCount(), 0);
-}
+    EXPECT_EQ(progress.GetItemCount(), 0);
 
-TEST(QueueFileTest, OneDefaultArticleIsFortyBytes)
-{
-    TempDir dir;
-    std::string strPath = dir.File("Dravelin.dvq");
     ASSERT_TRUE(CQueueFile::SaveQueueFile(strPath, {std::make_shared<CArticle>()}));
-    std::string strExpected = Bytes({1, 0, 0, 0, 0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00}) + "CArticle" +
-                              std::string(16, '\0') + std::string(6, '\0');
-    EXPECT_EQ(strExpected.size(), 40u);
+    std::string strExpected = Bytes({1, 0, 0, 0, 0xFF, 0xFF, 0x01, 0x00, 0x08, 0x00});
+    strExpected.append("CArticle").append(22, '\0');
     EXPECT_EQ(ReadFile(strPath), strExpected);
-}
 
-TEST(QueueFileTest, SecondArticleStartsWithClassReference)
-{
     std::string strData = CQueueFile::Serialize({MakeArticle(0, "a"), MakeArticle(0, "b")});
     // count, class record (6 + 8), fields of the first (16 + 5 empty + "a" + "q-a")
     size_t nSecond = 4 + 14 + 16 + 4 + 2 + 4;
@@ -104,37 +88,6 @@ TEST(QueueFileTest, LoadRulesForBothFlags)
     EXPECT_EQ(States(all), (std::vector<int32_t>{0, 0, 3, 4, 0}));
     for (int i = 0; i < all.GetItemCount(); ++i)
         EXPECT_EQ(all.GetArticle(i)->m_nLists, ListProgress);
-}
-
-TEST(QueueFileTest, MissingFileIsEmptyNotMalformed)
-{
-    TempDir dir;
-    CArticleList list(CArticleList::KindProgress);
-    auto result = CQueueFile::LoadQueueFile(dir.File("none.dvq"), true, list);
-    EXPECT_FALSE(result.bFileFound);
-    EXPECT_FALSE(result.bMalformed);
-    EXPECT_TRUE(result.strError.empty());
-    EXPECT_EQ(list.GetItemCount(), 0);
-
-    // A folder in the file's place is unreadable, which is reported, but is
-    // still not a malformed file.
-    auto folder = CQueueFile::LoadQueueFile(dir.Path().string(), true, list);
-    EXPECT_FALSE(folder.bFileFound);
-    EXPECT_FALSE(folder.bMalformed);
-    EXPECT_FALSE(folder.strError.empty());
-}
-
-TEST(QueueFileTest, NegativeOrZeroCountIsEmpty)
-{
-    for (int32_t nCount : {0, -1, INT32_MIN})
-    {
-        std::vector<ArticlePtr> articles;
-        CArchive ar;
-        ar.WriteInt32(nCount);
-        auto result = CQueueFile::Parse(ar.GetBuffer(), articles);
-        EXPECT_FALSE(result.bMalformed) << nCount;
-        EXPECT_TRUE(articles.empty());
-    }
 }
 
 TEST(QueueFileTest, TruncationAtEveryOffsetKeepsWholeArticles)
@@ -178,10 +131,30 @@ TEST(QueueFileTest, MalformedFileKeepsArticlesReadBeforeTheFault)
     EXPECT_FALSE(result.strError.empty());
     ASSERT_EQ(list.GetItemCount(), 1);
     EXPECT_EQ(list.GetArticle(0)->m_strSubject, "first");
+
+    // A missing file is empty, not malformed; a folder in the file's place is
+    // unreadable, which is reported, but is still not a malformed file.
+    for (const std::string& strMissing : {dir.File("none.dvq"), dir.Path().string()})
+    {
+        CArticleList empty(CArticleList::KindProgress);
+        auto missing = CQueueFile::LoadQueueFile(strMissing, true, empty);
+        EXPECT_FALSE(missing.bFileFound);
+        EXPECT_FALSE(missing.bMalformed);
+        EXPECT_EQ(missing.strError.empty(), strMissing != dir.Path().string());
+        EXPECT_EQ(empty.GetItemCount(), 0);
+    }
 }
 
 TEST(QueueFileTest, AbsurdCountsAndLengthsDoNotAllocate)
 {
+    for (int32_t nCount : {0, -1, INT32_MIN})
+    {
+        std::vector<ArticlePtr> articles;
+        CArchive ar;
+        ar.WriteInt32(nCount);
+        EXPECT_FALSE(CQueueFile::Parse(ar.GetBuffer(), articles).bMalformed) << nCount;
+        EXPECT_TRUE(articles.empty());
+    }
     // A count of 0x7fffffff over a short file, and a string announcing
     // 0xFFFFFFFF bytes: both end in a reported fault, not in an allocation.
     std::vector<ArticlePtr> articles;

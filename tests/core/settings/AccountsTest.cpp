@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using testsupport::FakePrompts;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -25,72 +27,50 @@ AccountPtr MakeAccount(int32_t nService, const std::string& strUser, int32_t nMa
 }
 } // namespace
 
-TEST(AccountsTest, SubscriptionsDecideWhichAccountsLoadInCodeOrder)
+// service, hosts, user, password, RetrieveBy, ShowOnlyBin, IgnoreNewsGuyLimit, MaxDownloads
+std::string Summary(const ServiceAccount& a)
+{
+    std::ostringstream out;
+    out << a.m_nService << " " << a.m_strHeaderDomain << " " << a.m_strDownloadDomain << " "
+        << a.m_strUsername << " " << a.m_strPassword << " " << a.m_nRetrieveBy << a.m_bShowOnlyBin
+        << a.m_bIgnoreNewsGuyLimit << " " << a.m_nMaxDownloads;
+    return out.str();
+}
+
+std::vector<std::string> Summaries(const CQueueDocument& doc)
+{
+    std::vector<std::string> summaries;
+    for (const auto& p : doc.m_accounts)
+        summaries.push_back(Summary(*p));
+    return summaries;
+}
+
+// The subscription bits decide which accounts load, in code order, section or
+// not; bits above 16 create none. Blank hosts take the default, but not on
+// WebUseNet; NewsGuy does not read the limit flag, EasyNews neither it nor
+// ShowOnlyBin and RetrieveBy; values are not range-checked.
+TEST(AccountsTest, SubscriptionsAndPerServiceReadingRules)
 {
     TempDir dir;
     std::string strPath = dir.File("Dravelin.ini");
     WriteFile(strPath, "[Account]\nSubscriptions=3\n");
     CQueueDocument doc;
     EXPECT_EQ(doc.LoadAccounts(strPath), 2);
-    ASSERT_EQ(doc.m_accounts.size(), 2u);
-    EXPECT_EQ(doc.m_accounts[0]->m_nService, ServiceNewsGuy);
-    EXPECT_EQ(doc.m_accounts[1]->m_nService, ServiceNewsGuyExtra);
-    for (const auto& p : doc.m_accounts)
-    {
-        EXPECT_EQ(p->m_nRetrieveBy, 3);
-        EXPECT_EQ(p->m_bShowOnlyBin, 1);
-        EXPECT_EQ(p->m_nMaxDownloads, 2);
-        EXPECT_EQ(p->m_strHeaderDomain, GatewayHosts::kNewsGuyHeaderHost);
-        EXPECT_EQ(p->m_strDownloadDomain, GatewayHosts::kNewsGuyDownloadHost);
-    }
-
-    // Bits above 16 create no account; every known bit does, section or not.
-    WriteFile(strPath, "[Account]\nSubscriptions=-1\n");
-    doc.LoadAccounts(strPath);
-    ASSERT_EQ(doc.m_accounts.size(), 5u);
-    EXPECT_EQ(doc.m_accounts[2]->m_strHeaderDomain, GatewayHosts::kWebUseNetHost);
-    EXPECT_EQ(doc.m_accounts[3]->m_strDownloadDomain, GatewayHosts::kWebUseNetMembersHost);
-    EXPECT_EQ(doc.m_accounts[4]->m_strHeaderDomain, GatewayHosts::kEasyNewsMembersHost);
-}
-
-TEST(AccountsTest, PerServiceReadingRules)
-{
-    TempDir dir;
-    std::string strPath = dir.File("Dravelin.ini");
+    EXPECT_EQ(Summaries(doc), (std::vector<std::string>{"1 www.newsguy.com dl.newsguy.com   310 2",
+                                                        "2 www.newsguy.com dl.newsguy.com   310 2"}));
     WriteFile(strPath,
-              "[Account]\nSubscriptions=31\n"
+              "[Account]\nSubscriptions=-1\n"
               "[NewsGuy]\nDownloadDomain=   \nHeaderDomain=  news.example:8080 \nIgnoreNewsGuyLimit=1\n"
               "MaxDownloads=7\nUsername=u1\nPassword=p1\n"
               "[NewsGuyExtra]\nIgnoreNewsGuyLimit=1\nRetrieveBy=1\nShowOnlyBin=0\nMaxDownloads=150\n"
               "[WebUseNet]\nHeaderDomain=\nDownloadDomain=dl.web\n"
               "[EasyNews]\nShowOnlyBin=1\nRetrieveBy=0\nMaxDownloads=4\nUsername=en\n");
-    CQueueDocument doc;
-    EXPECT_EQ(doc.LoadAccounts(strPath), 150) << "values are not range-checked";
-    ASSERT_EQ(doc.m_accounts.size(), 5u);
-
-    const auto& newsguy = *doc.m_accounts[0];
-    EXPECT_EQ(newsguy.m_strDownloadDomain, GatewayHosts::kNewsGuyDownloadHost)
-        << "blank host takes the default";
-    EXPECT_EQ(newsguy.m_strHeaderDomain, "news.example:8080");
-    EXPECT_EQ(newsguy.m_bIgnoreNewsGuyLimit, 0) << "NewsGuy does not read the limit flag";
-    EXPECT_EQ(newsguy.m_nMaxDownloads, 7);
-    EXPECT_EQ(newsguy.m_strUsername, "u1");
-    EXPECT_EQ(newsguy.m_strPassword, "p1");
-
-    const auto& extra = *doc.m_accounts[1];
-    EXPECT_EQ(extra.m_bIgnoreNewsGuyLimit, 1);
-    EXPECT_EQ(extra.m_nRetrieveBy, 1);
-    EXPECT_EQ(extra.m_bShowOnlyBin, 0);
-
-    const auto& web = *doc.m_accounts[2];
-    EXPECT_EQ(web.m_strHeaderDomain, "") << "WebUseNet hosts are not replaced when empty";
-    EXPECT_EQ(web.m_strDownloadDomain, "dl.web");
-
-    const auto& easy = *doc.m_accounts[4];
-    EXPECT_EQ(easy.m_bShowOnlyBin, 0);
-    EXPECT_EQ(easy.m_nRetrieveBy, 3);
-    EXPECT_EQ(easy.m_nMaxDownloads, 4);
-    EXPECT_EQ(easy.m_strUsername, "en");
+    EXPECT_EQ(doc.LoadAccounts(strPath), 150);
+    EXPECT_EQ(Summaries(doc),
+              (std::vector<std::string>{"1 news.example:8080 dl.newsguy.com u1 p1 310 7",
+                                        "2 www.newsguy.com dl.newsguy.com   101 150", "4  dl.web   310 2",
+                                        "8 members.webusenet.com members.webusenet.com   310 2",
+                                        "16 members.easynews.com members.easynews.com en  300 4"}));
 }
 
 TEST(AccountsTest, SaveWritesEverySectionAndTheSum)

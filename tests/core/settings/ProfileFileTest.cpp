@@ -21,30 +21,12 @@ mode_t ModeOf(const std::string& strPath)
 
 TEST(ProfileFileTest, LeadingNumberRule)
 {
-    struct Case
-    {
-        const char* pszText;
-        int32_t nExpected;
-    };
-    const Case cases[] = {
-        {"42", 42},
-        {"  7", 7},
-        {"-3", -3},
-        {"+5", 5},
-        {"12abc", 12},
-        {"abc", 0},
-        {"", 0},
-        {"-", 0},
-        {"\t-08", -8},
-        {"1 2", 1},
-        {"0x10", 0},
-        {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN},
-        {"99999999999", INT32_MAX},
-        {"-99999999999", INT32_MIN},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CProfileFile::ParseInt(c.pszText), c.nExpected) << '"' << c.pszText << '"';
+    using P = std::pair<const char*, int32_t>;
+    for (const auto& [pszText, nExpected] :
+         {P{"42", 42}, P{"  7", 7}, P{"-3", -3}, P{"+5", 5}, P{"12abc", 12}, P{"abc", 0}, P{"", 0}, P{"-", 0},
+          P{"\t-08", -8}, P{"1 2", 1}, P{"0x10", 0}, P{"2147483647", 2147483647}, P{"-2147483648", INT32_MIN},
+          P{"99999999999", INT32_MAX}, P{"-99999999999", INT32_MIN}})
+        EXPECT_EQ(CProfileFile::ParseInt(pszText), nExpected) << '"' << pszText << '"';
 }
 
 TEST(ProfileFileTest, CountsAreBounded)
@@ -72,7 +54,8 @@ TEST(ProfileFileTest, ReadsWithDefaultsAndAnyLetterCase)
     EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "ProxyPort", 80, strPath), 80) << "commented out";
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "ProxyAddress", "", strPath), "proxy.local");
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "Empty", "dflt", strPath), "");
-    EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "Empty", 4, strPath), 4) << "empty value: the default";
+    EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "Empty", 4, strPath), 4)
+        << "empty value: the default";
     EXPECT_EQ(CProfileFile::GetProfileString("Preferences", "Version", "dflt", strPath), "dflt")
         << "keys belong to their own section";
     EXPECT_EQ(CProfileFile::GetProfileInt("Nothing", "Here", -100, strPath), -100);
@@ -109,34 +92,30 @@ TEST(ProfileFileTest, WritesCreateFileAndSectionWithMode0600)
 
 TEST(ProfileFileTest, WriteKeepsEverythingElse)
 {
-    struct Case
-    {
-        const char* pszName;
-        std::string strBefore;
-        std::string strAfter;
-    };
-    const Case cases[] = {
-        {"LF file",
-         "; keep me\n[Favorites]\nTotal=1\nNewsGroup1=alt.test\n\n[Preferences]\nunknown=1\nMaxRetries=4\n",
-         "; keep me\n[Favorites]\nTotal=1\nNewsGroup1=alt.test\n\n[Preferences]\nunknown=1\nMaxRetries=9\n"},
-        {"CR LF file", "[Favorites]\r\nTotal=1\r\n[Preferences]\r\nmaxretries = 4\r\nX=y\r\n",
-         "[Favorites]\r\nTotal=1\r\n[Preferences]\r\nmaxretries =9\r\nX=y\r\n"},
-        {"new key after the section's last key", "[Preferences]\r\nA=1\r\n\r\n[Other]\r\nB=2\r\n",
-         "[Preferences]\r\nA=1\r\nMaxRetries=9\r\n\r\n[Other]\r\nB=2\r\n"},
-        {"last line without ending", "[Other]\nB=2", "[Other]\nB=2\n\n[PREFERENCES]\nMaxRetries=9\n"},
-    };
+    using C = std::pair<std::string, std::string>;
+    const C cases[] = {
+        C{"; keep me\n[Favorites]\nTotal=1\nNewsGroup1=alt.test\n\n[Preferences]\nunknown=1\nMaxRetries=4\n",
+          "; keep me\n[Favorites]\nTotal=1\nNewsGroup1=alt.test\n\n[Preferences]\nunknown=1\nMaxRetries=9\n"},
+        C{"[Favorites]\r\nTotal=1\r\n[Preferences]\r\nmaxretries = 4\r\nX=y\r\n",
+          "[Favorites]\r\nTotal=1\r\n[Preferences]\r\nmaxretries =9\r\nX=y\r\n"},
+        // A new key goes after the section's last key.
+        C{"[Preferences]\r\nA=1\r\n\r\n[Other]\r\nB=2\r\n",
+          "[Preferences]\r\nA=1\r\nMaxRetries=9\r\n\r\n[Other]\r\nB=2\r\n"},
+        C{"[Other]\nB=2", "[Other]\nB=2\n\n[PREFERENCES]\nMaxRetries=9\n"}};
     for (const auto& c : cases)
     {
         TempDir dir;
         std::string strPath = dir.File("Dravelin.ini");
-        WriteFile(strPath, c.strBefore);
+        WriteFile(strPath, c.first);
         ASSERT_TRUE(CProfileFile::WriteProfileInt("PREFERENCES", "MaxRetries", 9, strPath));
-        EXPECT_EQ(ReadFile(strPath), c.strAfter) << c.pszName;
-        EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "MaxRetries", 0, strPath), 9) << c.pszName;
+        EXPECT_EQ(ReadFile(strPath), c.second);
+        EXPECT_EQ(CProfileFile::GetProfileInt("Preferences", "MaxRetries", 0, strPath), 9) << c.first;
     }
 }
 
-TEST(ProfileFileTest, ValueCannotForgeOtherKeys)
+// A value cannot forge other keys; "NewsGroup" keys match "Newsgroup" keys; a
+// file that cannot be read is not replaced by one holding one key.
+TEST(ProfileFileTest, WritesStayInTheirKey)
 {
     TempDir dir;
     std::string strPath = dir.File("Dravelin.ini");
@@ -145,25 +124,13 @@ TEST(ProfileFileTest, ValueCannotForgeOtherKeys)
     EXPECT_EQ(CProfileFile::GetProfileInt("Account", "Subscriptions", 0, strPath), 0);
     EXPECT_EQ(CProfileFile::GetProfileString("NewsGuy", "Username", "", strPath),
               "me[Account]Subscriptions=31");
-}
-
-TEST(ProfileFileTest, NewsGroupKeysMatchNewsgroupKeys)
-{
-    TempDir dir;
-    std::string strPath = dir.File("Dravelin.ini");
     ASSERT_TRUE(CProfileFile::WriteProfileString("Favorites", "Newsgroup1", "alt.binaries.test", strPath));
     EXPECT_EQ(CProfileFile::GetProfileString("Favorites", "NewsGroup1", "", strPath), "alt.binaries.test");
-}
 
-TEST(ProfileFileTest, UnreadableFileIsNotReplaced)
-{
-    TempDir dir;
-    // A folder in the file's place cannot be read; the write must not
-    // replace it with a file holding one key.
-    std::string strPath = dir.File("Dravelin.ini");
-    std::filesystem::create_directory(strPath);
-    EXPECT_FALSE(CProfileFile::WriteProfileInt("A", "B", 1, strPath));
-    EXPECT_TRUE(std::filesystem::is_directory(strPath));
+    std::string strFolder = dir.File("folder.ini");
+    std::filesystem::create_directory(strFolder);
+    EXPECT_FALSE(CProfileFile::WriteProfileInt("A", "B", 1, strFolder));
+    EXPECT_TRUE(std::filesystem::is_directory(strFolder));
 }
 
 TEST(ProfileFileTest, ReadManyObjectBatchesWrites)

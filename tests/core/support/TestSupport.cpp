@@ -1,9 +1,21 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <netinet/in.h>
 #include <random>
+#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace testsupport
 {
@@ -42,6 +54,115 @@ void WriteFile(const std::string& strPath, const std::string& strData)
 {
     std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
     out << strData;
+}
+
+std::vector<std::string> SplitLines(const std::string& str)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(str);
+    std::string strLine;
+    while (std::getline(in, strLine))
+        lines.push_back(strLine);
+    return lines;
+}
+
+std::string Bytes(std::initializer_list<int> bytes)
+{
+    std::string str;
+    for (int b : bytes)
+        str.push_back(static_cast<char>(b));
+    return str;
+}
+
+int ClosedLoopbackPort()
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof addr;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+ScopedEnv::ScopedEnv(const char* pszName, const char* pszValue) : m_strName(pszName)
+{
+    if (const char* pszOld = std::getenv(pszName))
+        m_old = pszOld;
+    if (pszValue)
+        ::setenv(pszName, pszValue, 1);
+    else
+        ::unsetenv(pszName);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (m_old)
+        ::setenv(m_strName.c_str(), m_old->c_str(), 1);
+    else
+        ::unsetenv(m_strName.c_str());
+}
+
+CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                          size_t nInterruptAfter)
+{
+    auto nameOf = [](const std::string& str) { return str.substr(0, str.find('=')); };
+    std::vector<std::string> vars;
+    for (char** pp = environ; *pp; ++pp)
+    {
+        std::string strVar(*pp);
+        if (std::none_of(env.begin(), env.end(),
+                         [&](const std::string& e) { return nameOf(e) == nameOf(strVar); }))
+            vars.push_back(strVar);
+    }
+    for (const std::string& strVar : env)
+        if (strVar.find('=') != std::string::npos)
+            vars.push_back(strVar);
+    auto pointers = [](std::vector<std::string>& strings)
+    {
+        std::vector<char*> ptrs;
+        for (auto& str : strings)
+            ptrs.push_back(str.data());
+        ptrs.push_back(nullptr);
+        return ptrs;
+    };
+    std::vector<std::string> args(argv);
+    std::vector<char*> argp = pointers(args);
+    std::vector<char*> envp = pointers(vars);
+
+    TempDir dir;
+    const std::string strErrPath = dir.File("stderr");
+    int outPipe[2];
+    if (pipe(outPipe) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, strErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int nSpawned = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(outPipe[1]);
+    CProcessResult result;
+    char buf[65536];
+    bool bInterrupted = nInterruptAfter == 0;
+    ssize_t n = 0;
+    while (nSpawned == 0 && (n = read(outPipe[0], buf, sizeof buf)) > 0)
+    {
+        result.strOut.append(buf, static_cast<size_t>(n));
+        if (!bInterrupted && static_cast<size_t>(std::count(result.strOut.begin(), result.strOut.end(),
+                                                            '\n')) >= nInterruptAfter)
+            bInterrupted = kill(pid, SIGINT) == 0;
+    }
+    close(outPipe[0]);
+    int nStatus = 0;
+    if (nSpawned == 0 && waitpid(pid, &nStatus, 0) == pid && WIFEXITED(nStatus))
+        result.nExit = WEXITSTATUS(nStatus);
+    result.strErr = ReadFile(strErrPath);
+    return result;
 }
 
 bool FakePrompts::AskYesNo(const std::string& strText, PromptIcon nIcon)
@@ -95,7 +216,8 @@ bool RecordingSink::WaitFor(const std::function<bool(const CViewMessage&)>& pred
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;)
     {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0 || !WaitNext(msg, left))
             return false;
         if (pred(msg))

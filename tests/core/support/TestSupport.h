@@ -11,7 +11,9 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,38 @@ private:
 
 std::string ReadFile(const std::string& strPath);
 void WriteFile(const std::string& strPath, const std::string& strData);
+std::vector<std::string> SplitLines(const std::string& str);
+// A string of the given byte values.
+std::string Bytes(std::initializer_list<int> bytes);
+// A loopback port that nothing listens on.
+int ClosedLoopbackPort();
+
+// Sets an environment variable (unsets it for nullptr) until the end of the scope.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* pszName, const char* pszValue);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_strName;
+    std::optional<std::string> m_old;
+};
+
+struct CProcessResult
+{
+    int nExit = -1; // -1: ended by a signal
+    std::string strOut;
+    std::string strErr;
+};
+
+// Runs a program (argv[0] is its path) with the given variables of the
+// environment set ("NAME=VALUE") or removed ("NAME"); with nInterruptAfter > 0
+// it is sent SIGINT once that many lines came on its standard output.
+CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                          size_t nInterruptAfter = 0);
 
 // Answers questions from a script (default answer when the script is empty)
 // and records every text it was shown.

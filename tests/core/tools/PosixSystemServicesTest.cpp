@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <thread>
 
 namespace
@@ -29,21 +27,20 @@ TEST_P(MountTableTest, MountPoints)
     EXPECT_EQ(CPosixSystemServices::ParseMountTable(GetParam().pszTable), GetParam().expected);
 }
 
+using M = MountCase;
 INSTANTIATE_TEST_SUITE_P(
     Tables, MountTableTest,
     ::testing::Values(
-        MountCase{
-            "Ordinary",
-            "/dev/sda1 / ext4 rw,relatime 0 0\nproc /proc proc rw 0 0\n/dev/sdb1 /media/usb vfat rw 0 0\n",
-            {"/", "/proc", "/media/usb"}},
-        MountCase{"EscapedBlankTabAndBackslash",
-                  "/dev/sdc1 /media/My\\040Stick vfat rw 0 0\n/dev/sdd1 /mnt/a\\011b\\134c ext4 rw 0 0\n",
-                  {"/media/My Stick", "/mnt/a\tb\\c"}},
-        MountCase{"IncompleteEscapeStaysAsItIs", "/dev/x /mnt/odd\\04 ext4 rw 0 0\n", {"/mnt/odd\\04"}},
-        MountCase{
-            "BindMountListedOnce", "/dev/sda1 /srv ext4 rw 0 0\n/dev/sda1 /srv ext4 rw 0 0\n", {"/srv"}},
-        MountCase{"MalformedAndRelativeLinesSkipped", "\nonlyonefield\nnone relative tmpfs rw 0 0\n", {}},
-        MountCase{"NoFinalNewline", "/dev/sda1 /data ext4 rw 0 0", {"/data"}}),
+        M{"Ordinary",
+          "/dev/sda1 / ext4 rw,relatime 0 0\nproc /proc proc rw 0 0\n/dev/sdb1 /media/usb vfat rw 0 0\n",
+          {"/", "/proc", "/media/usb"}},
+        M{"EscapedBlankTabAndBackslash",
+          "/dev/sdc1 /media/My\\040Stick vfat rw 0 0\n/dev/sdd1 /mnt/a\\011b\\134c ext4 rw 0 0\n",
+          {"/media/My Stick", "/mnt/a\tb\\c"}},
+        M{"IncompleteEscapeStaysAsItIs", "/dev/x /mnt/odd\\04 ext4 rw 0 0\n", {"/mnt/odd\\04"}},
+        M{"BindMountListedOnce", "/dev/sda1 /srv ext4 rw 0 0\n/dev/sda1 /srv ext4 rw 0 0\n", {"/srv"}},
+        M{"MalformedAndRelativeLinesSkipped", "\nonlyonefield\nnone relative tmpfs rw 0 0\n", {}},
+        M{"NoFinalNewline", "/dev/sda1 /data ext4 rw 0 0", {"/data"}}),
     [](const ::testing::TestParamInfo<MountCase>& info) { return info.param.pszName; });
 
 TEST(PosixSystemServicesTest, MountPointsComeFromTheGivenTable)
@@ -56,31 +53,7 @@ TEST(PosixSystemServicesTest, MountPointsComeFromTheGivenTable)
     EXPECT_TRUE(missing.GetMountPoints().empty());
 }
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char* pszName, const char* pszValue) : m_strName(pszName)
-    {
-        if (const char* pszOld = std::getenv(pszName))
-            m_old = pszOld;
-        if (pszValue)
-            setenv(pszName, pszValue, 1);
-        else
-            unsetenv(pszName);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            setenv(m_strName.c_str(), m_old->c_str(), 1);
-        else
-            unsetenv(m_strName.c_str());
-    }
-
-private:
-    std::string m_strName;
-    std::optional<std::string> m_old;
-};
+using testsupport::ScopedEnv;
 
 TEST(PosixSystemServicesTest, XdgFoldersAndTheirDefaults)
 {
@@ -124,7 +97,7 @@ bool WaitForFile(const fs::path& path)
     return fs::exists(path);
 }
 
-TEST(PosixSystemServicesTest, StartsAProgramWithItsArgumentsAsTheyAreInItsFolder)
+TEST(PosixSystemServicesTest, StartsAProgramWithItsArgumentsInItsFolder)
 {
     testsupport::TempDir dir;
     CPosixSystemServices system;
@@ -135,14 +108,10 @@ TEST(PosixSystemServicesTest, StartsAProgramWithItsArgumentsAsTheyAreInItsFolder
 
     EXPECT_TRUE(WaitForFile(dir.Path() / strName));
     EXPECT_FALSE(fs::exists(dir.Path() / "injected"));
-}
-
-TEST(PosixSystemServicesTest, AMissingProgramOrFolderIsNotStarted)
-{
-    testsupport::TempDir dir;
-    CPosixSystemServices system;
+    // A missing program or folder is not started.
     EXPECT_FALSE(system.StartProgram(dir.File("no-such-program"), {}, ""));
     EXPECT_FALSE(system.StartProgram("touch", {"x"}, dir.File("no-such-folder")));
     EXPECT_FALSE(system.StartProgram("", {}, ""));
 }
+
 } // namespace

@@ -44,26 +44,22 @@ struct GuardCase
     bool bPowerOffEnabled;
 };
 
-class QueueToolsGuardTest : public ::testing::TestWithParam<GuardCase>
+class QueueToolsGuardTest : public QueueToolsTest, public ::testing::WithParamInterface<GuardCase>
 {
 };
 
 TEST_P(QueueToolsGuardTest, EnablingRulesAndWhenDoneActions)
 {
     const GuardCase& c = GetParam();
-    CPreferences settings;
-    settings.m_bDoNotQueue = c.bDoNotQueue;
-    settings.m_nMaxDownloads = c.nMaxDownloads;
-    FakeSystemServices system;
-    system.m_bHaveDialUp = c.bHaveDialUp;
-    system.m_listed = {"ppp0"};
-    system.m_active = {"ppp0"};
-    system.m_bDropAtOnce = true;
-    FakeTimerClock clock;
-    testsupport::FakePrompts prompts;
-    CQueueTools tools(settings, &system, &prompts, &clock);
-    int nClosed = 0;
-    tools.SetCloseMainWindow([&] { ++nClosed; });
+    m_settings.m_bDoNotQueue = c.bDoNotQueue;
+    m_settings.m_nMaxDownloads = c.nMaxDownloads;
+    m_system.m_bHaveDialUp = c.bHaveDialUp;
+    Lines({"ppp0"});
+    m_system.m_bDropAtOnce = true;
+    // The dial-up support is looked at when the tools are made.
+    CQueueTools tools(m_settings, &m_system, &m_prompts, &m_clock);
+    tools.SetShutdownSave([this] { m_system.m_events.push_back("save"); });
+    tools.SetCloseMainWindow([this] { m_system.m_events.push_back("close"); });
 
     EXPECT_EQ(tools.CanHangUpWhenDone(), c.bHangUpEnabled);
     EXPECT_EQ(tools.CanPowerOffWhenDone(), c.bPowerOffEnabled);
@@ -73,19 +69,19 @@ TEST_P(QueueToolsGuardTest, EnablingRulesAndWhenDoneActions)
     tools.HangUpConnections();
     tools.PowerOffMachine();
     const bool bOwnQueue = !c.bDoNotQueue && c.nMaxDownloads != 0;
-    EXPECT_EQ(system.m_hungUp.size(), bOwnQueue && c.bHaveDialUp ? 1u : 0u);
-    EXPECT_EQ(system.m_nPowerOffs, bOwnQueue ? 1 : 0);
-    EXPECT_EQ(nClosed, bOwnQueue ? 1 : 0);
+    EXPECT_EQ(m_system.m_hungUp.size(), bOwnQueue && c.bHaveDialUp ? 1u : 0u);
+    EXPECT_EQ(m_system.m_events, bOwnQueue ? (std::vector<std::string>{"save", "power-off", "close"})
+                                           : std::vector<std::string>{});
     EXPECT_EQ(tools.m_bStateSaved, bOwnQueue ? 1 : 0);
 }
 
+using G = GuardCase;
 INSTANTIATE_TEST_SUITE_P(Settings, QueueToolsGuardTest,
-                         ::testing::Values(GuardCase{"OwnQueue", 0, 2, true, true, true},
-                                           GuardCase{"OwnQueueWithoutDialUp", 0, 2, false, false, true},
-                                           GuardCase{"DownloadManager", 1, 2, true, false, false},
-                                           GuardCase{"NoDownloads", 0, 0, true, false, false},
-                                           GuardCase{"DownloadManagerAndNoDownloads", 1, 0, true, false,
-                                                     false}),
+                         ::testing::Values(G{"OwnQueue", 0, 2, true, true, true},
+                                           G{"OwnQueueWithoutDialUp", 0, 2, false, false, true},
+                                           G{"DownloadManager", 1, 2, true, false, false},
+                                           G{"NoDownloads", 0, 0, true, false, false},
+                                           G{"DownloadManagerAndNoDownloads", 1, 0, true, false, false}),
                          [](const ::testing::TestParamInfo<GuardCase>& info) { return info.param.pszName; });
 
 TEST_F(QueueToolsTest, HangUpSkipsAnEndedLineAndWaitsForEachToDrop)
@@ -115,100 +111,79 @@ TEST_F(QueueToolsTest, HangUpSkipsAnEndedLineAndWaitsForEachToDrop)
     EXPECT_TRUE(m_prompts.m_messages.empty());
 }
 
-TEST_F(QueueToolsTest, HangUpOfLinesThatDropAtOnceNeedsNoTimer)
+// Lines that drop at once need no timer; without connections or a listing
+// nothing is hung up; other timers are not ours.
+TEST_F(QueueToolsTest, HangUpOfLinesThatDropAtOnceOrOfNone)
 {
     Lines({"ppp0", "ppp1"});
     m_system.m_bDropAtOnce = true;
-
     m_tools.HangUpConnections();
-
     EXPECT_EQ(m_system.m_hungUp, (std::vector<std::string>{"ppp0", "ppp1"}));
     EXPECT_FALSE(m_tools.IsHangingUp());
     EXPECT_EQ(m_clock.m_nArmed[kTimer], 0);
-}
 
-TEST_F(QueueToolsTest, HangUpWithoutConnectionsOrListingDoesNothing)
-{
+    m_system.m_hungUp.clear();
+    Lines({});
     m_tools.HangUpConnections();
     Lines({"ppp0"});
     m_system.m_bEnumWorks = false;
     m_tools.HangUpConnections();
-
-    EXPECT_EQ(m_system.m_nEnumerations, 2);
+    EXPECT_EQ(m_system.m_nEnumerations, 3);
     EXPECT_TRUE(m_system.m_hungUp.empty());
     EXPECT_FALSE(m_tools.IsHangingUp());
     EXPECT_TRUE(m_prompts.m_messages.empty());
-}
-
-TEST_F(QueueToolsTest, ASecondHangUpWhileWaitingStartsNothingNew)
-{
-    Lines({"ppp0"});
-    m_tools.HangUpConnections();
-
-    m_tools.HangUpConnections(); // another scheduler pass meanwhile
-
-    EXPECT_EQ(m_system.m_nEnumerations, 1);
-    EXPECT_EQ(m_system.m_hungUp.size(), 1u);
-}
-
-TEST_F(QueueToolsTest, OtherTimersAreNotOurs)
-{
     EXPECT_FALSE(m_tools.OnTimer(1));
     EXPECT_FALSE(m_tools.OnTimer(2));
+    // Tools that go while a line drops stop their timer.
+    {
+        CQueueTools tools(m_settings, &m_system, &m_prompts, &m_clock);
+        m_system.m_bEnumWorks = true;
+        m_system.m_bDropAtOnce = false;
+        tools.HangUpConnections();
+        EXPECT_TRUE(m_clock.IsRunning(kTimer));
+    }
+    EXPECT_FALSE(m_clock.IsRunning(kTimer));
 }
 
+// The state is saved first, a refused power-off is shown, and Dravelin closes.
 TEST_F(QueueToolsTest, PowerOffSavesFirstThenAsksThenCloses)
 {
-    m_tools.PowerOffMachine();
-
-    EXPECT_EQ(m_system.m_events, (std::vector<std::string>{"save", "power-off", "close"}));
-    EXPECT_TRUE(m_tools.m_bStateSaved);
-    EXPECT_TRUE(m_prompts.m_messages.empty());
+    for (bool bAccepted : {true, false})
+    {
+        m_system.m_events.clear();
+        m_system.m_bPowerOffAccepted = bAccepted;
+        m_tools.PowerOffMachine();
+        EXPECT_EQ(m_system.m_events, (std::vector<std::string>{"save", "power-off", "close"}));
+        EXPECT_TRUE(m_tools.m_bStateSaved);
+        EXPECT_EQ(m_prompts.m_messages,
+                  bAccepted ? std::vector<std::string>{} : std::vector<std::string>{"ERROR: ExitWindowsEx"});
+    }
 }
 
-TEST_F(QueueToolsTest, RefusedPowerOffIsShownAndDravelinStillCloses)
-{
-    m_system.m_bPowerOffAccepted = false;
-
-    m_tools.PowerOffMachine();
-
-    EXPECT_EQ(m_prompts.m_messages, std::vector<std::string>{"ERROR: ExitWindowsEx"});
-    EXPECT_EQ(m_system.m_events, (std::vector<std::string>{"save", "power-off", "close"}));
-}
-
+// What the scheduler does when the queue is done: the power-off waits until
+// every line has dropped, and does not happen if it was taken back meanwhile.
 TEST_F(QueueToolsTest, PowerOffWaitsUntilEveryLineHasDropped)
 {
-    m_tools.m_bHangUpWhenDone = 1;
-    m_tools.m_bPowerOffWhenDone = 1;
-    Lines({"ppp0"});
-
-    // What the scheduler does when the queue is done.
-    m_tools.HangUpConnections();
-    m_tools.PowerOffMachine();
-    EXPECT_EQ(m_system.m_nPowerOffs, 0);
-    EXPECT_FALSE(m_tools.m_bStateSaved);
-
-    m_tools.OnTimer(kTimer);
-    EXPECT_EQ(m_system.m_nPowerOffs, 0);
-
-    m_system.m_active.clear();
-    m_tools.OnTimer(kTimer);
+    for (bool bTakenBack : {true, false})
+    {
+        m_tools.m_bHangUpWhenDone = 1;
+        m_tools.m_bPowerOffWhenDone = 1;
+        Lines({"ppp0"});
+        m_tools.HangUpConnections();
+        m_tools.HangUpConnections(); // another scheduler pass meanwhile starts nothing new
+        m_tools.PowerOffMachine();
+        EXPECT_EQ(m_system.m_hungUp.size(), 1u);
+        m_system.m_hungUp.clear();
+        m_tools.OnTimer(kTimer);
+        EXPECT_EQ(m_system.m_nPowerOffs, 0);
+        EXPECT_FALSE(m_tools.m_bStateSaved);
+        if (bTakenBack)
+            m_tools.TogglePowerOffWhenDone();
+        m_system.m_active.clear();
+        m_tools.OnTimer(kTimer);
+        EXPECT_EQ(m_system.m_nPowerOffs, bTakenBack ? 0 : 1);
+    }
     EXPECT_EQ(m_system.m_events, (std::vector<std::string>{"save", "power-off", "close"}));
-}
-
-TEST_F(QueueToolsTest, PowerOffTakenBackWhileLinesDropDoesNotHappen)
-{
-    m_tools.m_bPowerOffWhenDone = 1;
-    Lines({"ppp0"});
-    m_tools.HangUpConnections();
-    m_tools.PowerOffMachine();
-
-    m_tools.TogglePowerOffWhenDone();
-    m_system.m_active.clear();
-    m_tools.OnTimer(kTimer);
-
-    EXPECT_EQ(m_system.m_nPowerOffs, 0);
-    EXPECT_FALSE(m_tools.m_bStateSaved);
 }
 
 TEST_F(QueueToolsTest, APassFromWithinTheErrorBoxDoesNotPowerOffTwice)

@@ -134,17 +134,26 @@ TEST_F(TrashTest, EmptyTheRecycleBinEmptiesEveryTrashWithoutFollowingLinks)
     EXPECT_FALSE(tools.m_bEmptyingRecycleBin);
     EXPECT_EQ(waitCursor, (std::vector<bool>{true, false}));
     EXPECT_TRUE(prompts.m_messages.empty());
+    // An empty trash counts as emptied; it is not started again while emptying.
+    EXPECT_TRUE(tools.TryEmptyTheRecycleBin());
+    Write(m_homeTrash / "files/a.txt");
+    tools.m_bEmptyingRecycleBin = 1;
+    EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
+    EXPECT_TRUE(fs::exists(m_homeTrash / "files/a.txt"));
 }
 
+// A home trash that is a link is not followed; with no trash of this user
+// anywhere there is nothing to empty.
 TEST_F(TrashTest, AHomeTrashThatIsALinkIsNotFollowed)
 {
     fs::remove_all(m_homeTrash);
     fs::create_directory_symlink(m_outside / "fake-trash", m_homeTrash);
-    m_system.m_mountPoints.clear();
+    m_system.m_mountPoints = {m_vol3.string(), m_vol4.string()};
+    m_settings.m_bCanEmptyRecycleBin = 1;
     CQueueTools& tools = Tools();
 
-    EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
     EXPECT_FALSE(m_settings.m_bCanEmptyRecycleBin);
+    EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
     ExpectOutsideIntact();
 }
 
@@ -156,34 +165,6 @@ TEST_F(TrashTest, FilesAndInfoThatAreLinksAreNotFollowed)
     EXPECT_FALSE(CTrashCan::EmptyTrashFolder(m_homeTrash.string()));
     ExpectOutsideIntact();
     EXPECT_TRUE(fs::is_empty(m_homeTrash / "info"));
-}
-
-TEST_F(TrashTest, NothingToEmptyAnywhere)
-{
-    fs::remove_all(m_homeTrash);
-    m_system.m_mountPoints = {m_vol3.string(), m_vol4.string()};
-    m_settings.m_bCanEmptyRecycleBin = 1;
-    CQueueTools& tools = Tools();
-
-    EXPECT_FALSE(m_settings.m_bCanEmptyRecycleBin);
-    EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
-}
-
-TEST_F(TrashTest, AnEmptyTrashCountsAsEmptied)
-{
-    CQueueTools& tools = Tools();
-    ASSERT_TRUE(tools.TryEmptyTheRecycleBin());
-
-    EXPECT_TRUE(tools.TryEmptyTheRecycleBin());
-}
-
-TEST_F(TrashTest, NotStartedAgainWhileEmptying)
-{
-    CQueueTools& tools = Tools();
-    tools.m_bEmptyingRecycleBin = 1;
-
-    EXPECT_FALSE(tools.TryEmptyTheRecycleBin());
-    EXPECT_TRUE(fs::exists(m_homeTrash / "files/a.txt"));
 }
 
 TEST_F(TrashTest, TemporaryFilesAreDravelinsOwnCacheOnly)
@@ -213,27 +194,19 @@ TEST_F(TrashTest, TemporaryFilesAreDravelinsOwnCacheOnly)
     ExpectOutsideIntact();
 }
 
-TEST_F(TrashTest, TemporaryFilesWithoutACacheFolderSucceed)
+// Without a cache folder there is nothing to delete; one that is a link is not
+// followed; without a home there is no cache folder.
+TEST_F(TrashTest, TemporaryFilesWithoutAPlainCacheFolder)
 {
-    CQueueTools& tools = Tools();
-    EXPECT_TRUE(tools.TryDeleteTemporaryInternetFiles());
-}
-
-TEST_F(TrashTest, ACacheFolderThatIsALinkIsNotFollowed)
-{
+    EXPECT_TRUE(Tools().TryDeleteTemporaryInternetFiles());
     fs::create_directories(m_system.m_strCacheHome);
     fs::create_directory_symlink(m_outside, fs::path(m_system.m_strCacheHome) / "dravelin");
-    CQueueTools& tools = Tools();
-
-    EXPECT_FALSE(tools.TryDeleteTemporaryInternetFiles());
+    EXPECT_FALSE(Tools().TryDeleteTemporaryInternetFiles());
     ExpectOutsideIntact();
-}
-
-TEST_F(TrashTest, WithoutAHomeThereIsNoCacheFolder)
-{
     m_system.m_strCacheHome.clear();
-    CQueueTools& tools = Tools();
+    CQueueTools tools(m_settings, &m_system, nullptr, nullptr);
     EXPECT_EQ(tools.GetCacheFolder(), "");
     EXPECT_FALSE(tools.TryDeleteTemporaryInternetFiles());
 }
+
 } // namespace
