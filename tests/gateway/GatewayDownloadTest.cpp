@@ -132,6 +132,13 @@ TEST(GatewayDownload, FaultsBreakTheAnswerAsAsked)
     EXPECT_EQ(GatewayFetch(strUrl).m_nStatus, 200);
     EXPECT_EQ(sim.Attempts(a.m_strGroup, a.m_nIndex), 3);
 
+    // Without a length the end of the connection ends the body.
+    const CGatewayFetch noLength = withFault([](CGatewayFault& f) { f.m_bNoContentLength = true; });
+    EXPECT_TRUE(noLength.Header("Content-Length").empty());
+    EXPECT_TRUE(noLength.m_strBody == sim.ExpectedBody(a));
+    // A throttle that never holds anything back.
+    EXPECT_TRUE(withFault([](CGatewayFault& f) { f.m_nThrottle = int64_t{1} << 50; }).m_strBody == sim.ExpectedBody(a));
+
     const CGatewayFetch same = withFault([](CGatewayFault& f) { f.m_nRedirect = RedirectSameHost; });
     EXPECT_EQ(same.m_nStatus, 302);
     const CGatewayFetch followed = GatewayFetch(strUrl, {}, "", true);

@@ -237,7 +237,9 @@ TEST_F(SchedulerTest, DailyLimitPressesPauseAndThePassContinues)
     EXPECT_EQ(counter.m_nBytesToday, 0u);
     EXPECT_EQ(pBig->m_nState, StateQueued);
     EXPECT_EQ(m_scheduler.m_started.size(), 2u);
-    // Released: Fit and Exact fill the allowance exactly; Big waits again.
+    // Released: Fit and Exact fill the allowance exactly; Big waits again,
+    // with nobody told this time.
+    m_scheduler.SetPauseChanged(nullptr);
     m_scheduler.SetPaused(false);
     EXPECT_EQ(Started(), (std::vector<std::string>{"Big", "Easy", "Fit", "Exact"}));
     EXPECT_EQ(counter.m_nBytesToday, 1000u);

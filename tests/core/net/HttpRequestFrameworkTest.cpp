@@ -154,14 +154,24 @@ TEST(HttpRequest, DownloadSequenceReadsFullBlocksUntilTheEndOrAFailure)
     profile.m_strServiceName = "NewsGuy";
     profile.m_pStatusWindow = pSink;
     profile.m_pRunEvent = std::make_shared<CManualResetEvent>(true);
+    profile.m_bHandleRedirects = true;
     const CGatewayArticle article = gateway.Article("alt.binaries.small", 3);
     const long nSavedStall = CInternetSession::GetDefaultStallSeconds();
     CInternetSession::SetDefaultStallSeconds(1);
-    for (int nFault = 0; nFault < 3; ++nFault)
+    // Whole, short, stalled (headers, then silence), whole after a redirect,
+    // whole after a login.
+    for (int nFault = 0; nFault < 5; ++nFault)
     {
+        if (nFault == 4)
+        {
+            gateway.SetUsers({{"user", "secret"}});
+            account.m_strUsername = "user";
+            account.m_strPassword = "secret";
+        }
         CGatewayFault fault;
         fault.m_bShortBody = nFault == 1;
-        fault.m_nStallAfter = nFault == 2 ? 0 : -1; // headers, then silence
+        fault.m_nStallAfter = nFault == 2 ? 0 : -1;
+        fault.m_nRedirect = nFault == 3 ? RedirectOtherHost : RedirectNone;
         if (nFault)
             gateway.SetArticleFault("alt.binaries.small", 3, fault);
         const std::string strObject = gateway.NewsGuyDecodeTarget(article).substr(1);
@@ -180,9 +190,9 @@ TEST(HttpRequest, DownloadSequenceReadsFullBlocksUntilTheEndOrAFailure)
             strBody.append(block.data(), static_cast<size_t>(n));
         }
         CloseRequest(pRequest, pConnection, pSession);
-        EXPECT_EQ(n < 0, nFault != 0);
+        EXPECT_EQ(n < 0, nFault == 1 || nFault == 2);
         const std::string strWhole = gateway.ExpectedBody(article);
-        EXPECT_TRUE(strBody == strWhole.substr(0, nFault == 0 ? strWhole.size() : nFault == 1 ? strWhole.size() - 1 : 0));
+        EXPECT_TRUE(strBody == strWhole.substr(0, nFault == 1 ? strWhole.size() - 1 : nFault == 2 ? 0 : strWhole.size()));
     }
     CInternetSession::SetDefaultStallSeconds(nSavedStall);
     CViewMessage msg;
