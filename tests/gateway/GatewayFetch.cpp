@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <sstream>
 
 namespace
 {
@@ -67,23 +68,11 @@ std::string CGatewayFetch::Header(const std::string& strName) const
     return strValue;
 }
 
-bool CGatewayFetch::HasHeader(const std::string& strName) const
-{
-    const std::string strLower = Lower(m_strHeaders);
-    return strLower.find(std::string(1, '\n').append(Lower(strName)).append(1, ':')) != std::string::npos;
-}
-
 std::vector<std::string> CGatewayFetch::Lines() const
 {
     std::vector<std::string> lines;
-    size_t nStart = 0;
-    while (nStart < m_strBody.size())
-    {
-        size_t nEnd = m_strBody.find('\n', nStart);
-        if (nEnd == std::string::npos)
-            nEnd = m_strBody.size();
-        lines.push_back(m_strBody.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
+    std::istringstream in(m_strBody);
+    for (std::string strLine; std::getline(in, strLine);)
+        lines.push_back(strLine);
     return lines;
 }

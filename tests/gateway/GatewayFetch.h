@@ -16,7 +16,6 @@ struct CGatewayFetch
 
     // The value of a response header (first occurrence, case-insensitive name), or "".
     std::string Header(const std::string& strName) const;
-    bool HasHeader(const std::string& strName) const;
     std::vector<std::string> Lines() const;
 };
 

@@ -52,6 +52,14 @@ protected:
     {
         CProfileFile::WriteProfileString(pszSection, pszKey, strValue, Ini());
     }
+    // Starts on 15 June 2026 at nHour with the given [Preferences] keys.
+    void Start(int nHour, std::initializer_list<std::pair<const char*, const char*>> keys)
+    {
+        for (const auto& [pszKey, pszValue] : keys)
+            Write(pszKey, pszValue);
+        m_clock.m_now = LocalAt(2026, 6, 15, nHour);
+        m_counter.SetupDailyCounter(Ini(), &m_clock);
+    }
 
     testsupport::TempDir m_dir;
     FakeClock m_clock;
@@ -80,9 +88,7 @@ TEST_F(DailyCounterTest, FirstStartWritesDefaultsAndResets)
 
 TEST_F(DailyCounterTest, NegativeHourGetsTwentyFourAdded)
 {
-    Write("PSTTimeDiff", "-8");
-    m_clock.m_now = LocalAt(2026, 6, 15, 17);
-    m_counter.SetupDailyCounter(Ini(), &m_clock);
+    Start(17, {{"PSTTimeDiff", "-8"}});
     EXPECT_EQ(m_counter.m_nResetHour, 16);
     EXPECT_EQ(m_counter.GetResetText(), "Reset at 16:00");
     EXPECT_EQ(Key("PSTTimeDiff"), "-8"); // a present key is not rewritten
@@ -94,11 +100,7 @@ TEST_F(DailyCounterTest, ResetDueRule)
 {
     // Started at 10:00 with the reset at 16:00 and yesterday's date: yesterday
     // 16:00 is 18 hours ago, so no reset; the timer fires at 16:00 today.
-    Write("PSTTimeDiff", "16");
-    Write("Reset", "14 06 2026");
-    Write("BytesToday", "1234");
-    m_clock.m_now = LocalAt(2026, 6, 15, 10);
-    m_counter.SetupDailyCounter(Ini(), &m_clock);
+    Start(10, {{"PSTTimeDiff", "16"}, {"Reset", "14 06 2026"}, {"BytesToday", "1234"}});
     EXPECT_EQ(m_counter.m_nBytesToday, 1234u);
     EXPECT_EQ(Key("Reset"), "14 06 2026");
     EXPECT_EQ(m_clock.m_timers.back().second, 6 * 3600 * 1000LL);
@@ -109,19 +111,13 @@ TEST_F(DailyCounterTest, ResetDueRule)
     EXPECT_TRUE(CDailyCounter::IsResetDue("13 06 2026", 16, LocalAt(2026, 6, 15, 10)));
     EXPECT_TRUE(CDailyCounter::IsResetDue("14 06 2026", 16, LocalAt(2026, 6, 15, 16, 1)));
     // Dates that make no time.
-    EXPECT_TRUE(CDailyCounter::IsResetDue("00 00 0000", 0, LocalAt(2026, 6, 15, 10)));
-    EXPECT_TRUE(CDailyCounter::IsResetDue("31 02 2026", 0, LocalAt(2026, 6, 15, 10)));
-    EXPECT_TRUE(CDailyCounter::IsResetDue("garbage", 0, LocalAt(2026, 6, 15, 10)));
+    for (const char* pszDate : {"00 00 0000", "31 02 2026", "garbage"})
+        EXPECT_TRUE(CDailyCounter::IsResetDue(pszDate, 0, LocalAt(2026, 6, 15, 10))) << pszDate;
 }
 
 TEST_F(DailyCounterTest, LimitRefusesAndIgnoring)
 {
-    Write("MaxBytes", "524288000");
-    Write("BytesToday", "400000000");
-    Write("Reset", "15 06 2026");
-    m_clock.m_now = LocalAt(2026, 6, 15, 10);
-    m_counter.SetupDailyCounter(Ini(), &m_clock);
-
+    Start(10, {{"MaxBytes", "524288000"}, {"BytesToday", "400000000"}, {"Reset", "15 06 2026"}});
     auto pBig = MakeArticle(200000000);
     EXPECT_FALSE(m_counter.AddToDailyCounter(*pBig, true));
     EXPECT_EQ(m_counter.m_nBytesToday, 400000000u);
@@ -141,50 +137,34 @@ TEST_F(DailyCounterTest, LimitRefusesAndIgnoring)
     EXPECT_EQ(m_counter.m_nBytesToday, 600000001u);
 }
 
-TEST_F(DailyCounterTest, ExactAllowanceIsAccepted)
+TEST_F(DailyCounterTest, ExactAllowanceIsAcceptedAndGivingBackStopsAtZero)
 {
-    Write("MaxBytes", "1000");
-    Write("BytesToday", "400");
-    Write("Reset", "15 06 2026");
     Write("IgnoreNewsGuyLimit", "0", "NewsGuyExtra");
-    m_clock.m_now = LocalAt(2026, 6, 15, 10);
-    m_counter.SetupDailyCounter(Ini(), &m_clock);
+    Start(10, {{"MaxBytes", "1000"}, {"BytesToday", "400"}, {"Reset", "15 06 2026"}});
     EXPECT_FALSE(m_counter.AddToDailyCounter(*MakeArticle(601), true));
     EXPECT_TRUE(m_counter.AddToDailyCounter(*MakeArticle(600), true));
     EXPECT_EQ(m_counter.m_nBytesToday, 1000u);
     EXPECT_FALSE(m_counter.AddToDailyCounter(*MakeArticle(1), true));
     EXPECT_TRUE(m_counter.AddToDailyCounter(*MakeArticle(0), true));
-}
-
-TEST_F(DailyCounterTest, StoredIgnoreSwitchAppliesAtSetup)
-{
-    Write("MaxBytes", "10");
-    Write("IgnoreNewsGuyLimit", "1", "NewsGuyExtra");
-    m_clock.m_now = LocalAt(2026, 6, 15, 10);
-    m_counter.SetupDailyCounter(Ini(), &m_clock);
-    EXPECT_TRUE(m_counter.AddToDailyCounter(*MakeArticle(1000), true));
-}
-
-TEST_F(DailyCounterTest, GivingBackNeverGoesBelowZeroAndIsNotWritten)
-{
-    Write("BytesToday", "500");
-    Write("Reset", "15 06 2026");
-    m_clock.m_now = LocalAt(2026, 6, 15, 10);
-    m_counter.SetupDailyCounter(Ini(), &m_clock);
+    // Given back, the bytes are not written.
     m_counter.GiveBack(*MakeArticle(200));
-    EXPECT_EQ(m_counter.m_nBytesToday, 300u);
-    EXPECT_EQ(Key("BytesToday"), "500");
+    EXPECT_EQ(m_counter.m_nBytesToday, 800u);
+    EXPECT_EQ(Key("BytesToday"), "1000");
     m_counter.GiveBack(*MakeArticle(1000));
     EXPECT_EQ(m_counter.m_nBytesToday, 0u);
     EXPECT_EQ(m_counter.GetCountText(), "0.00 MB downloaded from NewsGuy");
 }
 
+TEST_F(DailyCounterTest, StoredIgnoreSwitchAppliesAtSetup)
+{
+    Write("IgnoreNewsGuyLimit", "1", "NewsGuyExtra");
+    Start(10, {{"MaxBytes", "10"}});
+    EXPECT_TRUE(m_counter.AddToDailyCounter(*MakeArticle(1000), true));
+}
+
 TEST_F(DailyCounterTest, TimerRearmsForADayAndResets)
 {
-    Write("BytesToday", "5000000");
-    Write("Reset", "15 06 2026");
-    m_clock.m_now = LocalAt(2026, 6, 15, 10);
-    m_counter.SetupDailyCounter(Ini(), &m_clock);
+    Start(10, {{"BytesToday", "5000000"}, {"Reset", "15 06 2026"}});
     m_clock.m_now = LocalAt(2026, 6, 16, 0);
     m_counter.OnTimer(2); // not ours
     EXPECT_EQ(m_counter.m_nBytesToday, 5000000u);

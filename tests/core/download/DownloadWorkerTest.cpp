@@ -1,6 +1,6 @@
 #include "GatewayDownloadFixture.h"
 
-#include "download/SavedFileName.h"
+#include "net/HttpRequestFramework.h"
 
 #include <filesystem>
 #include <set>
@@ -10,24 +10,6 @@ using namespace downloadtest;
 
 namespace
 {
-// Indices of dl.test articles within a size range, smallest index first.
-int32_t IndexOfSize(const CGatewaySimulator& sim, int64_t nMin, int64_t nMax, int nSkip = 0)
-{
-    for (const auto& a : sim.Articles(GatewayDownloadTest::kGroup))
-        if (a.m_nSize >= nMin && a.m_nSize <= nMax && nSkip-- == 0)
-            return a.m_nIndex;
-    ADD_FAILURE() << "no article of " << nMin << " to " << nMax << " bytes";
-    return 0;
-}
-
-size_t FilesIn(const std::filesystem::path& dir)
-{
-    size_t n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        n += entry.is_regular_file() || entry.is_symlink();
-    return n;
-}
-
 struct ServiceCase
 {
     int32_t nService;
@@ -42,7 +24,7 @@ TEST_P(DownloadServiceTest, RequestTargetNameAndBody)
 {
     const ServiceCase& c = GetParam();
     Account(c.nService);
-    const int32_t nIndex = IndexOfSize(*m_pSim, 1000, 1500000);
+    const int32_t nIndex = IndexOfSize(1000, 1500000);
     auto pArticle = Queue(nIndex, c.nService);
     ASSERT_TRUE(RunUntilIdle());
     CGatewayArticle g = Gateway(nIndex);
@@ -67,66 +49,184 @@ INSTANTIATE_TEST_SUITE_P(Services, DownloadServiceTest,
                                            ServiceCase{8, "/drn-bin/wwwdecode?"}, ServiceCase{16, ""},
                                            ServiceCase{64, "/news-bin/wwwdecode?"}));
 
-struct UnsafeCase
+// What one attempt against a faulty server, host or folder leaves behind.
+struct Arrange
 {
-    GatewayUnsafeName nKind;
-    std::string strSaved;
+    CGatewaySimulator& sim;
+    CGatewayFault& fault;
+    ServiceAccount& account;
+    std::string& strFolder;
 };
 
-class DownloadUnsafeNameTest : public GatewayDownloadTest, public ::testing::WithParamInterface<UnsafeCase>
+enum BodyKind
+{
+    BodyNone,  // no file is left
+    BodyWhole, // the article's bytes
+    BodyEmpty,
+    BodyShort, // all but the last byte
+};
+
+struct OutcomeCase
+{
+    const char* pszName;
+    void (*fnArrange)(Arrange&);
+    BodyKind nBody;
+    std::string strSaved; // the file's name; "" the listed one
+    int nDownloads;       // requests to the download host
+    bool bAverage;        // an average speed line is shown
+    // The row's reason, with %f the folder, %n the listed name, %s the size
+    // and %t the size less one; "" for a success.
+    const char* pszReason;
+    std::vector<std::string> once; // log entries seen exactly once
+};
+
+class DownloadOutcomeTest : public GatewayDownloadTest, public ::testing::WithParamInterface<OutcomeCase>
 {
 };
 
-TEST_P(DownloadUnsafeNameTest, SavedInsideTheFolder)
+TEST_P(DownloadOutcomeTest, StateFileAndReason)
 {
-    Account(1);
-    const int32_t nIndex = IndexOfSize(*m_pSim, 1000, 200000);
+    const OutcomeCase& c = GetParam();
+    CDownloadOptions::SetStallSeconds(1);
+    m_pDoc->m_settings.m_bKeepFailed = 1;
+    auto pAccount = Account(1);
+    const int32_t nIndex = IndexOfSize(5000, 900000);
+    const CGatewayArticle g = Gateway(nIndex);
+    std::string strFolder = Folder();
     CGatewayFault fault;
-    fault.m_nUnsafeName = GetParam().nKind;
-    Fault(nIndex, fault);
-    auto pArticle = Queue(nIndex);
+    Arrange arrange{*m_pSim, fault, *pAccount, strFolder};
+    c.fnArrange(arrange);
+    if (!fault.IsClean())
+        Fault(nIndex, fault);
+    auto pArticle = List(nIndex);
+    m_scheduler.QueueArticle(pArticle, 0, strFolder);
     ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateDone);
-    // An empty name from the server is no name: the listed one serves.
-    const std::string strSaved =
-        GetParam().strSaved.empty() ? Gateway(nIndex).m_strFileName : GetParam().strSaved;
-    EXPECT_EQ(pArticle->m_strSavedName, strSaved);
-    EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
-    // One file, in the folder; nothing beside or above it.
-    EXPECT_EQ(FilesIn(Folder()), 1u);
+
+    std::string strReason = c.pszReason;
+    for (const auto& [strKey, strValue] :
+         {std::pair<std::string, std::string>{"%f", strFolder}, {"%n", g.m_strFileName},
+          {"%s", std::to_string(g.m_nSize)}, {"%t", std::to_string(g.m_nSize - 1)}})
+        for (size_t n; (n = strReason.find(strKey)) != std::string::npos;)
+            strReason.replace(n, 2, strValue);
+    EXPECT_EQ(pArticle->m_nState, strReason.empty() ? StateDone : StateFailed);
+    EXPECT_EQ(pArticle->m_strLastError, strReason);
+    const std::string strName = c.strSaved.empty() ? g.m_strFileName : c.strSaved;
+    if (c.nBody == BodyNone)
+        EXPECT_EQ(FilesIn(Folder()), 0u);
+    else
+    {
+        // One file, in the folder; nothing beside or above it.
+        EXPECT_EQ(pArticle->m_strSavedName, strName);
+        EXPECT_EQ(FilesIn(Folder()), 1u);
+        const std::string strBody = testsupport::ReadFile(Folder() + "/" + strName);
+        EXPECT_TRUE(strBody == (c.nBody == BodyWhole   ? m_pSim->ExpectedBody(g)
+                                : c.nBody == BodyShort ? m_pSim->ExpectedBody(g, 0, g.m_nSize - 1)
+                                                       : std::string()));
+    }
     EXPECT_EQ(FilesIn(m_dir.Path() / "dl"), 0u);
     EXPECT_EQ(FilesIn(m_dir.Path()), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, DownloadUnsafeNameTest,
-                         ::testing::Values(UnsafeCase{UnsafeNameParent, "x"},
-                                           UnsafeCase{UnsafeNameAbsolute, "x"},
-                                           UnsafeCase{UnsafeNameControl, "bad_name__.txt"},
-                                           UnsafeCase{UnsafeNameEmpty, ""},
-                                           UnsafeCase{UnsafeNameLong, std::string(251, 'n') + ".bin"}));
-
-TEST_F(GatewayDownloadTest, WithoutANameFromTheServerTheListedNameIsUsed)
-{
-    Account(1);
-    CGatewayFault fault;
-    fault.m_bNoDisposition = true;
-    m_pSim->SetDefaultFault(fault);
-    auto pA = Queue(1);
-    auto pB = Queue(2);
-    ASSERT_TRUE(RunUntilIdle());
-    for (const auto& [pArticle, nIndex] : {std::pair{pA, 1}, std::pair{pB, 2}})
+    auto requests = Downloads();
+    EXPECT_EQ(requests.size(), static_cast<size_t>(c.nDownloads));
+    if (c.nDownloads == 2 && !pAccount->m_strUsername.empty())
     {
-        EXPECT_EQ(pArticle->m_nState, StateDone);
-        EXPECT_EQ(pArticle->m_strSavedName, Gateway(nIndex).m_strFileName);
-        EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(nIndex)));
+        EXPECT_FALSE(requests[0].m_bCredentials);
+        EXPECT_TRUE(requests[1].m_bCredentials);
     }
+    else if (c.nDownloads == 2)
+    {
+        // A redirect to another host is asked of the first host.
+        EXPECT_EQ(requests[1].m_strTarget, "/file/" + g.m_strDecodeQuery);
+        EXPECT_EQ(requests[1].m_strHost, m_pSim->HostPort());
+        EXPECT_EQ(m_pQueue->Count("status:Redirected: /file/" + g.m_strDecodeQuery), 1u);
+    }
+    EXPECT_EQ(m_pQueue->HasPrefix("status:Download complete. Average: "), c.bAverage);
+    for (const std::string& strEntry : c.once)
+        EXPECT_EQ(m_pQueue->Count(strEntry), 1u) << strEntry;
+    auto log = m_pQueue->GetLog();
+    auto itDone = std::find(log.begin(), log.end(), strReason.empty() ? "done:1" : "done:0");
+    ASSERT_NE(itDone, log.end());
+    EXPECT_EQ(m_pQueue->Count("done:0") + m_pQueue->Count("done:1"), 1u);
+    if (strReason.empty())
+        return;
+    // One status line names the cause before the end report.
+    const std::string strLine = "status:Download of \"" + strName + "\" failed: " + strReason;
+    EXPECT_EQ(std::count(log.begin(), log.end(), strLine), 1);
+    EXPECT_LT(std::find(log.begin(), log.end(), strLine), itDone);
 }
+
+void Redirect(Arrange& a, int nStatus)
+{
+    a.fault.m_nRedirect = RedirectOtherHost;
+    a.fault.m_nRedirectStatus = nStatus;
+}
+
+const char* const kZeroAverage = "status:Download complete. Average: 0kB/s\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DownloadOutcomeTest,
+    ::testing::Values(
+        OutcomeCase{"NoName", [](Arrange& a) { a.fault.m_bNoDisposition = true; }, BodyWhole, "", 1, true, ""},
+        OutcomeCase{"UnsafeParent", [](Arrange& a) { a.fault.m_nUnsafeName = UnsafeNameParent; }, BodyWhole,
+                    "x", 1, true, ""},
+        OutcomeCase{"UnsafeAbsolute", [](Arrange& a) { a.fault.m_nUnsafeName = UnsafeNameAbsolute; },
+                    BodyWhole, "x", 1, true, ""},
+        OutcomeCase{"UnsafeControl", [](Arrange& a) { a.fault.m_nUnsafeName = UnsafeNameControl; }, BodyWhole,
+                    "bad_name__.txt", 1, true, ""},
+        // An empty name from the server is no name: the listed one serves.
+        OutcomeCase{"UnsafeEmpty", [](Arrange& a) { a.fault.m_nUnsafeName = UnsafeNameEmpty; }, BodyWhole, "",
+                    1, true, ""},
+        OutcomeCase{"UnsafeLong", [](Arrange& a) { a.fault.m_nUnsafeName = UnsafeNameLong; }, BodyWhole,
+                    std::string(251, 'n') + ".bin", 1, true, ""},
+        OutcomeCase{"ContentLengthZero", [](Arrange& a) { a.fault.m_bEmptyBody = true; }, BodyEmpty, "", 1,
+                    true, "", {kZeroAverage}},
+        OutcomeCase{"Redirect301", [](Arrange& a) { Redirect(a, 301); }, BodyWhole, "", 2, true, ""},
+        OutcomeCase{"Redirect302", [](Arrange& a) { Redirect(a, 302); }, BodyWhole, "", 2, true, ""},
+        OutcomeCase{"Redirect303", [](Arrange& a) { Redirect(a, 303); }, BodyWhole, "", 2, true, ""},
+        OutcomeCase{"Redirect307", [](Arrange& a) { Redirect(a, 307); }, BodyWhole, "", 2, true, ""},
+        OutcomeCase{"Redirect308", [](Arrange& a) { Redirect(a, 308); }, BodyWhole, "", 2, true, ""},
+        OutcomeCase{"RedirectWithoutLocation", [](Arrange& a) { a.fault.m_nRedirect = RedirectNoLocation; },
+                    BodyNone, "", 1, false, "the redirect could not be followed",
+                    {"box:Error: Site redirects with no new location"}},
+        OutcomeCase{"RedirectLoop", [](Arrange& a) { a.fault.m_nRedirect = RedirectLoop; }, BodyNone, "",
+                    kMaxRedirects + 1, false, "the redirect could not be followed"},
+        OutcomeCase{"ShortBody", [](Arrange& a) { a.fault.m_bShortBody = true; }, BodyShort, "", 1, false,
+                    "the body ended after %t of %s bytes"},
+        OutcomeCase{"NoContentLength", [](Arrange& a) { a.fault.m_bNoContentLength = true; }, BodyNone, "", 1,
+                    true, "the answer has no Content-Length", {"status:Download failed!", kZeroAverage}},
+        OutcomeCase{"Status", [](Arrange& a) { a.fault.m_nStatus = 503; }, BodyNone, "", 1, true,
+                    "the server answered 503 Service Unavailable"},
+        OutcomeCase{"Stall", [](Arrange& a) { a.fault.m_nStallAfter = 0; }, BodyEmpty, "", 1, false,
+                    "the transfer stalled: no data for 1 seconds"},
+        OutcomeCase{"NotCreatable", [](Arrange& a) { a.strFolder += "/missing"; }, BodyNone, "", 1, true,
+                    "cannot create file %f/%n: No such file or directory"},
+        OutcomeCase{"Refused", [](Arrange& a) { a.account.m_strDownloadDomain = "127.0.0.1:1"; }, BodyNone, "",
+                    0, false, "connection refused by 127.0.0.1:1"},
+        OutcomeCase{"HostNotFound", [](Arrange& a) { a.account.m_strDownloadDomain = "nohost.invalid"; },
+                    BodyNone, "", 0, false, "host not found: nohost.invalid"},
+        OutcomeCase{"PasswordAnswered",
+                    [](Arrange& a)
+                    {
+                        a.sim.SetUsers({{"user", "secret"}});
+                        a.account.m_strUsername = "user";
+                        a.account.m_strPassword = "secret";
+                    },
+                    BodyWhole, "", 2, true, "", {"status:Sending NewsGuy Password..."}},
+        OutcomeCase{"PasswordRefusedTwice",
+                    [](Arrange& a)
+                    {
+                        a.sim.SetUsers({{"user", "secret"}});
+                        a.account.m_strUsername = "user";
+                        a.account.m_strPassword = "wrong";
+                    },
+                    BodyNone, "", 2, false, "the login was refused",
+                    {"box:The configured password for NewsGuy is incorrect!"}}),
+    [](const auto& info) { return std::string(info.param.pszName); });
 
 TEST_F(GatewayDownloadTest, OneNameForSeveralFilesIsNumberedAndOnlyTheOwnFileIsReplaced)
 {
     Account(1);
-    const int32_t nA = IndexOfSize(*m_pSim, 200000, 3000000);
-    const int32_t nB = IndexOfSize(*m_pSim, 200000, 3000000, 1);
+    const int32_t nA = IndexOfSize(200000, 3000000);
+    const int32_t nB = IndexOfSize(200000, 3000000, 1);
     CGatewayFault fault;
     fault.m_bNoDisposition = true;
     fault.m_nThrottle = 2000000; // both run at once
@@ -158,120 +258,6 @@ TEST_F(GatewayDownloadTest, OneNameForSeveralFilesIsNumberedAndOnlyTheOwnFileIsR
     EXPECT_EQ(pA->m_strSavedName, strSavedA);
     EXPECT_TRUE(Saved(pA) == m_pSim->ExpectedBody(Gateway(nA)));
     EXPECT_EQ(FilesIn(Folder()), 3u);
-}
-
-TEST_F(GatewayDownloadTest, ContentLengthZeroIsAnEmptyFile)
-{
-    Account(1);
-    CGatewayFault fault;
-    fault.m_bEmptyBody = true;
-    Fault(3, fault);
-    auto pArticle = Queue(3);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateDone);
-    EXPECT_TRUE(std::filesystem::exists(Folder() + "/" + pArticle->m_strSavedName));
-    EXPECT_EQ(Saved(pArticle), "");
-    EXPECT_EQ(m_pQueue->Count("status:Download complete. Average: 0kB/s\r\n"), 1u);
-}
-
-class DownloadShortBodyTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
-{
-};
-
-TEST_P(DownloadShortBodyTest, FailsAndKeepFailedDecidesThePartialFile)
-{
-    m_pDoc->m_settings.m_bKeepFailed = GetParam();
-    Account(1);
-    const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 900000);
-    CGatewayFault fault;
-    fault.m_bShortBody = true;
-    Fault(nIndex, fault);
-    auto pArticle = Queue(nIndex);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateFailed);
-    EXPECT_EQ(m_pQueue->Count("done:0"), 1u);
-    const std::string strPath = Folder() + "/" + Gateway(nIndex).m_strFileName;
-    EXPECT_EQ(std::filesystem::exists(strPath), GetParam());
-    if (GetParam())
-    {
-        EXPECT_EQ(std::filesystem::file_size(strPath), static_cast<uintmax_t>(Gateway(nIndex).m_nSize - 1));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(KeepFailed, DownloadShortBodyTest, ::testing::Bool());
-
-TEST_F(GatewayDownloadTest, NoContentLengthFailsWithoutAFile)
-{
-    Account(1);
-    CGatewayFault fault;
-    fault.m_bNoContentLength = true;
-    Fault(4, fault);
-    auto pArticle = Queue(4);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateFailed);
-    EXPECT_EQ(m_pQueue->Count("status:Download failed!"), 1u);
-    EXPECT_EQ(m_pQueue->Count("status:Download complete. Average: 0kB/s\r\n"), 1u);
-    EXPECT_EQ(FilesIn(Folder()), 0u);
-}
-
-TEST_F(GatewayDownloadTest, AnErrorStatusIsNotSavedAsTheArticle)
-{
-    Account(1);
-    CGatewayFault fault;
-    fault.m_nStatus = 404;
-    Fault(4, fault);
-    auto pArticle = Queue(4);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateFailed);
-    EXPECT_EQ(FilesIn(Folder()), 0u);
-}
-
-class DownloadRedirectTest : public GatewayDownloadTest, public ::testing::WithParamInterface<int>
-{
-};
-
-TEST_P(DownloadRedirectTest, RedirectToAnotherHostIsAskedOfTheFirstHost)
-{
-    Account(1);
-    CGatewayFault fault;
-    fault.m_nRedirect = RedirectOtherHost;
-    fault.m_nRedirectStatus = GetParam();
-    Fault(5, fault);
-    auto pArticle = Queue(5);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateDone);
-    auto requests = Downloads();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].m_strTarget, "/file/" + Gateway(5).m_strDecodeQuery);
-    EXPECT_EQ(requests[1].m_strHost, m_pSim->HostPort());
-    EXPECT_TRUE(m_pQueue->HasPrefix("status:Redirected: /file/"));
-    EXPECT_TRUE(Saved(pArticle) == m_pSim->ExpectedBody(Gateway(5)));
-}
-
-INSTANTIATE_TEST_SUITE_P(Status, DownloadRedirectTest, ::testing::Values(301, 302, 303, 307, 308));
-
-TEST_F(GatewayDownloadTest, RefusedPasswordTwiceEndsTheAttempt)
-{
-    m_pSim->SetUsers({{"user", "secret"}});
-    auto pAccount = Account(1);
-    pAccount->m_strUsername = "user";
-    pAccount->m_strPassword = "wrong";
-    auto pArticle = Queue(2);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateFailed);
-    EXPECT_EQ(m_pQueue->Count("status:Sending NewsGuy Password..."), 2u);
-    EXPECT_EQ(m_pQueue->Count("box:The configured password for NewsGuy is incorrect!"), 1u);
-    EXPECT_FALSE(m_pQueue->HasPrefix("status:Download complete."));
-    EXPECT_EQ(Downloads().size(), 2u);
-    EXPECT_EQ(FilesIn(Folder()), 0u);
-
-    // The right password: one challenge, then the file.
-    pAccount->m_strPassword = "secret";
-    m_pSim->ClearRequests();
-    m_scheduler.QueueArticle(pArticle, 0, Folder());
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateDone);
-    EXPECT_EQ(Downloads().size(), 2u);
 }
 
 class DownloadAgainTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
@@ -324,7 +310,7 @@ TEST_P(DownloadResumeTest, RetryContinuesOrRestarts)
     m_pDoc->m_settings.m_bResumeFailed = c.bResumeFailed;
     m_pDoc->m_settings.m_nMaxRetries = 1;
     Account(1);
-    const int32_t nIndex = IndexOfSize(*m_pSim, 400000, 3000000);
+    const int32_t nIndex = IndexOfSize(400000, 3000000);
     const CGatewayArticle g = Gateway(nIndex);
     const int64_t nDrop = g.m_nSize / 2;
     CGatewayFault fault;
@@ -366,81 +352,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, DownloadResumeTest,
                                            ResumeCase{"ResumeOff", false, true, false, 200}),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
-enum FailureKind
-{
-    FailNotCreatable,
-    FailStatus,
-    FailRefused,
-    FailHostNotFound,
-    FailStall,
-    FailShortBody,
-};
-
-class DownloadFailureTest : public GatewayDownloadTest, public ::testing::WithParamInterface<FailureKind>
-{
-};
-
-// One status line names the cause before the end report; the row keeps it.
-TEST_P(DownloadFailureTest, SaysWhy)
-{
-    CDownloadOptions::SetStallSeconds(1);
-    auto pAccount = Account(1);
-    const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
-    const CGatewayArticle g = Gateway(nIndex);
-    std::string strFolder = Folder();
-    std::string strReason;
-    CGatewayFault fault;
-    switch (GetParam())
-    {
-    case FailNotCreatable:
-        strFolder = (m_dir.Path() / "missing").string();
-        strReason = "cannot create file " + strFolder + "/" + g.m_strFileName + ": No such file or directory";
-        break;
-    case FailStatus:
-        fault.m_nStatus = 503;
-        strReason = "the server answered 503 Service Unavailable";
-        break;
-    case FailRefused:
-        pAccount->m_strDownloadDomain = "127.0.0.1:1";
-        strReason = "connection refused by 127.0.0.1:1";
-        break;
-    case FailHostNotFound:
-        pAccount->m_strDownloadDomain = "nohost.invalid";
-        strReason = "host not found: nohost.invalid";
-        break;
-    case FailStall:
-        fault.m_nStallAfter = 0; // not a byte: the stall shows at once
-        strReason = "the transfer stalled: no data for 1 seconds";
-        break;
-    case FailShortBody:
-        fault.m_bShortBody = true;
-        strReason = "the body ended after " + std::to_string(g.m_nSize - 1) + " of " +
-                    std::to_string(g.m_nSize) + " bytes";
-        break;
-    }
-    if (!fault.IsClean())
-        Fault(nIndex, fault);
-    auto pArticle = List(nIndex);
-    m_scheduler.QueueArticle(pArticle, 0, strFolder);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateFailed);
-    EXPECT_EQ(pArticle->m_strLastError, strReason);
-    auto log = m_pQueue->GetLog();
-    const std::string strLine = "status:Download of \"" + g.m_strFileName + "\" failed: " + strReason;
-    EXPECT_EQ(std::count(log.begin(), log.end(), strLine), 1);
-    auto itLine = std::find(log.begin(), log.end(), strLine);
-    EXPECT_LT(itLine, std::find(log.begin(), log.end(), "done:0"));
-    EXPECT_TRUE(m_prompts.m_messages.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Causes, DownloadFailureTest,
-                         ::testing::Values(FailNotCreatable, FailStatus, FailRefused, FailHostNotFound,
-                                           FailStall, FailShortBody));
-
 TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
 {
     Account(1);
-    const int32_t nIndex = IndexOfSize(*m_pSim, 5000, 3000000);
+    const int32_t nIndex = IndexOfSize(5000, 3000000);
     // The article's own earlier file, now on a full disk.
     const std::string strPath = Folder() + "/" + Gateway(nIndex).m_strFileName;
     std::filesystem::create_symlink("/dev/full", strPath);
@@ -463,16 +378,5 @@ TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
     EXPECT_LT(itFull - log.begin(), itBox - log.begin());
     EXPECT_EQ(m_tools.m_nTempDeletes, 1);
     EXPECT_EQ(m_tools.m_nTrashEmpties, 1);
-}
-
-TEST_F(GatewayDownloadTest, MissingAccountRequestsNothing)
-{
-    Account(1);
-    auto pArticle = Queue(1, 4);
-    ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pArticle->m_nState, StateFailed);
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0], "The account information for this article is no longer available!");
-    EXPECT_TRUE(Downloads().empty());
 }
 } // namespace

@@ -69,7 +69,7 @@ private:
     std::vector<std::string> m_log;
 };
 
-class GatewayDownloadTest : public ::testing::Test
+class GatewayDownloadTest : public SchedulerWorld<CDownloadScheduler, LoggingQueue>
 {
 public:
     static constexpr const char* kGroup = "dl.test";
@@ -84,13 +84,9 @@ protected:
         options.m_nStallLimitMs = 3000;
         options.m_groups.push_back(CGatewayGroup{kGroup, 40, 0, 3000000, false});
         m_pSim = std::make_unique<CGatewaySimulator>(options);
-        m_nPort = m_pSim->Start();
-        m_pDoc->m_settings.m_nMaxDownloads = 2;
+        m_pSim->Start();
         m_pDoc->m_settings.m_nMaxRetries = 0;
         m_pDoc->m_settings.m_bUseProxy = 0;
-        m_articles.SetPrompts(&m_prompts);
-        m_progress.SetPrompts(&m_prompts);
-        m_scheduler.SetQueueTools(&m_tools);
         std::filesystem::create_directories(m_dir.Path() / "dl" / "sub");
     }
     ~GatewayDownloadTest() override
@@ -121,6 +117,22 @@ protected:
         return pArticle;
     }
     CGatewayArticle Gateway(int32_t nIndex) const { return m_pSim->Article(kGroup, nIndex); }
+    // The index of the (nSkip+1)th article within a size range.
+    int32_t IndexOfSize(int64_t nMin, int64_t nMax, int nSkip = 0) const
+    {
+        for (const auto& a : m_pSim->Articles(kGroup))
+            if (a.m_nSize >= nMin && a.m_nSize <= nMax && nSkip-- == 0)
+                return a.m_nIndex;
+        ADD_FAILURE() << "no article of " << nMin << " to " << nMax << " bytes";
+        return 0;
+    }
+    static size_t FilesIn(const std::filesystem::path& dir)
+    {
+        size_t n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            n += entry.is_regular_file() || entry.is_symlink();
+        return n;
+    }
     void Fault(int32_t nIndex, const CGatewayFault& fault) { m_pSim->SetArticleFault(kGroup, nIndex, fault); }
 
     // The view's loop: handles worker messages until done() holds.
@@ -157,15 +169,6 @@ protected:
         return requests;
     }
 
-    testsupport::TempDir m_dir;
     std::unique_ptr<CGatewaySimulator> m_pSim;
-    int m_nPort = 0;
-    testsupport::FakePrompts m_prompts;
-    FakeQueueTools m_tools;
-    std::shared_ptr<CQueueDocument> m_pDoc = std::make_shared<CQueueDocument>();
-    CArticleList m_articles{CArticleList::KindArticles};
-    CArticleList m_progress{CArticleList::KindProgress};
-    std::shared_ptr<LoggingQueue> m_pQueue = std::make_shared<LoggingQueue>();
-    CDownloadScheduler m_scheduler{m_pDoc, m_articles, m_progress, m_pQueue, &m_prompts};
 };
 } // namespace downloadtest

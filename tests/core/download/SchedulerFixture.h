@@ -92,6 +92,38 @@ inline void WriteOwnFile(CArticle& article, const std::string& strPath, const st
     article.m_bWroteOwnFile = true;
 }
 
+// A scheduler with its document, lists, prompts and tools; TSink takes what
+// the workers post.
+template <class TScheduler, class TSink>
+class SchedulerWorld : public ::testing::Test
+{
+protected:
+    SchedulerWorld()
+    {
+        m_pDoc->m_settings.m_nMaxDownloads = 2;
+        m_articles.SetPrompts(&m_prompts);
+        m_progress.SetPrompts(&m_prompts);
+        m_scheduler.SetQueueTools(&m_tools);
+    }
+    // The subjects of the progress list, top to bottom.
+    std::string QueueOrder() const
+    {
+        std::string str;
+        for (int i = 0; i < m_progress.GetItemCount(); ++i)
+            str += m_progress.GetArticle(i)->m_strSubject;
+        return str;
+    }
+
+    testsupport::TempDir m_dir;
+    testsupport::FakePrompts m_prompts;
+    FakeQueueTools m_tools;
+    std::shared_ptr<CQueueDocument> m_pDoc = std::make_shared<CQueueDocument>();
+    CArticleList m_articles{CArticleList::KindArticles};
+    CArticleList m_progress{CArticleList::KindProgress};
+    std::shared_ptr<TSink> m_pQueue = std::make_shared<TSink>();
+    TScheduler m_scheduler{m_pDoc, m_articles, m_progress, m_pQueue, &m_prompts};
+};
+
 inline ArticlePtr MakeListed(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)
 {
     auto pArticle = std::make_shared<CArticle>();

@@ -136,184 +136,68 @@ TEST(HttpRequest, TargetNeverCarriesLineEnds)
     EXPECT_EQ(CHttpRequest::MakeTarget(""), "/");
 }
 
-namespace
+// A download as the download worker once made it, the body pulled in whole
+// blocks; whatever goes wrong, the sequence ends with a failed read.
+TEST(HttpRequest, DownloadSequenceReadsFullBlocksUntilTheEndOrAFailure)
 {
-// A download as the download worker makes it: redirects followed by the send
-// loop, the body pulled in blocks.
-class DownloadSequenceTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
+    CGatewayOptions options;
+    options.m_groups.push_back(CGatewayGroup{"alt.binaries.small", 20, 0, 3000000, false});
+    CGatewaySimulator gateway(options);
+    ASSERT_NE(gateway.Start(), 0);
+    auto pSink = std::make_shared<RecordingSink>();
+    CPreferences settings;
+    settings.m_bUseProxy = 0;
+    ServiceAccount account;
+    account.m_strDownloadDomain = gateway.HostPort();
+    HttpRequestProfile profile;
+    profile.m_strHost = gateway.HostPort();
+    profile.m_strServiceName = "NewsGuy";
+    profile.m_pStatusWindow = pSink;
+    profile.m_pRunEvent = std::make_shared<CManualResetEvent>(true);
+    profile.m_bHandleRedirects = true;
+    const CGatewayArticle article = gateway.Article("alt.binaries.small", 3);
+    const long nSavedStall = CInternetSession::GetDefaultStallSeconds();
+    CInternetSession::SetDefaultStallSeconds(1);
+    // Whole, short, stalled (headers, then silence), whole after a redirect,
+    // whole after a login.
+    for (int nFault = 0; nFault < 5; ++nFault)
     {
-        CGatewayOptions options;
-        options.m_groups.push_back(CGatewayGroup{"alt.binaries.small", 20, 0, 3000000, false});
-        m_pGateway = std::make_unique<CGatewaySimulator>(options);
-        ASSERT_NE(m_pGateway->Start(), 0);
-        m_settings.m_bUseProxy = 0;
-        m_account.m_strDownloadDomain = m_pGateway->HostPort();
-        m_account.m_strUsername = "user";
-        m_account.m_strPassword = "secret";
-        m_profile.m_strHost = m_pGateway->HostPort();
-        m_profile.m_strServiceName = "NewsGuy";
-        m_profile.m_pStatusWindow = m_pSink;
-        m_profile.m_pRunEvent = std::make_shared<CManualResetEvent>(true);
-        m_profile.m_bHandleRedirects = true;
-        m_article = m_pGateway->Article("alt.binaries.small", 3);
-    }
-
-    // Runs the sequence; returns the send result and fills strBody (until the
-    // end or a failure, noted in bFailed).
-    int Download(std::string& strBody, bool& bFailed)
-    {
-        std::string strObject = m_pGateway->NewsGuyDecodeTarget(m_article).substr(1);
-        auto pSession = OpenInternetSession(ResolveProxy(m_settings), HttpFlags::kDownloadSession, m_profile);
-        auto pConnection = ConnectToHost(*pSession, m_profile, m_account);
-        auto pRequest = OpenHttpRequest(*pConnection, strObject, HttpFlags::kDownloadRequest, m_profile);
-        int nStatus = SendWithCredentials(pRequest, *pConnection, m_profile, m_account, m_settings);
-        bFailed = false;
-        if (nStatus > 0)
+        if (nFault == 4)
         {
-            m_nContentLength = pRequest->GetContentLength();
-            std::vector<char> block(1024000);
-            for (;;)
-            {
-                int64_t n = pRequest->ReadBlock(block.data(), block.size());
-                if (n < 0)
-                {
-                    bFailed = true;
-                    break;
-                }
-                if (n == 0)
-                    break;
-                m_blockSizes.push_back(n);
-                strBody.append(block.data(), static_cast<size_t>(n));
-            }
+            gateway.SetUsers({{"user", "secret"}});
+            account.m_strUsername = "user";
+            account.m_strPassword = "secret";
+        }
+        CGatewayFault fault;
+        fault.m_bShortBody = nFault == 1;
+        fault.m_nStallAfter = nFault == 2 ? 0 : -1;
+        fault.m_nRedirect = nFault == 3 ? RedirectOtherHost : RedirectNone;
+        if (nFault)
+            gateway.SetArticleFault("alt.binaries.small", 3, fault);
+        const std::string strObject = gateway.NewsGuyDecodeTarget(article).substr(1);
+        auto pSession = OpenInternetSession(ResolveProxy(settings), HttpFlags::kDownloadSession, profile);
+        auto pConnection = ConnectToHost(*pSession, profile, account);
+        auto pRequest = OpenHttpRequest(*pConnection, strObject, HttpFlags::kDownloadRequest, profile);
+        ASSERT_EQ(SendWithCredentials(pRequest, *pConnection, profile, account, settings), 200);
+        EXPECT_EQ(pRequest->GetContentLength(), article.m_nSize);
+        std::string strBody;
+        std::vector<char> block(1024000);
+        int64_t n = 0;
+        while ((n = pRequest->ReadBlock(block.data(), block.size())) > 0)
+        {
+            // Every block but the last is full.
+            EXPECT_EQ(strBody.size() % block.size(), 0u);
+            strBody.append(block.data(), static_cast<size_t>(n));
         }
         CloseRequest(pRequest, pConnection, pSession);
-        return nStatus;
+        EXPECT_EQ(n < 0, nFault == 1 || nFault == 2);
+        const std::string strWhole = gateway.ExpectedBody(article);
+        EXPECT_TRUE(strBody == strWhole.substr(0, nFault == 1 ? strWhole.size() - 1 : nFault == 2 ? 0 : strWhole.size()));
     }
-
-    std::vector<std::string> StatusLines()
-    {
-        std::vector<std::string> lines;
-        CViewMessage msg;
-        while (m_pSink->WaitNext(msg, std::chrono::milliseconds(0)))
-            lines.push_back(msg.strText);
-        return lines;
-    }
-
-    std::unique_ptr<CGatewaySimulator> m_pGateway;
-    std::shared_ptr<RecordingSink> m_pSink = std::make_shared<RecordingSink>();
-    CPreferences m_settings;
-    ServiceAccount m_account;
-    HttpRequestProfile m_profile;
-    CGatewayArticle m_article;
-    int64_t m_nContentLength = -1;
-    std::vector<int64_t> m_blockSizes;
-};
-} // namespace
-
-TEST_F(DownloadSequenceTest, BodyArrivesInFullBlocks)
-{
-    std::string strBody;
-    bool bFailed = true;
-    ASSERT_EQ(Download(strBody, bFailed), 200);
-    EXPECT_FALSE(bFailed);
-    EXPECT_EQ(m_nContentLength, m_article.m_nSize);
-    EXPECT_TRUE(strBody == m_pGateway->ExpectedBody(m_article));
-    // Every block but the last is full.
-    for (size_t i = 0; i + 1 < m_blockSizes.size(); ++i)
-        EXPECT_EQ(m_blockSizes[i], 1024000);
-    EXPECT_EQ(StatusLines(), (std::vector<std::string>{"Open InternetSession...", "Open Request..."}));
-}
-
-TEST_F(DownloadSequenceTest, RedirectToAnotherHostStaysOnTheSameHost)
-{
-    CGatewayFault fault;
-    fault.m_nRedirect = RedirectOtherHost;
-    m_pGateway->SetArticleFault("alt.binaries.small", 3, fault);
-    std::string strBody;
-    bool bFailed = true;
-    ASSERT_EQ(Download(strBody, bFailed), 200);
-    EXPECT_TRUE(strBody == m_pGateway->ExpectedBody(m_article));
-    auto requests = m_pGateway->Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].m_strTarget.rfind("/file/", 0), 0u);
-    EXPECT_EQ(requests[1].m_strHost, m_pGateway->HostPort());
-    auto lines = StatusLines();
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[2], "Redirected: " + requests[1].m_strTarget);
-    EXPECT_EQ(lines[3], "Open Request...");
-}
-
-TEST_F(DownloadSequenceTest, RedirectWithoutLocationFails)
-{
-    CGatewayFault fault;
-    fault.m_nRedirect = RedirectNoLocation;
-    m_pGateway->SetArticleFault("alt.binaries.small", 3, fault);
-    std::string strBody;
-    bool bFailed = false;
-    EXPECT_EQ(Download(strBody, bFailed), SendRedirectFailed);
-    EXPECT_EQ(m_pSink->MessageBoxes(),
-              std::vector<std::string>{"Error: Site redirects with no new location"});
-    EXPECT_EQ(m_pGateway->RequestCount(), 1u);
-}
-
-TEST_F(DownloadSequenceTest, RedirectLoopEndsAfterTwentyRedirects)
-{
-    CGatewayFault fault;
-    fault.m_nRedirect = RedirectLoop;
-    m_pGateway->SetArticleFault("alt.binaries.small", 3, fault);
-    std::string strBody;
-    bool bFailed = false;
-    EXPECT_EQ(Download(strBody, bFailed), SendRedirectFailed);
-    EXPECT_EQ(m_pGateway->RequestCount(), static_cast<size_t>(kMaxRedirects + 1));
-    EXPECT_TRUE(m_pSink->MessageBoxes().empty());
-}
-
-TEST_F(DownloadSequenceTest, LoginAnsweredOnceThenRefusedTwice)
-{
-    m_pGateway->SetUsers({{"user", "secret"}});
-    std::string strBody;
-    bool bFailed = true;
-    ASSERT_EQ(Download(strBody, bFailed), 200);
-    EXPECT_TRUE(strBody == m_pGateway->ExpectedBody(m_article));
-    auto requests = m_pGateway->Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_FALSE(requests[0].m_bCredentials);
-    EXPECT_TRUE(requests[1].m_bCredentials);
-
-    m_pGateway->ClearRequests();
-    m_account.m_strPassword = "wrong";
-    m_profile.m_strServiceName = "NewsGuy Extra";
-    strBody.clear();
-    EXPECT_EQ(Download(strBody, bFailed), SendRefused);
-    EXPECT_EQ(m_pGateway->RequestCount(), 2u);
-    EXPECT_EQ(m_pSink->MessageBoxes(),
-              std::vector<std::string>{"The configured password for NewsGuy Extra is incorrect!"});
-}
-
-TEST_F(DownloadSequenceTest, ShortBodyAndStalledBodyFail)
-{
-    CGatewayFault shortBody;
-    shortBody.m_bShortBody = true;
-    m_pGateway->SetArticleFault("alt.binaries.small", 3, shortBody);
-    std::string strBody;
-    bool bFailed = false;
-    ASSERT_EQ(Download(strBody, bFailed), 200);
-    EXPECT_TRUE(bFailed);
-    EXPECT_EQ(static_cast<int64_t>(strBody.size()), m_article.m_nSize - 1);
-
-    // A transfer that goes silent fails once the stall time has passed.
-    CGatewayFault stall;
-    stall.m_nStallAfter =
-        0; // headers, then silence (bytes before it would keep the average speed up for seconds)
-    m_pGateway->SetArticleFault("alt.binaries.small", 3, stall);
-    long nSaved = CInternetSession::GetDefaultStallSeconds();
-    CInternetSession::SetDefaultStallSeconds(1);
-    strBody.clear();
-    EXPECT_EQ(Download(strBody, bFailed), 200);
-    CInternetSession::SetDefaultStallSeconds(nSaved);
-    EXPECT_TRUE(bFailed);
-    EXPECT_TRUE(strBody.empty());
+    CInternetSession::SetDefaultStallSeconds(nSavedStall);
+    CViewMessage msg;
+    ASSERT_TRUE(pSink->WaitNext(msg, std::chrono::milliseconds(0)));
+    EXPECT_EQ(msg.strText, "Open InternetSession...");
+    ASSERT_TRUE(pSink->WaitNext(msg, std::chrono::milliseconds(0)));
+    EXPECT_EQ(msg.strText, "Open Request...");
 }

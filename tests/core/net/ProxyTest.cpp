@@ -23,56 +23,47 @@
 
 extern char** environ;
 
-using testsupport::ReadFile;
 using testsupport::RecordingSink;
 using testsupport::TempDir;
-using testsupport::WriteFile;
 
 namespace
 {
-int FreePort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t nLen = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
-
-bool CanConnect(int nPort)
+// With nPort 0: a loopback port that was free just now. Else: whether
+// something listens on nPort.
+int Probe(int nPort)
 {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(nPort));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool bOk = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    socklen_t nLen = sizeof addr;
+    int nResult = 0;
+    if (nPort)
+        nResult = connect(fd, reinterpret_cast<sockaddr*>(&addr), nLen) == 0;
+    else if (bind(fd, reinterpret_cast<sockaddr*>(&addr), nLen) == 0 &&
+             getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen) == 0)
+        nResult = ntohs(addr.sin_port);
     close(fd);
-    return bOk;
+    return nResult;
 }
 
 // A private tinyproxy in the foreground, stopped with the object.
 class CTinyproxy
 {
 public:
-    CTinyproxy(const TempDir& dir, const std::string& strBasicAuth)
+    CTinyproxy(const TempDir& dir, const std::string& strBasicAuth) : m_strLog(dir.File("tinyproxy.log"))
     {
+        const std::string strConfPath = dir.File("tinyproxy.conf");
         for (int nTry = 0; nTry < 5 && m_pid == 0; ++nTry)
         {
-            m_nPort = FreePort();
-            m_strLog = dir.File("tinyproxy.log");
-            std::string strConf = "Port " + std::to_string(m_nPort) +
-                                  "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\n"
-                                  "LogLevel Info\nLogFile \"" +
-                                  m_strLog + "\"\n";
+            m_nPort = Probe(0);
+            std::string strConf = "Port " + std::to_string(m_nPort);
+            strConf += "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\nLogLevel Info\nLogFile \"" +
+                       m_strLog + "\"\n";
             if (!strBasicAuth.empty())
                 strConf += "BasicAuth " + strBasicAuth + "\n";
-            std::string strConfPath = dir.File("tinyproxy.conf");
-            WriteFile(strConfPath, strConf);
+            testsupport::WriteFile(strConfPath, strConf);
             std::vector<std::string> args{"tinyproxy", "-d", "-c", strConfPath};
             std::vector<char*> argv;
             for (auto& s : args)
@@ -83,14 +74,13 @@ public:
             posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
             pid_t pid = 0;
-            if (posix_spawnp(&pid, "tinyproxy", &actions, nullptr, argv.data(), environ) != 0)
-                pid = 0;
+            const bool bSpawned = posix_spawnp(&pid, "tinyproxy", &actions, nullptr, argv.data(), environ) == 0;
             posix_spawn_file_actions_destroy(&actions);
-            if (pid == 0)
+            if (!bSpawned)
                 return;
-            for (int i = 0; i < 200 && !CanConnect(m_nPort); ++i)
+            for (int i = 0; i < 200 && !Probe(m_nPort); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            if (CanConnect(m_nPort))
+            if (Probe(m_nPort))
                 m_pid = pid;
             else
             {
@@ -109,71 +99,31 @@ public:
     }
     bool IsRunning() const { return m_pid > 0; }
     int Port() const { return m_nPort; }
-    std::string Log() const { return ReadFile(m_strLog); }
+    std::string Log() const { return testsupport::ReadFile(m_strLog); }
 
 private:
+    std::string m_strLog;
     pid_t m_pid = 0;
     int m_nPort = 0;
-    std::string m_strLog;
 };
 
-// Sets an environment variable for one test and puts the old value back.
-class CEnvironment
+struct ProxyCase
 {
-public:
-    void Set(const std::string& strName, const char* pszValue)
-    {
-        const char* pszOld = std::getenv(strName.c_str());
-        m_saved.emplace_back(strName, pszOld ? std::optional<std::string>(pszOld) : std::nullopt);
-        if (pszValue)
-            setenv(strName.c_str(), pszValue, 1);
-        else
-            unsetenv(strName.c_str());
-    }
-    ~CEnvironment()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
-        {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+    const char* pszName;
+    const char* pszProxyAuth; // tinyproxy's BasicAuth line, "" for none
+    bool bServerLogin;        // the gateway asks for user/secret
+    int32_t nProxySetting;    // 1 named, 0 from the environment
+    int32_t bProxyAuthentication;
+    const char* pszProxyPassword;
+    bool bListed;             // the whole group arrives
+    size_t nProxyPasswords;   // "Sending Proxy Password..." lines
+    const char* pszBox;       // the one message box, "" for none
+    int nServerRequests;      // requests that reached the gateway
 };
 
-class ProxyTest : public ::testing::Test
+class ProxyTest : public ::testing::TestWithParam<ProxyCase>
 {
 protected:
-    void StartAll(const std::string& strProxyAuth,
-                  std::vector<std::pair<std::string, std::string>> users = {})
-    {
-        CGatewayOptions options;
-        options.m_users = std::move(users);
-        m_pGateway = std::make_unique<CGatewaySimulator>(options);
-        ASSERT_NE(m_pGateway->Start(), 0);
-        m_pProxy = std::make_unique<CTinyproxy>(m_dir, strProxyAuth);
-        ASSERT_TRUE(m_pProxy->IsRunning()) << "tinyproxy did not start";
-        m_pAccount->m_nService = ServiceNewsGuy;
-        m_pAccount->m_strHeaderDomain = m_pGateway->HostPort();
-        m_pAccount->m_strUsername = "user";
-        m_pAccount->m_strPassword = "secret";
-        m_pSettings->m_bUseProxy = 1;
-        m_pSettings->m_nProxySetting = 1;
-        m_pSettings->m_strProxyAddress = "127.0.0.1";
-        m_pSettings->m_nProxyPort = m_pProxy->Port();
-        m_pSettings->m_bProxyAuthentication = 1;
-        m_pSettings->m_strProxyUsername = "puser";
-        m_pSettings->m_strProxyPassword = "ppass";
-        // The machine's own proxy settings must not take part.
-        m_env.Set("http_proxy", nullptr);
-        m_env.Set("no_proxy", nullptr);
-        m_env.Set("NO_PROXY", nullptr);
-    }
-
     // Runs a NewsGuy listing; returns the article count, fills the status lines.
     size_t List(std::vector<std::string>& status)
     {
@@ -199,84 +149,89 @@ protected:
         return nArticles;
     }
 
-    static size_t Count(const std::vector<std::string>& lines, const std::string& strLine)
+    // The machine's own proxy settings take no part; the test's own goes with it.
+    void SetUp() override
     {
-        return static_cast<size_t>(std::count(lines.begin(), lines.end(), strLine));
+        for (const char* pszName : {"http_proxy", "no_proxy", "NO_PROXY"})
+            unsetenv(pszName);
     }
+    void TearDown() override { unsetenv("http_proxy"); }
 
     TempDir m_dir;
-    CEnvironment m_env;
-    std::unique_ptr<CGatewaySimulator> m_pGateway;
-    std::unique_ptr<CTinyproxy> m_pProxy;
     std::shared_ptr<RecordingSink> m_pSink = std::make_shared<RecordingSink>();
     AccountPtr m_pAccount = std::make_shared<ServiceAccount>();
     std::shared_ptr<CPreferences> m_pSettings = std::make_shared<CPreferences>();
 };
 } // namespace
 
-TEST_F(ProxyTest, ManualProxyCarriesTheListing)
+TEST_P(ProxyTest, ListingThroughTheProxy)
 {
-    StartAll("");
-    std::vector<std::string> status;
-    EXPECT_EQ(List(status), static_cast<size_t>(m_pGateway->ArticleCount("alt.test")));
-    EXPECT_NE(m_pProxy->Log().find(CGatewaySimulator::NewsGuyListTarget("alt.test")), std::string::npos);
-}
+    const ProxyCase& c = GetParam();
+    CGatewayOptions options;
+    if (c.bServerLogin)
+        options.m_users = {{"user", "secret"}};
+    CGatewaySimulator gateway(options);
+    ASSERT_NE(gateway.Start(), 0);
+    CTinyproxy proxy(m_dir, c.pszProxyAuth);
+    ASSERT_TRUE(proxy.IsRunning()) << "tinyproxy did not start";
+    m_pAccount->m_nService = ServiceNewsGuy;
+    m_pAccount->m_strHeaderDomain = gateway.HostPort();
+    m_pAccount->m_strUsername = "user";
+    m_pAccount->m_strPassword = "secret";
+    m_pSettings->m_bUseProxy = 1;
+    m_pSettings->m_nProxySetting = c.nProxySetting;
+    m_pSettings->m_strProxyAddress = "127.0.0.1";
+    m_pSettings->m_nProxyPort = c.nProxySetting ? proxy.Port() : 1;
+    m_pSettings->m_bProxyAuthentication = c.bProxyAuthentication;
+    m_pSettings->m_strProxyUsername = "puser";
+    m_pSettings->m_strProxyPassword = c.pszProxyPassword;
+    const std::string strProxy = "http://127.0.0.1:" + std::to_string(proxy.Port());
+    if (!c.nProxySetting)
+        setenv("http_proxy", strProxy.c_str(), 1);
 
-TEST_F(ProxyTest, SystemProxyComesFromTheEnvironment)
-{
-    StartAll("");
-    m_pSettings->m_nProxySetting = 0;
-    std::string strProxy = "http://127.0.0.1:" + std::to_string(m_pProxy->Port());
-    m_env.Set("http_proxy", strProxy.c_str());
     std::vector<std::string> status;
-    EXPECT_EQ(List(status), static_cast<size_t>(m_pGateway->ArticleCount("alt.test")));
-    EXPECT_NE(m_pProxy->Log().find(CGatewaySimulator::NewsGuyListTarget("alt.test")), std::string::npos);
-
+    const size_t nListed = List(status);
+    EXPECT_EQ(nListed, c.bListed ? static_cast<size_t>(gateway.ArticleCount("alt.test")) : 0u);
+    EXPECT_EQ(static_cast<size_t>(std::count(status.begin(), status.end(), "Sending Proxy Password...")),
+              c.nProxyPasswords);
+    EXPECT_EQ(m_pSink->MessageBoxes(),
+              *c.pszBox ? std::vector<std::string>{c.pszBox} : std::vector<std::string>{});
+    if (c.bListed)
+        EXPECT_NE(proxy.Log().find(CGatewaySimulator::NewsGuyListTarget("alt.test")), std::string::npos);
+    else
+        EXPECT_EQ(status.back().rfind("Sending ", 0), 0u);
+    if (c.nServerRequests >= 0)
+    {
+        EXPECT_EQ(gateway.RequestCount(), static_cast<size_t>(c.nServerRequests));
+    }
+    if (c.bServerLogin)
+    {
+        EXPECT_EQ(std::count(status.begin(), status.end(), "Sending NewsGuy Password..."), 1);
+        auto requests = gateway.Requests();
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_FALSE(requests[0].m_bCredentials);
+        EXPECT_TRUE(requests[1].m_bCredentials);
+    }
+    if (c.nProxySetting)
+        return;
     // With the proxy switched off the environment is ignored as well.
     m_pSettings->m_bUseProxy = 0;
-    m_env.Set("http_proxy", "http://127.0.0.1:1");
-    m_pGateway->ClearRequests();
+    setenv("http_proxy", "http://127.0.0.1:1", 1);
     status.clear();
-    EXPECT_EQ(List(status), static_cast<size_t>(m_pGateway->ArticleCount("alt.test")));
+    EXPECT_EQ(List(status), static_cast<size_t>(gateway.ArticleCount("alt.test")));
 }
 
-TEST_F(ProxyTest, ProxyLoginRefusedTwice)
-{
-    // Proxy authentication switched off: nothing to offer, the proxy asks again.
-    StartAll("puser ppass");
-    m_pSettings->m_bProxyAuthentication = 0;
-    std::vector<std::string> status;
-    EXPECT_EQ(List(status), 0u);
-    EXPECT_EQ(Count(status, "Sending Proxy Password..."), 2u);
-    EXPECT_EQ(m_pSink->MessageBoxes(),
-              std::vector<std::string>{"The configured proxy password is incorrect!"});
-    EXPECT_EQ(m_pGateway->RequestCount(), 0u);
-}
-
-TEST_F(ProxyTest, WrongProxyPasswordNeverReachesTheServer)
-{
-    // tinyproxy answers a wrong proxy login with 401 instead of a second 407;
-    // either way the retrieval ends after two refusals with one message.
-    StartAll("puser ppass");
-    m_pSettings->m_strProxyPassword = "wrong";
-    std::vector<std::string> status;
-    EXPECT_EQ(List(status), 0u);
-    EXPECT_EQ(Count(status, "Sending Proxy Password..."), 1u);
-    EXPECT_EQ(m_pSink->MessageBoxes().size(), 1u);
-    EXPECT_EQ(m_pGateway->RequestCount(), 0u);
-    EXPECT_EQ(status.back().rfind("Sending ", 0), 0u);
-}
-
-TEST_F(ProxyTest, ServerAndProxyLoginsEachAnsweredOnce)
-{
-    StartAll("puser ppass", {{"user", "secret"}});
-    std::vector<std::string> status;
-    EXPECT_EQ(List(status), static_cast<size_t>(m_pGateway->ArticleCount("alt.test")));
-    EXPECT_EQ(Count(status, "Sending Proxy Password..."), 1u);
-    EXPECT_EQ(Count(status, "Sending NewsGuy Password..."), 1u);
-    EXPECT_TRUE(m_pSink->MessageBoxes().empty());
-    auto requests = m_pGateway->Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_FALSE(requests[0].m_bCredentials);
-    EXPECT_TRUE(requests[1].m_bCredentials);
-}
+// tinyproxy answers a wrong proxy login with 401 instead of a second 407, so
+// the message names the server; either way the retrieval ends after two
+// refusals with one message.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProxyTest,
+    ::testing::Values(
+        ProxyCase{"Manual", "", false, 1, 1, "ppass", true, 0, "", -1},
+        ProxyCase{"FromTheEnvironment", "", false, 0, 1, "ppass", true, 0, "", -1},
+        ProxyCase{"NoProxyLoginToOffer", "puser ppass", false, 1, 0, "ppass", false, 2,
+                  "The configured proxy password is incorrect!", 0},
+        ProxyCase{"WrongProxyPassword", "puser ppass", false, 1, 1, "wrong", false, 1,
+                  "The configured password for NewsGuy is incorrect!", 0},
+        ProxyCase{"ServerAndProxyLogins", "puser ppass", true, 1, 1, "ppass", true, 1, "", 2}),
+    [](const auto& info) { return std::string(info.param.pszName); });
