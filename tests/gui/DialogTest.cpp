@@ -3,11 +3,7 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
 #include "app/DialogController.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "dialogs/FilterDlg.h"
 #include "dialogs/FindDlg.h"
 #include "dialogs/KillEntryDlg.h"
@@ -18,25 +14,9 @@
 #include "dialogs/PageQueue.h"
 #include "dialogs/PreferencesDlg.h"
 #include "dialogs/UpDownEdit.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/Article.h"
 #include "net/GatewayHosts.h"
 
-#include <QAction>
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
-#include <QTest>
-#include <QTreeWidget>
-
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
 using testsupport::ReadFile;
 
 namespace
@@ -243,7 +223,7 @@ void DialogTest::filterRemovesOrSelects()
     m_pProgram->Frame().OnCommand(ID_ARTICLE_FILTER);
     // A leading blank stays part of the filter text, so "Drop that" (no blank
     // before it) survives as well.
-    QCOMPARE(guitest::Subjects(Articles()), std::vector<std::string>({"keep this", "Drop that", "other"}));
+    QCOMPARE(Subjects(Articles()), std::vector<std::string>({"keep this", "Drop that", "other"}));
     QCOMPARE(Articles().m_strFilter, std::string(" drop"));
     QTRY_VERIFY(m_pProgram->View().ArticleListCtrl().hasFocus());
     // Inverted, select only: the rows without the text are selected.
@@ -303,7 +283,7 @@ void DialogTest::addEntriesToKillLists()
     AddListed("s1", "first@x");
     AddListed("s2", "not selected");
     AddListed("s3", "third@x");
-    guitest::SelectOnly(Articles(), {0, 2});
+    SelectOnly(Articles(), {0, 2});
     CKillFilter& filter = KillFilter();
     filter.m_lstKillSubjects = {"old"};
     QStringList seen;
@@ -325,7 +305,7 @@ void DialogTest::addEntriesToKillLists()
     QVERIFY(filter.IsKilled(*MakeArticle("s", "THIRD@x")));
 
     // Without a selection, one subject, starting empty.
-    guitest::SelectOnly(Articles(), {});
+    SelectOnly(Articles(), {});
     Script({[&](QDialog& dlg) { return record(dlg, "new"); }});
     m_pProgram->Frame().OnCommand(ID_ARTICLE_ADDSUBJECTTOKILL);
     QCOMPARE(seen, QStringList({"Add author to kill filter|&Author:|first@x",
@@ -362,12 +342,12 @@ const struct
 
 void DialogTest::accountMessages_data()
 {
-    guitest::AddRows(kAccountRows);
+    AddRows(kAccountRows);
 }
 
 void DialogTest::accountMessages()
 {
-    const auto& row = guitest::Row(kAccountRows);
+    const auto& row = Row(kAccountRows);
     testsupport::FakePrompts prompts;
     CPageAccount page(prompts);
     auto pExisting = std::make_shared<ServiceAccount>();
@@ -443,12 +423,12 @@ const struct
 
 void DialogTest::sheetRanges_data()
 {
-    guitest::AddRows(kSheetRows);
+    AddRows(kSheetRows);
 }
 
 void DialogTest::sheetRanges()
 {
-    const auto& row = guitest::Row(kSheetRows);
+    const auto& row = Row(kSheetRows);
     testsupport::FakePrompts prompts;
     CPreferencesDlg dlg(prompts);
     dlg.SetControls();

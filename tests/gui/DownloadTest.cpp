@@ -5,37 +5,14 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
 #include "app/DownloadController.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "dialogs/DownloadToDlg.h"
 #include "download/DownloadOptions.h"
 #include "gateway/GatewaySimulator.h"
-#include "lists/ArticleListCtrl.h"
 #include "lists/ProgressBarDelegate.h"
-#include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QToolButton>
-#include <QUrl>
-
-#include <filesystem>
-#include <functional>
-#include <utility>
-
-using guitest::CTestProgram;
-using guitest::MakeArticle;
-using guitest::SelectOnly;
-using guitest::Subjects;
-using guitest::WaitFor;
+using namespace guitest;
 
 namespace
 {
@@ -460,12 +437,12 @@ const struct
 
 void DownloadTest::progressBarPercent_data()
 {
-    guitest::AddRows(kPercentRows);
+    AddRows(kPercentRows);
 }
 
 void DownloadTest::progressBarPercent()
 {
-    const auto& row = guitest::Row(kPercentRows);
+    const auto& row = Row(kPercentRows);
     ArticlePtr pArticle = MakeArticle("bar", "author", "01/01", row.nSize, row.nState);
     pArticle->m_nReceived = row.nReceived;
     QCOMPARE(CProgressBarDelegate::Percent(*pArticle), row.nPercent);
@@ -504,6 +481,7 @@ void DownloadTest::pauseAndDailyLimitHoldQueue()
     // A NewsGuy Extra article one byte larger than what is left of the allowance.
     const ArticlePtr pArticle = view.Articles().GetArticle(ListedRows(view.Articles(), 1)[0]);
     pArticle->m_nService = 2;
+    QVERIFY(counter.AddToDailyCounter(*pArticle, true)); // within the allowance: counted
     counter.m_nBytesToday = 1000;
     counter.m_nMaxBytes = 1000 + static_cast<uint32_t>(pArticle->m_nSize) - 1;
     nRequests = m_pGateway->RequestCount();

@@ -3,36 +3,16 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "dialogs/AboutDlg.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/Article.h"
 #include "model/QueueFile.h"
 
 #if __has_include("download/DownloadOptions.h")
 #include "download/DownloadOptions.h"
 #endif
 
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QFile>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QTest>
-#include <QToolBar>
-
 #include <csignal>
 
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
 
 namespace
 {
@@ -186,12 +166,12 @@ const struct
 
 void FrameTest::serviceCommandsFollowSubscriptionsAndSetTitles_data()
 {
-    guitest::AddRows(kServiceRows);
+    AddRows(kServiceRows);
 }
 
 void FrameTest::serviceCommandsFollowSubscriptionsAndSetTitles()
 {
-    const auto& row = guitest::Row(kServiceRows);
+    const auto& row = Row(kServiceRows);
     CTestProgram program;
     program.StartWith(std::string("[Account]\nSubscriptions=") + row.pszAccount);
     const bool bAll = row.nCommand != 0;
@@ -224,7 +204,7 @@ void FrameTest::articleCommandsFollowRowsAndSelection()
                                   ID_USE_DOWNLOADMANAGER};
     QCOMPARE(program.EnabledOf(ids), "0000011");
     for (int i = 0; i < 5; ++i)
-        guitest::AddListed(view, MakeArticle("subject " + std::to_string(i)));
+        AddListed(view, MakeArticle("subject " + std::to_string(i)));
     QCOMPARE(program.EnabledOf(ids), "1101011");
 
     // Ctrl+A reaches the list through the frame's accelerator.
@@ -288,12 +268,12 @@ const struct
 
 void FrameTest::placementIsSavedAndRestored_data()
 {
-    guitest::AddRows(kPlacementRows);
+    AddRows(kPlacementRows);
 }
 
 void FrameTest::placementIsSavedAndRestored()
 {
-    const auto& row = guitest::Row(kPlacementRows);
+    const auto& row = Row(kPlacementRows);
     CTestProgram program;
     program.WriteIni(CTestProgram::CompatibleIni("", row.pszWindow));
     program.Start();
@@ -432,12 +412,12 @@ void FrameTest::queueFileLoadedAtStartAndSavedAtExit()
     // The removing article is not loaded; the others are, in their order.
     program.Start();
     CDravelinView& view = program.View();
-    QCOMPARE(guitest::Column(view.ProgressListCtrl(), 1), QStringList({"stored 0", "stored 3"}));
+    QCOMPARE(Column(view.ProgressListCtrl(), 1), QStringList({"stored 0", "stored 3"}));
 
     // A running download at exit is told to stop and left to its worker.
     auto pRunning = MakeArticle("running", "a", "01/01", 10, StateDownloading);
     pRunning->m_hRunEvent = std::make_shared<CManualResetEvent>(true);
-    guitest::AddListed(view, pRunning, true);
+    AddListed(view, pRunning, true);
     program.Stop();
     QCOMPARE(pRunning->m_nState, int(StateShutdown));
     QVERIFY(!pRunning->m_hRunEvent->IsSet());
@@ -482,7 +462,7 @@ void FrameTest::terminationSignalSavesState()
                     return (line.mid(7).trimmed().toULongLong(nullptr, 16) & nMask) != 0;
         return false;
     };
-    guitest::WaitFor(catches, 10000);
+    WaitFor(catches, 10000);
     ::kill(static_cast<pid_t>(nPid), nSignal);
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
@@ -510,12 +490,12 @@ const struct
 
 void FrameTest::commandLineSwitches_data()
 {
-    guitest::AddRows(kCommandLineRows);
+    AddRows(kCommandLineRows);
 }
 
 void FrameTest::commandLineSwitches()
 {
-    const auto& row = guitest::Row(kCommandLineRows);
+    const auto& row = Row(kCommandLineRows);
     const CDravelinApp::CCommandLine cmd = CDravelinApp::ParseCommandLine(row.args);
     QCOMPARE(cmd.bError, row.pszDataDir == nullptr);
     if (cmd.bError)

@@ -1,18 +1,6 @@
 #include "GuiTestSupport.h"
 
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/Article.h"
-#include "model/ArticleList.h"
 #include "settings/ProfileFile.h"
-
-#include <QAction>
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTest>
-#include <QWidget>
 
 #include <stdexcept>
 

@@ -3,24 +3,25 @@
 // Helpers for the GUI tests: a whole program (document, frame, view) on a
 // private data folder with scripted prompts, and small helpers on its lists.
 
+#include "app/CommandIds.h"
 #include "app/DravelinApp.h"
+#include "app/DravelinDoc.h"
+#include "app/DravelinView.h"
+#include "app/MainFrame.h"
+#include "lists/ArticleListCtrl.h"
+#include "model/Article.h"
+#include "model/ArticleList.h"
 #include "support/TestSupport.h"
 
-#include <QStringList>
 #include <QTest>
+#include <QtWidgets>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
-
-class CArticle;
-class CArticleList;
-class CArticleListCtrl;
-class CDravelinView;
-class CMainFrame;
-class CQueueDocument;
-class QWidget;
 
 namespace guitest
 {

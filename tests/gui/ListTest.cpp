@@ -4,28 +4,13 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
-#include "lists/ArticleListCtrl.h"
 #include "lists/ArticleListModel.h"
 #include "lists/StateImages.h"
-#include "model/ArticleList.h"
-
-#include <QCheckBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
 
 #include <atomic>
 #include <thread>
 
-using guitest::AddListed;
-using guitest::Column;
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
 
 namespace
 {
@@ -290,7 +275,7 @@ void ListTest::arrivalsFromWorkersKeepOrderAndBatch()
             sink.PostMessage(Message(WM_HEADER_ITEM, nullptr, 1));
         });
     worker.join();
-    QVERIFY(guitest::WaitFor(
+    QVERIFY(WaitFor(
         [&] { return m_pView->GetStatusText().find("Done retrieving headers.") != std::string::npos; }));
     // Everything posted before the end message is in the list by then.
     const QStringList subjects = Column(m_pView->ArticleListCtrl(), 4);

@@ -3,28 +3,14 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "gateway/GatewaySimulator.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/ArticleList.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
 
 #ifdef DRAVELIN_HAVE_DEMO
 #include "demo/DemoMode.h"
 #include "settings/ProfileFile.h"
 #endif
 
-using guitest::CTestProgram;
+using namespace guitest;
 
 namespace
 {
@@ -45,8 +31,7 @@ void TypeAndGo(CMainFrame& frame, const QString& strText)
 
 bool WaitForEnds(CDravelinView& view, int nEnds)
 {
-    return guitest::WaitFor(
-        [&] { return CountLines(view.GetStatusText(), "Done retrieving headers.") >= nEnds; });
+    return WaitFor([&] { return CountLines(view.GetStatusText(), "Done retrieving headers.") >= nEnds; });
 }
 } // namespace
 
@@ -188,8 +173,7 @@ void ListingTest::cancelStaysUntilLastListingEnds()
     QCOMPARE(program.Frame().windowTitle(), QStringLiteral("Dravelin - EasyNews:80"));
     TypeAndGo(program.Frame(), "alt.binaries.test");
     QCOMPARE(program.Frame().windowTitle(), QStringLiteral("alt.binaries.test - Dravelin - EasyNews:80"));
-    QVERIFY(guitest::WaitFor(
-        [&] { return view.GetStatusText().find(m_pGateway->HostPort()) != std::string::npos; }));
+    QVERIFY(WaitFor([&] { return view.GetStatusText().find(m_pGateway->HostPort()) != std::string::npos; }));
     // The second listing goes to a host that refuses, and retries until cancelled.
     AccountPtr pAccount = program.App().Doc()->Document().FindAccount(16);
     {

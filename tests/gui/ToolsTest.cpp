@@ -9,33 +9,18 @@
 #include "FakeSystemBus.h"
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "app/ToolsController.h"
 #include "export/ArticleUrl.h"
 #include "export/ClipboardHandOff.h"
 #include "export/QueueExport.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/Article.h"
 #include "settings/Preferences.h"
 #include "system/QtSystemServices.h"
 #include "tools/FakeSystemServices.h"
 #include "tools/QueueTools.h"
 
-#include <QClipboard>
-#include <QDesktopServices>
-#include <QFile>
-#include <QGuiApplication>
-#include <QTest>
-#include <QUrl>
-
-#include <filesystem>
 #include <sys/stat.h>
 
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -225,7 +210,7 @@ void ToolsTest::dialUpTypes()
 void ToolsTest::dialUpAndPowerOffOverTheBus()
 {
     TempDir dir;
-    guitest::CFakeSystemBus bus;
+    CFakeSystemBus bus;
     if (!bus.Start(QString::fromStdString(dir.Path().string())))
         QSKIP("dbus-daemon cannot be run here");
     CQtSystemServices services("/proc/self/mounts", bus.Address());
