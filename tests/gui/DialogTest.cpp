@@ -453,37 +453,39 @@ void DialogTest::pagesEnableTheirControls()
     CPreferences prefs;
     prefs.m_bUseProxy = 0;
     page.SetControls(prefs);
-    QVERIFY(!page.ManualRadio()->isEnabled());
-    QVERIFY(!page.AuthenticationCheck()->isEnabled());
-    QVERIFY(!page.PortEdit()->isEnabled());
+    auto proxy = [&page]
+    {
+        return EnabledOf({page.ManualRadio(), page.AuthenticationCheck(), page.PortEdit(),
+                          page.UsernameEdit(), page.PasswordEdit()});
+    };
+    QCOMPARE(proxy(), "00000");
     page.UseProxyCheck()->click();
-    QVERIFY(page.ManualRadio()->isEnabled());
-    QVERIFY(!page.PortEdit()->isEnabled()); // registry is chosen
+    QCOMPARE(proxy(), "11000"); // the registry is chosen
     page.ManualRadio()->click();
-    QVERIFY(page.PortEdit()->isEnabled());
-    QVERIFY(!page.UsernameEdit()->isEnabled());
+    QCOMPARE(proxy(), "11100");
     page.AuthenticationCheck()->click();
-    QVERIFY(page.UsernameEdit()->isEnabled() && page.PasswordEdit()->isEnabled());
+    QCOMPARE(proxy(), "11111");
     QVERIFY(page.m_bModified);
 
     CPageQueue queue;
     prefs.m_bDoNotQueue = 0;
     prefs.m_bLoadQueue = 0;
     queue.SetControls(prefs);
-    QVERIFY(!queue.ManagerGroup()->button(0)->isEnabled());
-    QVERIFY(!queue.OriginalCheck()->isEnabled());
+    QCOMPARE(
+        EnabledOf({queue.ManagerGroup()->button(0), queue.ManagerGroup()->button(5), queue.OriginalCheck()}),
+        "000");
     queue.UseManagerCheck()->click();
     queue.LoadQueueCheck()->click();
-    QVERIFY(queue.ManagerGroup()->button(5)->isEnabled());
-    QVERIFY(queue.OriginalCheck()->isEnabled());
+    QCOMPARE(
+        EnabledOf({queue.ManagerGroup()->button(0), queue.ManagerGroup()->button(5), queue.OriginalCheck()}),
+        "111");
 
     CPageDownload download;
     prefs.m_bRetryInfinite = 1;
     prefs.m_bCanEmptyRecycleBin = 0;
     prefs.m_strDefaultPath = "/old/";
     download.SetControls(prefs);
-    QVERIFY(!download.RetriesEdit()->isEnabled());
-    QVERIFY(!download.EmptyRecycleBinCheck()->isEnabled());
+    QCOMPARE(EnabledOf({download.RetriesEdit(), download.EmptyRecycleBinCheck()}), "00");
     QString strStart;
     download.m_fnChooseFolder = [&strStart](const QString& strFrom)
     {
