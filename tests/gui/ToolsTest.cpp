@@ -1,10 +1,7 @@
-// The desktop's system services and the Tools and queue hand-over commands:
-// the clipboard, started programs, opened files, the system bus when it is
-// absent, the enabling of the when-done commands, the queue copied to the
-// clipboard and exported to GetRight, the hand-off of "Use a download
-// manager" and the power-off's shutdown save. Nothing here reaches the
-// machine's real power-off, connections or trash: the system bus is pointed at
-// a socket that does not exist, and the power-off runs over fake services.
+// The desktop's system services, the Tools commands and the queue's hand-over
+// to other programs. Nothing here reaches the machine's real power-off,
+// connections or trash: the system bus is pointed at a socket that does not
+// exist, or at a private bus with fake services.
 
 #include "FakeSystemBus.h"
 #include "GuiTestSupport.h"
@@ -128,7 +125,6 @@ private slots:
     void copyQueueToClipboard();
     void exportQueueToGetRightStartsTheProgram();
     void handOffPutsUrlsOnTheClipboardOneByOne();
-    void downloadCommandHandsOffWhenDoNotQueue();
     void powerOffSavesFirstAndCloses();
 };
 
@@ -440,11 +436,25 @@ void ToolsTest::handOffPutsUrlsOnTheClipboardOneByOne()
 {
     CProgram program(kAccounts);
     CQueueDocument& doc = program.Doc();
-    doc.m_settings.m_bDoNotQueue = 1;
     doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
+    // The toolbar switch turns the download commands into hand-offs.
+    QVERIFY(program.View().OnCommand(ID_USE_DOWNLOADMANAGER));
+    QCOMPARE(doc.m_settings.m_bDoNotQueue, 1);
+    std::vector<ArticlePtr> articles = program.ListArticles(2, true);
+    program.View().SetActiveService(16, false);
+    QVERIFY(program.View().OnCommand(ID_ARTICLE_DOWNLOAD));
+    // Nothing is queued for our own download; the URLs go out one per tick.
+    QCOMPARE(program.View().Progress().GetItemCount(), 0);
+    for (const ArticlePtr& p : articles)
+    {
+        QCOMPARE(p->m_nState, int(StateExported));
+        QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*p, false, doc, false));
+        program.Tick();
+    }
+
     IArticleHandOff* pHandOff = program.View().Tools()->HandOff();
     QVERIFY(pHandOff);
-    std::vector<ArticlePtr> articles = program.ListArticles(3, false);
+    articles = program.ListArticles(3, false);
     // EasyNews on port 81: the hand-off takes the view's current choice.
     program.View().SetActiveService(16, true);
     for (int i = 0; i < 3; ++i)
@@ -460,27 +470,6 @@ void ToolsTest::handOffPutsUrlsOnTheClipboardOneByOne()
         QCOMPARE(articles[i]->m_nState, int(StateExported));
         QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[i], false, doc, true));
         QCOMPARE(articles[i]->m_strDownloadPath, std::string("/downloads/"));
-        program.Tick();
-    }
-}
-
-void ToolsTest::downloadCommandHandsOffWhenDoNotQueue()
-{
-    CProgram program(kAccounts);
-    CQueueDocument& doc = program.Doc();
-    doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
-    // The toolbar switch turns the download commands into hand-offs.
-    QVERIFY(program.View().OnCommand(ID_USE_DOWNLOADMANAGER));
-    QCOMPARE(doc.m_settings.m_bDoNotQueue, 1);
-    std::vector<ArticlePtr> articles = program.ListArticles(2, true);
-    program.View().SetActiveService(16, false);
-    QVERIFY(program.View().OnCommand(ID_ARTICLE_DOWNLOAD));
-    // Nothing is queued for our own download; the URLs go out one per tick.
-    QCOMPARE(program.View().Progress().GetItemCount(), 0);
-    for (const ArticlePtr& p : articles)
-    {
-        QCOMPARE(p->m_nState, int(StateExported));
-        QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*p, false, doc, false));
         program.Tick();
     }
 }
