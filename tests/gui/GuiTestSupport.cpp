@@ -126,19 +126,20 @@ void CTestProgram::Trigger(int nId) const
 
 QString CTestProgram::EnabledOf(const std::vector<int>& ids) const
 {
-    Frame().UpdateCommandUI();
-    QString strStates;
-    for (int nId : ids)
-        strStates += Frame().FindAction(nId)->isEnabled() ? '1' : '0';
-    return strStates;
+    return States(ids, &QAction::isEnabled);
 }
 
 QString CTestProgram::CheckedOf(const std::vector<int>& ids) const
 {
+    return States(ids, &QAction::isChecked);
+}
+
+QString CTestProgram::States(const std::vector<int>& ids, bool (QAction::*pfnState)() const) const
+{
     Frame().UpdateCommandUI();
     QString strStates;
     for (int nId : ids)
-        strStates += Frame().FindAction(nId)->isChecked() ? '1' : '0';
+        strStates += (Frame().FindAction(nId)->*pfnState)() ? '1' : '0';
     return strStates;
 }
 

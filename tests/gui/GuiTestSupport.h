@@ -75,6 +75,8 @@ public:
     testsupport::FakePrompts m_prompts;
 
 private:
+    QString States(const std::vector<int>& ids, bool (QAction::*pfnState)() const) const;
+
     testsupport::TempDir m_dir;
     std::unique_ptr<CDravelinApp> m_pApp;
 };
