@@ -537,10 +537,11 @@ void DownloadTest::cancelAndRemoveRunningDownloads()
     QCOMPARE(StateOf(rows[0]), int32_t(StateCancelled));
     QCOMPARE(StateOf(rows[1]), int32_t(StateQueued));
     // A cancelled download is queued again, not dropped: both finish.
-    slow.m_nThrottle = 200000;
-    m_pGateway->SetDefaultFault(slow);
+    m_pGateway->SetDefaultFault(CGatewayFault{});
     QVERIFY(WaitFor([&] { return AllIn(rows, StateDone); }));
     view.OnCommand(ID_QUEUE_CLEAR);
+    slow.m_nThrottle = 200000;
+    m_pGateway->SetDefaultFault(slow);
 
     rows = Download(view, 2);
     QCOMPARE(StateOf(rows[0]), int32_t(StateDownloading));
