@@ -3,10 +3,7 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
 #include "app/DialogController.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "dialogs/FilterDlg.h"
 #include "dialogs/FindDlg.h"
 #include "dialogs/KillEntryDlg.h"
@@ -17,51 +14,36 @@
 #include "dialogs/PageQueue.h"
 #include "dialogs/PreferencesDlg.h"
 #include "dialogs/UpDownEdit.h"
-#include "app/DravelinDoc.h"
 #include "net/GatewayHosts.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/Article.h"
 
-#include <QAction>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
-#include <QTreeWidget>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTest>
-
-#include <fstream>
-#include <sstream>
-
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
+using testsupport::ReadFile;
 
 namespace
 {
-std::string ReadFile(const std::string& strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& strPath, const std::string& strText)
-{
-    std::ofstream(strPath, std::ios::binary) << strText;
-}
-
 QStringList BoxTexts(const QListWidget* pBox)
 {
     QStringList texts;
     for (int i = 0; i < pBox->count(); ++i)
         texts << pBox->item(i)->text();
     return texts;
+}
+
+QStringList RowTexts(const QTreeWidget* pList, int nRow)
+{
+    QStringList texts;
+    for (int i = 0; i < pList->columnCount(); ++i)
+        texts << pList->topLevelItem(nRow)->text(i);
+    return texts;
+}
+
+void FillAccount(CPageAccount& page, const QString& strService, const QString& strUser,
+                 const QString& strPassword, const QString& strDownloads)
+{
+    page.ServiceBox()->setEditText(strService);
+    page.UsernameEdit()->setText(strUser);
+    page.PasswordEdit()->setText(strPassword);
+    page.DownloadsEdit()->setText(strDownloads);
 }
 
 // A scripted user: each dialog the controller runs goes through the next
@@ -97,29 +79,26 @@ private slots:
     void init();
     void cleanup();
     void findPrefilledAndWraps();
-    void findCancelChangesNothing();
-    void filterDefaultsAndFocus();
-    void filterInvertedSelectOnly();
-    void findFilterEnabling();
-    void hideIncompleteToggle();
-    void killFilterDialogDeleteAndSort();
-    void killFilterDialogCancelKeeps();
-    void addAuthorPerSelectedRow();
-    void addSubjectWithoutSelection();
+    void filterRemovesOrSelects();
+    void killFilterDialogDeletesAndSorts();
+    void addEntriesToKillLists();
     void accountMessages_data();
     void accountMessages();
     void accountUpdateKeepsService();
     void sheetRanges_data();
     void sheetRanges();
-    void proxyEnabling();
+    void pagesEnableTheirControls();
     void preferencesRoundTrip();
-    void preferencesCancelAfterAdd();
 
 private:
-    void AddListed(const std::string& strSubject, const std::string& strAuthor = "author", int nState = -1);
+    void AddListed(const std::string& strSubject, const std::string& strAuthor = "author")
+    {
+        guitest::AddListed(m_pProgram->View(), MakeArticle(strSubject, strAuthor, "01/01", 1000));
+    }
     void Script(std::vector<std::function<bool(QDialog&)>> steps);
-    CDialogController& Controller() const;
     CArticleList& Articles() const { return m_pProgram->View().Articles(); }
+    CKillFilter& KillFilter() const { return m_pProgram->View().Retrieval().m_killFilter; }
+    std::string KillFile(const char* pszName) const { return ReadFile(m_pProgram->Folder() + "/" + pszName); }
 
     std::unique_ptr<CTestProgram> m_pProgram;
     std::shared_ptr<CScript> m_pScript;
@@ -128,8 +107,7 @@ private:
 void DialogTest::init()
 {
     m_pProgram = std::make_unique<CTestProgram>();
-    m_pProgram->WriteIni(CTestProgram::CompatibleIni());
-    m_pProgram->Start();
+    m_pProgram->StartWith();
 }
 
 void DialogTest::cleanup()
@@ -137,49 +115,48 @@ void DialogTest::cleanup()
     if (m_pScript)
         QCOMPARE(m_pScript->nNext, m_pScript->steps.size());
     m_pScript.reset();
-    m_pProgram->Stop();
     m_pProgram.reset();
-}
-
-CDialogController& DialogTest::Controller() const
-{
-    auto* pController = m_pProgram->View().findChild<CDialogController*>();
-    if (!pController)
-        qFatal("no dialog controller");
-    return *pController;
 }
 
 void DialogTest::Script(std::vector<std::function<bool(QDialog&)>> steps)
 {
+    if (m_pScript)
+        QCOMPARE(m_pScript->nNext, m_pScript->steps.size());
     m_pScript = std::make_shared<CScript>();
     m_pScript->steps = std::move(steps);
-    auto pScript = m_pScript;
-    Controller().m_fnRunDialog = [pScript](QDialog& dlg) { return (*pScript)(dlg); };
-}
-
-void DialogTest::AddListed(const std::string& strSubject, const std::string& strAuthor, int nState)
-{
-    auto pArticle = MakeArticle(strSubject, strAuthor, "01/01", 1000, nState);
-    pArticle->m_nLists |= ListArticles;
-    m_pProgram->View().ArticleListCtrl().AddArticleRow(std::move(pArticle));
+    auto* pController = m_pProgram->View().findChild<CDialogController*>();
+    QVERIFY(pController);
+    pController->m_fnRunDialog = [pScript = m_pScript](QDialog& dlg) { return (*pScript)(dlg); };
 }
 
 void DialogTest::findPrefilledAndWraps()
 {
+    CMainFrame& frame = m_pProgram->Frame();
+    for (int nId : {ID_ARTICLE_FIND, ID_ARTICLE_FILTER, ID_ARTICLE_APPLYKILLFILTER, ID_ARTICLE_FINDNEXT})
+        QVERIFY2(!m_pProgram->Enabled(nId), qPrintable(QString::number(nId)));
+    for (int nId : {ID_ARTICLE_HIDEINCOMPLETE, ID_ARTICLE_KILLFILTER, ID_ARTICLE_ADDAUTHORTOKILL,
+                    ID_ARTICLE_ADDSUBJECTTOKILL})
+        QVERIFY2(m_pProgram->Enabled(nId), qPrintable(QString::number(nId)));
     AddListed("Alpha part one");
     AddListed("beta");
     AddListed("ALPHA part two");
-    CMainFrame& frame = m_pProgram->Frame();
-    frame.UpdateCommandUI();
-    QVERIFY(!frame.FindAction(ID_ARTICLE_FINDNEXT)->isEnabled());
+    for (int nId : {ID_ARTICLE_FIND, ID_ARTICLE_FILTER, ID_ARTICLE_APPLYKILLFILTER})
+        QVERIFY2(m_pProgram->Enabled(nId), qPrintable(QString::number(nId)));
+    QVERIFY(!m_pProgram->Enabled(ID_ARTICLE_FINDNEXT));
 
+    // Cancel changes nothing.
     Script({[](QDialog& dlg)
             {
                 auto& find = dynamic_cast<CFindDlg&>(dlg);
                 if (find.windowTitle() != "Find" || !find.TextEdit()->text().isEmpty() ||
                     find.MatchCaseCheck()->isChecked())
                     return false;
-                find.TextEdit()->setText("  alpha ");
+                find.TextEdit()->setText("beta");
+                return false;
+            },
+            [](QDialog& dlg)
+            {
+                dynamic_cast<CFindDlg&>(dlg).TextEdit()->setText("  alpha ");
                 return true;
             },
             [](QDialog& dlg)
@@ -193,9 +170,12 @@ void DialogTest::findPrefilledAndWraps()
                 return true;
             }});
     frame.OnCommand(ID_ARTICLE_FIND);
+    QCOMPARE(Articles().m_strFind, std::string());
+    QCOMPARE(Articles().GetSelectedCount(), 0);
+    frame.OnCommand(ID_ARTICLE_FIND);
     QVERIFY(Articles().IsSelected(0));
     QCOMPARE(Articles().GetSelectedCount(), 1);
-    QVERIFY(frame.FindAction(ID_ARTICLE_FINDNEXT)->isEnabled());
+    QVERIFY(m_pProgram->Enabled(ID_ARTICLE_FINDNEXT));
 
     // F3 walks down, then reports the miss, then starts at the top again.
     frame.OnCommand(ID_ARTICLE_FINDNEXT);
@@ -203,8 +183,8 @@ void DialogTest::findPrefilledAndWraps()
     QCOMPARE(Articles().GetSelectedCount(), 1);
     frame.OnCommand(ID_ARTICLE_FINDNEXT);
     QCOMPARE(Articles().GetSelectedCount(), 0);
-    QCOMPARE(m_pProgram->m_prompts.m_messages.back(), std::string("Not found: alpha"));
-    QVERIFY(frame.FindAction(ID_ARTICLE_FINDNEXT)->isEnabled());
+    QCOMPARE(m_pProgram->m_prompts.m_messages, std::vector<std::string>({"Not found: alpha"}));
+    QVERIFY(m_pProgram->Enabled(ID_ARTICLE_FINDNEXT));
     frame.OnCommand(ID_ARTICLE_FINDNEXT);
     QVERIFY(Articles().IsSelected(0));
 
@@ -215,26 +195,10 @@ void DialogTest::findPrefilledAndWraps()
     QCOMPARE(m_pProgram->m_prompts.m_messages.size(), size_t(1));
 }
 
-void DialogTest::findCancelChangesNothing()
+void DialogTest::filterRemovesOrSelects()
 {
-    AddListed("one");
-    Articles().m_strFind = "previous";
-    Script({[](QDialog& dlg)
-            {
-                dynamic_cast<CFindDlg&>(dlg).TextEdit()->setText("one");
-                return false;
-            }});
-    m_pProgram->Frame().OnCommand(ID_ARTICLE_FIND);
-    QCOMPARE(Articles().m_strFind, std::string("previous"));
-    QCOMPARE(Articles().GetSelectedCount(), 0);
-    QVERIFY(m_pProgram->m_prompts.m_messages.empty());
-}
-
-void DialogTest::filterDefaultsAndFocus()
-{
-    AddListed("keep this");
-    AddListed("to DROP this");
-    AddListed("Drop that");
+    for (const char* pszSubject : {"keep this", "to DROP this", "Drop that", "other"})
+        AddListed(pszSubject);
     Articles().m_strFilter = "old text";
     m_pProgram->Frame().show();
     QVERIFY(QTest::qWaitForWindowExposed(&m_pProgram->Frame()));
@@ -247,73 +211,47 @@ void DialogTest::filterDefaultsAndFocus()
                     return false;
                 filter.TextEdit()->setText(" drop");
                 return true;
-            }});
-    m_pProgram->Frame().OnCommand(ID_ARTICLE_FILTER);
-    // A leading blank stays part of the filter text, so "Drop that" (no blank
-    // before it) survives as well.
-    QCOMPARE(Articles().GetItemCount(), 2);
-    QCOMPARE(Articles().GetArticle(0)->m_strSubject, std::string("keep this"));
-    QCOMPARE(Articles().GetArticle(1)->m_strSubject, std::string("Drop that"));
-    QCOMPARE(Articles().m_strFilter, std::string(" drop"));
-    QTRY_VERIFY(m_pProgram->View().ArticleListCtrl().hasFocus());
-}
-
-void DialogTest::filterInvertedSelectOnly()
-{
-    AddListed("match a");
-    AddListed("other");
-    AddListed("match b");
-    Script({[](QDialog& dlg)
+            },
+            [](QDialog& dlg)
             {
                 auto& filter = dynamic_cast<CFilterDlg&>(dlg);
-                filter.TextEdit()->setText("match");
+                filter.TextEdit()->setText("this");
                 filter.RemoveCheck()->setChecked(false);
                 filter.InvertedCheck()->setChecked(true);
                 return true;
             }});
     m_pProgram->Frame().OnCommand(ID_ARTICLE_FILTER);
+    // A leading blank stays part of the filter text, so "Drop that" (no blank
+    // before it) survives as well.
+    QCOMPARE(Subjects(Articles()), std::vector<std::string>({"keep this", "Drop that", "other"}));
+    QCOMPARE(Articles().m_strFilter, std::string(" drop"));
+    QTRY_VERIFY(m_pProgram->View().ArticleListCtrl().hasFocus());
+    // Inverted, select only: the rows without the text are selected.
+    m_pProgram->Frame().OnCommand(ID_ARTICLE_FILTER);
     QCOMPARE(Articles().GetItemCount(), 3);
-    QVERIFY(!Articles().IsSelected(0));
-    QVERIFY(Articles().IsSelected(1));
-    QVERIFY(!Articles().IsSelected(2));
+    QVERIFY(!Articles().IsSelected(0) && Articles().IsSelected(1) && Articles().IsSelected(2));
 }
 
-void DialogTest::findFilterEnabling()
+void DialogTest::killFilterDialogDeletesAndSorts()
 {
-    CMainFrame& frame = m_pProgram->Frame();
-    frame.UpdateCommandUI();
-    for (int nId : {ID_ARTICLE_FIND, ID_ARTICLE_FILTER, ID_ARTICLE_APPLYKILLFILTER})
-        QVERIFY2(!frame.FindAction(nId)->isEnabled(), qPrintable(QString::number(nId)));
-    for (int nId : {ID_ARTICLE_HIDEINCOMPLETE, ID_ARTICLE_KILLFILTER, ID_ARTICLE_ADDAUTHORTOKILL,
-                    ID_ARTICLE_ADDSUBJECTTOKILL})
-        QVERIFY2(frame.FindAction(nId)->isEnabled(), qPrintable(QString::number(nId)));
-    AddListed("row");
-    frame.UpdateCommandUI();
-    for (int nId : {ID_ARTICLE_FIND, ID_ARTICLE_FILTER, ID_ARTICLE_APPLYKILLFILTER})
-        QVERIFY2(frame.FindAction(nId)->isEnabled(), qPrintable(QString::number(nId)));
-}
-
-void DialogTest::hideIncompleteToggle()
-{
-    AddListed("complete", "a", StateListed);
-    AddListed("incomplete", "a", StateIncomplete);
-    CMainFrame& frame = m_pProgram->Frame();
-    frame.OnCommand(ID_ARTICLE_HIDEINCOMPLETE);
-    QVERIFY(frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isChecked());
-    QCOMPARE(Articles().GetItemCount(), 1);
-    QVERIFY(m_pProgram->View().Retrieval().m_bHideIncomplete != 0);
-    frame.OnCommand(ID_ARTICLE_HIDEINCOMPLETE);
-    QVERIFY(!frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isChecked());
-    QVERIFY(m_pProgram->View().Retrieval().m_bHideIncomplete == 0);
-    QCOMPARE(Articles().GetItemCount(), 1);
-}
-
-void DialogTest::killFilterDialogDeleteAndSort()
-{
-    CKillFilter& filter = m_pProgram->View().Retrieval().m_killFilter;
+    CKillFilter& filter = KillFilter();
     filter.m_lstKillAuthors = {"zed", "Bob", "alice"};
     filter.m_lstKillSubjects = {"spam", "Ads", "junk"};
-    Script({[](QDialog& dlg)
+    QStringList left;
+    auto deleteRow = [](CKillFilterDlg& kill, int nRow)
+    {
+        kill.AuthorBox()->setCurrentRow(nRow);
+        emit kill.AuthorBox()->itemDoubleClicked(kill.AuthorBox()->item(nRow));
+    };
+    Script({[&](QDialog& dlg)
+            {
+                // Cancel keeps the lists and their files.
+                auto& kill = dynamic_cast<CKillFilterDlg&>(dlg);
+                deleteRow(kill, 0);
+                left = BoxTexts(kill.AuthorBox());
+                return false;
+            },
+            [&](QDialog& dlg)
             {
                 auto& kill = dynamic_cast<CKillFilterDlg&>(dlg);
                 if (kill.windowTitle() != "Kill Filter" ||
@@ -321,180 +259,120 @@ void DialogTest::killFilterDialogDeleteAndSort()
                     BoxTexts(kill.SubjectBox()) != QStringList({"Ads", "junk", "spam"}))
                     return false;
                 // A double-click on "Bob" deletes it.
-                QListWidget* pBox = kill.AuthorBox();
-                pBox->setCurrentRow(1);
-                emit pBox->itemDoubleClicked(pBox->item(1));
+                deleteRow(kill, 1);
                 return true;
             }});
+    testsupport::WriteFile(m_pProgram->Folder() + "/Author.kill", "old\n");
+    m_pProgram->Frame().OnCommand(ID_ARTICLE_KILLFILTER);
+    QCOMPARE(left, QStringList({"Bob", "zed"}));
+    QCOMPARE(filter.m_lstKillAuthors, std::vector<std::string>({"zed", "Bob", "alice"}));
+    QCOMPARE(KillFile("Author.kill"), std::string("old\n"));
+
     m_pProgram->Frame().OnCommand(ID_ARTICLE_KILLFILTER);
     QCOMPARE(filter.m_lstKillAuthors, std::vector<std::string>({"alice", "zed"}));
     QCOMPARE(filter.m_lstKillSubjects, std::vector<std::string>({"Ads", "junk", "spam"}));
-    QCOMPARE(ReadFile(m_pProgram->Folder() + "/Author.kill"), std::string("alice\nzed\n"));
-    QCOMPARE(ReadFile(m_pProgram->Folder() + "/Subject.kill"), std::string("Ads\njunk\nspam\n"));
+    QCOMPARE(KillFile("Author.kill"), std::string("alice\nzed\n"));
+    QCOMPARE(KillFile("Subject.kill"), std::string("Ads\njunk\nspam\n"));
     // The arrival test uses the new lists at once.
     QVERIFY(!filter.IsKilled(*MakeArticle("x", "Bob")));
     QVERIFY(filter.IsKilled(*MakeArticle("x", "ZEDD")));
 }
 
-void DialogTest::killFilterDialogCancelKeeps()
-{
-    WriteFile(m_pProgram->Folder() + "/Author.kill", "zed\nalice\n");
-    CKillFilter& filter = m_pProgram->View().Retrieval().m_killFilter;
-    filter.m_lstKillAuthors = {"zed", "alice"};
-    QStringList left;
-    Script({[&left](QDialog& dlg)
-            {
-                auto& kill = dynamic_cast<CKillFilterDlg&>(dlg);
-                kill.AuthorBox()->setCurrentRow(0);
-                emit kill.AuthorBox()->itemDoubleClicked(kill.AuthorBox()->item(0));
-                left = BoxTexts(kill.AuthorBox());
-                return false;
-            }});
-    m_pProgram->Frame().OnCommand(ID_ARTICLE_KILLFILTER);
-    QCOMPARE(left, QStringList({"zed"}));
-    QCOMPARE(filter.m_lstKillAuthors, std::vector<std::string>({"zed", "alice"}));
-    QCOMPARE(ReadFile(m_pProgram->Folder() + "/Author.kill"), std::string("zed\nalice\n"));
-}
-
-void DialogTest::addAuthorPerSelectedRow()
+void DialogTest::addEntriesToKillLists()
 {
     AddListed("s1", "first@x");
     AddListed("s2", "not selected");
     AddListed("s3", "third@x");
-    Articles().SetItemState(0, CArticleList::RowSelected, CArticleList::RowSelected);
-    Articles().SetItemState(2, CArticleList::RowSelected, CArticleList::RowSelected);
-    CKillFilter& filter = m_pProgram->View().Retrieval().m_killFilter;
+    SelectOnly(Articles(), {0, 2});
+    CKillFilter& filter = KillFilter();
+    filter.m_lstKillSubjects = {"old"};
     QStringList seen;
-    auto record = [&seen](QDialog& dlg) -> CKillEntryDlg&
+    auto record = [&seen](QDialog& dlg, const char* pszText) -> bool
     {
         auto& entry = dynamic_cast<CKillEntryDlg&>(dlg);
         seen << entry.windowTitle() + "|" + entry.Label()->text() + "|" + entry.EntryEdit()->text();
-        return entry;
+        entry.EntryEdit()->setText(pszText);
+        return *pszText != 0;
     };
-    Script({[&](QDialog& dlg)
-            {
-                record(dlg);
-                return false; // cancel skips only this row
-            },
-            [&](QDialog& dlg)
-            {
-                record(dlg).EntryEdit()->setText("third");
-                return true;
-            }});
+    // An author per selected row, Cancel skipping only its row.
+    Script(
+        {[&](QDialog& dlg) { return record(dlg, ""); }, [&](QDialog& dlg) { return record(dlg, "third"); }});
     m_pProgram->Frame().OnCommand(ID_ARTICLE_ADDAUTHORTOKILL);
-    QCOMPARE(seen, QStringList({"Add author to kill filter|&Author:|first@x",
-                                "Add author to kill filter|&Author:|third@x"}));
     QCOMPARE(filter.m_lstKillAuthors, std::vector<std::string>({"third"}));
-    QCOMPARE(ReadFile(m_pProgram->Folder() + "/Author.kill"), std::string("third\n"));
+    QCOMPARE(KillFile("Author.kill"), std::string("third\n"));
     // Adding removes no row; the new entry kills on arrival.
     QCOMPARE(Articles().GetItemCount(), 3);
     QVERIFY(filter.IsKilled(*MakeArticle("s", "THIRD@x")));
-}
 
-void DialogTest::addSubjectWithoutSelection()
-{
-    AddListed("s1", "a");
-    CKillFilter& filter = m_pProgram->View().Retrieval().m_killFilter;
-    filter.m_lstKillSubjects = {"old"};
-    QString strSeen;
-    Script({[&](QDialog& dlg)
-            {
-                auto& entry = dynamic_cast<CKillEntryDlg&>(dlg);
-                strSeen = entry.windowTitle() + "|" + entry.Label()->text() + "|" + entry.EntryEdit()->text();
-                entry.EntryEdit()->setText("new");
-                return true;
-            }});
+    // Without a selection, one subject, starting empty.
+    SelectOnly(Articles(), {});
+    Script({[&](QDialog& dlg) { return record(dlg, "new"); }});
     m_pProgram->Frame().OnCommand(ID_ARTICLE_ADDSUBJECTTOKILL);
-    QCOMPARE(strSeen, QString("Add subject to kill filter|&Subject|"));
+    QCOMPARE(seen, QStringList({"Add author to kill filter|&Author:|first@x",
+                                "Add author to kill filter|&Author:|third@x",
+                                "Add subject to kill filter|&Subject|"}));
     QCOMPARE(filter.m_lstKillSubjects, std::vector<std::string>({"old", "new"}));
-    QCOMPARE(ReadFile(m_pProgram->Folder() + "/Subject.kill"), std::string("old\nnew\n"));
-
+    QCOMPARE(KillFile("Subject.kill"), std::string("old\nnew\n"));
     // Cancel still writes the list's file.
     std::remove((m_pProgram->Folder() + "/Subject.kill").c_str());
     Script({[](QDialog&) { return false; }});
     m_pProgram->Frame().OnCommand(ID_ARTICLE_ADDSUBJECTTOKILL);
-    QCOMPARE(ReadFile(m_pProgram->Folder() + "/Subject.kill"), std::string("old\nnew\n"));
+    QCOMPARE(KillFile("Subject.kill"), std::string("old\nnew\n"));
 }
 
-namespace
+const struct
 {
-void FillAccount(CPageAccount& page, const QString& strService, const QString& strUser, const QString& strPassword,
-                 const QString& strDownloads)
-{
-    page.ServiceBox()->setEditText(strService);
-    page.UsernameEdit()->setText(strUser);
-    page.PasswordEdit()->setText(strPassword);
-    page.DownloadsEdit()->setText(strDownloads);
-}
-
-QStringList RowTexts(const QTreeWidget* pList, int nRow)
-{
-    QStringList texts;
-    for (int i = 0; i < pList->columnCount(); ++i)
-        texts << pList->topLevelItem(nRow)->text(i);
-    return texts;
-}
-} // namespace
+    const char* pszName;
+    const char *pszService, *pszUser, *pszPassword, *pszDownloads;
+    const char* pszMessage; // empty: the account is added
+} kAccountRows[] = {
+    {"no service", "", "u", "p", "2", CPageAccount::kNoService},
+    {"unknown service", "Giganews", "u", "p", "2",
+     "Unknown News Service Provider: Giganews\nChoose NewsGuy, NewsGuy Extra, WebUseNet, WebUseNet Members "
+     "or "
+     "EasyNews."},
+    {"blank user", "NewsGuy", "   ", "p", "2", CPageAccount::kNoUsername},
+    {"blank password", "NewsGuy", "u", "  ", "2", CPageAccount::kNoPassword},
+    {"101 downloads", "NewsGuy", "u", "p", "101", CPageAccount::kTooManyDownloads},
+    {"100 downloads", "NewsGuy", "u", "p", "100", ""},
+    {"negative passes", "EasyNews", "u", "p", "-3", ""},
+    {"typed WebUseNet", "WebUseNet", " u ", "p", "2", ""},
+    {"second NewsGuy Extra", "NewsGuy Extra", "u", "p", "2",
+     "There is already an account for NewsGuy Extra.\nSelect it and press Update to change it."}};
 
 void DialogTest::accountMessages_data()
 {
-    QTest::addColumn<QString>("service");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("downloads");
-    QTest::addColumn<QString>("message"); // empty: the account is added
-
-    QTest::newRow("no service") << "" << "u" << "p" << "2" << CPageAccount::kNoService;
-    QTest::newRow("unknown service") << "Giganews" << "u" << "p" << "2"
-                                     << "Unknown News Service Provider: Giganews\nChoose NewsGuy, NewsGuy Extra, "
-                                        "WebUseNet, WebUseNet Members or EasyNews.";
-    QTest::newRow("blank user") << "NewsGuy" << "   " << "p" << "2" << CPageAccount::kNoUsername;
-    QTest::newRow("blank password") << "NewsGuy" << "u" << "  " << "2" << CPageAccount::kNoPassword;
-    QTest::newRow("101 downloads") << "NewsGuy" << "u" << "p" << "101" << CPageAccount::kTooManyDownloads;
-    QTest::newRow("100 downloads") << "NewsGuy" << "u" << "p" << "100" << "";
-    QTest::newRow("negative passes") << "EasyNews" << "u" << "p" << "-3" << "";
-    QTest::newRow("typed WebUseNet") << "WebUseNet" << " u " << "p" << "2" << "";
-    QTest::newRow("second NewsGuy Extra") << "NewsGuy Extra" << "u" << "p" << "2"
-                                          << "There is already an account for NewsGuy Extra.\nSelect it and "
-                                             "press Update to change it.";
+    AddRows(kAccountRows);
 }
 
 void DialogTest::accountMessages()
 {
-    QFETCH(QString, service);
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(QString, downloads);
-    QFETCH(QString, message);
+    const auto& row = Row(kAccountRows);
     testsupport::FakePrompts prompts;
     CPageAccount page(prompts);
     auto pExisting = std::make_shared<ServiceAccount>();
     pExisting->m_nService = ServiceNewsGuyExtra;
     page.m_accounts.push_back(pExisting);
     page.SetControls();
-    FillAccount(page, service, user, password, downloads);
+    FillAccount(page, row.pszService, row.pszUser, row.pszPassword, row.pszDownloads);
     page.AddButton()->click();
-    if (message.isEmpty())
-    {
-        QVERIFY(prompts.m_messages.empty());
-        QCOMPARE(page.m_accounts.size(), size_t(2));
-        QCOMPARE(page.AccountList()->topLevelItemCount(), 2);
-        const ServiceAccount& added = *page.m_accounts.back();
-        QCOMPARE(QString::fromLatin1(ServiceDisplayName(added.m_nService)), service);
-        QCOMPARE(added.m_strUsername, user.trimmed().toStdString());
-        QCOMPARE(added.m_nMaxDownloads, downloads.toInt());
-        QCOMPARE(RowTexts(page.AccountList(), 1),
-                 QStringList({service, user.trimmed(), "*********", downloads}));
-        if (service == "WebUseNet")
-            QCOMPARE(added.m_strDownloadDomain, std::string(GatewayHosts::kWebUseNetHost));
-        QVERIFY(page.m_bModified);
-    }
-    else
-    {
-        QCOMPARE(prompts.m_messages, std::vector<std::string>({message.toStdString()}));
-        QCOMPARE(page.m_accounts.size(), size_t(1));
-        QCOMPARE(page.AccountList()->topLevelItemCount(), 1);
-    }
+    const bool bAdded = *row.pszMessage == 0;
+    QCOMPARE(prompts.m_messages,
+             bAdded ? std::vector<std::string>() : std::vector<std::string>{row.pszMessage});
+    QCOMPARE(page.m_accounts.size(), size_t(bAdded ? 2 : 1));
+    QCOMPARE(page.AccountList()->topLevelItemCount(), bAdded ? 2 : 1);
+    if (!bAdded)
+        return;
+    const ServiceAccount& added = *page.m_accounts.back();
+    const QString strUser = QString(row.pszUser).trimmed();
+    QCOMPARE(QString::fromLatin1(ServiceDisplayName(added.m_nService)), QString(row.pszService));
+    QCOMPARE(added.m_strUsername, strUser.toStdString());
+    QCOMPARE(added.m_nMaxDownloads, std::stoi(row.pszDownloads));
+    QCOMPARE(RowTexts(page.AccountList(), 1),
+             QStringList({row.pszService, strUser, "*********", row.pszDownloads}));
+    if (std::string(row.pszService) == "WebUseNet")
+        QCOMPARE(added.m_strDownloadDomain, std::string(GatewayHosts::kWebUseNetHost));
+    QVERIFY(page.m_bModified);
 }
 
 void DialogTest::accountUpdateKeepsService()
@@ -514,9 +392,9 @@ void DialogTest::accountUpdateKeepsService()
     QVERIFY(!page.RemoveButton()->isEnabled());
     page.AccountList()->topLevelItem(0)->setSelected(true);
     QVERIFY(page.UpdateButton()->isEnabled());
-    QCOMPARE(page.ServiceBox()->currentText(), QString("EasyNews"));
-    QCOMPARE(page.UsernameEdit()->text(), QString("eu"));
-    QCOMPARE(page.DownloadsEdit()->text(), QString("3"));
+    QCOMPARE(page.ServiceBox()->currentText() + "|" + page.UsernameEdit()->text() + "|" +
+                 page.DownloadsEdit()->text(),
+             QString("EasyNews|eu|3"));
     QVERIFY(!page.BinariesOnlyCheck()->isEnabled());
     QVERIFY(page.BinariesOnlyCheck()->isHidden());
     page.UsernameEdit()->setText("new user");
@@ -531,92 +409,83 @@ void DialogTest::accountUpdateKeepsService()
     QCOMPARE(page.AccountList()->topLevelItemCount(), 0);
 }
 
+const struct
+{
+    const char* pszName;
+    const char *pszPort, *pszDownloads, *pszRetries;
+    const char* pszMessage; // empty: accepted
+    int nPage;              // shown with the message
+} kSheetRows[] = {{"limits", "65335", "100", "0", "", -1},
+                  {"port 65336", "65336", "2", "4", "Please enter an integer between 0 and 65335.", 1},
+                  {"port text", "80a", "2", "4", CUpDownEdit::kIntegerExpected, 1},
+                  {"downloads 101", "80", "101", "4", "Please enter an integer between 0 and 100.", 2},
+                  {"retries -1", "80", "2", "-1", "Please enter an integer between 0 and 100.", 2}};
+
 void DialogTest::sheetRanges_data()
 {
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("downloads");
-    QTest::addColumn<QString>("retries");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("page");
-
-    QTest::newRow("limits") << "65335" << "100" << "0" << "" << -1;
-    QTest::newRow("port 65336") << "65336" << "2" << "4" << "Please enter an integer between 0 and 65335." << 1;
-    QTest::newRow("port text") << "80a" << "2" << "4" << CUpDownEdit::kIntegerExpected << 1;
-    QTest::newRow("downloads 101") << "80" << "101" << "4" << "Please enter an integer between 0 and 100." << 2;
-    QTest::newRow("retries -1") << "80" << "2" << "-1" << "Please enter an integer between 0 and 100." << 2;
+    AddRows(kSheetRows);
 }
 
 void DialogTest::sheetRanges()
 {
-    QFETCH(QString, port);
-    QFETCH(QString, downloads);
-    QFETCH(QString, retries);
-    QFETCH(QString, message);
-    QFETCH(int, page);
+    const auto& row = Row(kSheetRows);
     testsupport::FakePrompts prompts;
     CPreferencesDlg dlg(prompts);
     dlg.SetControls();
-    dlg.PageProxy().PortEdit()->setText(port);
-    dlg.PageDownload().DownloadsEdit()->setText(downloads);
-    dlg.PageDownload().RetriesEdit()->setText(retries);
+    dlg.PageProxy().PortEdit()->setText(row.pszPort);
+    dlg.PageDownload().DownloadsEdit()->setText(row.pszDownloads);
+    dlg.PageDownload().RetriesEdit()->setText(row.pszRetries);
     dlg.Tabs()->setCurrentIndex(3);
     dlg.OkButton()->click();
-    if (message.isEmpty())
-    {
-        QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QVERIFY(prompts.m_messages.empty());
-        QCOMPARE(dlg.m_prefs.m_nProxyPort, port.toInt());
-        QCOMPARE(dlg.m_prefs.m_nMaxDownloads, downloads.toInt());
-    }
-    else
-    {
-        QCOMPARE(dlg.result(), int(QDialog::Rejected));
-        QCOMPARE(prompts.m_messages, std::vector<std::string>({message.toStdString()}));
-        QCOMPARE(dlg.Tabs()->currentIndex(), page);
-        // Nothing was taken over.
-        QCOMPARE(dlg.m_prefs.m_nProxyPort, 80);
-        QCOMPARE(dlg.m_prefs.m_nMaxDownloads, 2);
-    }
+    const bool bAccepted = *row.pszMessage == 0;
+    QCOMPARE(dlg.result(), int(bAccepted ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(prompts.m_messages,
+             bAccepted ? std::vector<std::string>() : std::vector<std::string>{row.pszMessage});
+    QCOMPARE(dlg.Tabs()->currentIndex(), bAccepted ? 3 : row.nPage);
+    // Nothing is taken over from a refused sheet.
+    QCOMPARE(dlg.m_prefs.m_nProxyPort, bAccepted ? std::stoi(row.pszPort) : 80);
+    QCOMPARE(dlg.m_prefs.m_nMaxDownloads, bAccepted ? std::stoi(row.pszDownloads) : 2);
 }
 
-void DialogTest::proxyEnabling()
+void DialogTest::pagesEnableTheirControls()
 {
     CPageProxy page;
     CPreferences prefs;
     prefs.m_bUseProxy = 0;
     page.SetControls(prefs);
-    QVERIFY(!page.ManualRadio()->isEnabled());
-    QVERIFY(!page.AuthenticationCheck()->isEnabled());
-    QVERIFY(!page.PortEdit()->isEnabled());
+    auto proxy = [&page]
+    {
+        return EnabledOf({page.ManualRadio(), page.AuthenticationCheck(), page.PortEdit(),
+                          page.UsernameEdit(), page.PasswordEdit()});
+    };
+    QCOMPARE(proxy(), "00000");
     page.UseProxyCheck()->click();
-    QVERIFY(page.ManualRadio()->isEnabled());
-    QVERIFY(!page.PortEdit()->isEnabled()); // registry is chosen
+    QCOMPARE(proxy(), "11000"); // the registry is chosen
     page.ManualRadio()->click();
-    QVERIFY(page.PortEdit()->isEnabled());
-    QVERIFY(!page.UsernameEdit()->isEnabled());
+    QCOMPARE(proxy(), "11100");
     page.AuthenticationCheck()->click();
-    QVERIFY(page.UsernameEdit()->isEnabled());
-    QVERIFY(page.PasswordEdit()->isEnabled());
+    QCOMPARE(proxy(), "11111");
     QVERIFY(page.m_bModified);
 
     CPageQueue queue;
     prefs.m_bDoNotQueue = 0;
     prefs.m_bLoadQueue = 0;
     queue.SetControls(prefs);
-    QVERIFY(!queue.ManagerGroup()->button(0)->isEnabled());
-    QVERIFY(!queue.OriginalCheck()->isEnabled());
+    QCOMPARE(
+        EnabledOf({queue.ManagerGroup()->button(0), queue.ManagerGroup()->button(5), queue.OriginalCheck()}),
+        "000");
     queue.UseManagerCheck()->click();
     queue.LoadQueueCheck()->click();
-    QVERIFY(queue.ManagerGroup()->button(5)->isEnabled());
-    QVERIFY(queue.OriginalCheck()->isEnabled());
+    QCOMPARE(
+        EnabledOf({queue.ManagerGroup()->button(0), queue.ManagerGroup()->button(5), queue.OriginalCheck()}),
+        "111");
 
     CPageDownload download;
     prefs.m_bRetryInfinite = 1;
     prefs.m_bCanEmptyRecycleBin = 0;
     prefs.m_strDefaultPath = "/old/";
     download.SetControls(prefs);
-    QVERIFY(!download.RetriesEdit()->isEnabled());
-    QVERIFY(!download.EmptyRecycleBinCheck()->isEnabled());
+    QCOMPARE(EnabledOf({download.RetriesEdit(), download.EmptyRecycleBinCheck()}), "00");
     QString strStart;
     download.m_fnChooseFolder = [&strStart](const QString& strFrom)
     {
@@ -630,44 +499,50 @@ void DialogTest::proxyEnabling()
 
 void DialogTest::preferencesRoundTrip()
 {
-    m_pProgram->Stop();
     m_pProgram = std::make_unique<CTestProgram>();
-    m_pProgram->WriteIni(CTestProgram::CompatibleIni("[Account]\nSubscriptions=1\n"
-                                                     "[NewsGuy]\nUsername=ngu\nPassword=ngp\nMaxDownloads=2\n"));
-    m_pProgram->Start();
+    m_pProgram->StartWith(
+        "[Account]\nSubscriptions=1\n[NewsGuy]\nUsername=ngu\nPassword=ngp\nMaxDownloads=2\n");
     CMainFrame& frame = m_pProgram->Frame();
-    CQueueDocument& doc = m_pProgram->App().Doc()->Document();
+    CQueueDocument& doc = m_pProgram->Doc();
     QCOMPARE(doc.m_accounts.size(), size_t(1));
     const AccountPtr pNewsGuy = doc.m_accounts[0];
     pNewsGuy->m_nRunning = 1; // a download of it runs
-    frame.UpdateCommandUI();
-    QVERIFY(frame.FindAction(ID_FILE_PREFERENCES)->isEnabled());
-    QVERIFY(!frame.FindAction(ID_SERVICE_EASYNEWS80)->isEnabled());
+    QVERIFY(m_pProgram->Enabled(ID_FILE_PREFERENCES));
+    QVERIFY(!m_pProgram->Enabled(ID_SERVICE_EASYNEWS80));
 
     QStringList tabs;
     QStringList firstRow;
-    Script({[&](QDialog& dlg)
-            {
-                auto& sheet = dynamic_cast<CPreferencesDlg&>(dlg);
-                for (int i = 0; i < sheet.Tabs()->count(); ++i)
-                    tabs << sheet.Tabs()->tabText(i);
-                firstRow = RowTexts(sheet.PageAccount().AccountList(), 0);
-                FillAccount(sheet.PageAccount(), "EasyNews", "eu", "ep", "7");
-                sheet.PageAccount().AddButton()->click();
-                sheet.PageProxy().ManualRadio()->click();
-                sheet.PageProxy().AddressEdit()->setText("proxy.example");
-                sheet.PageProxy().PortEdit()->setText("3128");
-                sheet.PageDownload().RetriesEdit()->setText("9");
-                sheet.PageDownload().PathEdit()->setText("/downloads");
-                sheet.PageQueue().UseManagerCheck()->click();
-                sheet.PageQueue().ManagerGroup()->button(4)->click();
-                return sheet.windowTitle() == "Preferences";
-            }});
+    auto fill = [&](QDialog& dlg)
+    {
+        auto& sheet = dynamic_cast<CPreferencesDlg&>(dlg);
+        tabs.clear();
+        for (int i = 0; i < sheet.Tabs()->count(); ++i)
+            tabs << sheet.Tabs()->tabText(i);
+        firstRow = RowTexts(sheet.PageAccount().AccountList(), 0);
+        FillAccount(sheet.PageAccount(), "EasyNews", "eu", "ep", "7");
+        sheet.PageAccount().AddButton()->click();
+        sheet.PageProxy().ManualRadio()->click();
+        sheet.PageProxy().AddressEdit()->setText("proxy.example");
+        sheet.PageProxy().PortEdit()->setText("3128");
+        sheet.PageDownload().RetriesEdit()->setText("9");
+        sheet.PageDownload().PathEdit()->setText("/downloads");
+        sheet.PageQueue().UseManagerCheck()->click();
+        sheet.PageQueue().ManagerGroup()->button(4)->click();
+        return sheet.windowTitle() == "Preferences";
+    };
+    // Cancel after all that: nothing changes, nothing is written.
+    Script({[&](QDialog& dlg) { return !fill(dlg); }, fill});
+    frame.OnCommand(ID_FILE_PREFERENCES);
+    QCOMPARE(doc.m_accounts, std::vector<AccountPtr>({pNewsGuy}));
+    QCOMPARE(doc.m_nSubscriptions, 1);
+    QCOMPARE(doc.m_settings.m_nProxyPort, 80);
+    QCOMPARE(m_pProgram->Keys("EasyNews", {"Username"}) + m_pProgram->Keys("Preferences", {"ProxyPort"}),
+             "Username=<missing>ProxyPort=<missing>");
+
     frame.OnCommand(ID_FILE_PREFERENCES);
     QCOMPARE(tabs, QStringList({"Account", "Proxy", "Download", "Queue"}));
     QCOMPARE(firstRow, QStringList({"NewsGuy", "ngu", "*********", "2"}));
     QVERIFY(m_pProgram->m_prompts.m_messages.empty());
-
     // The document took the accounts over; the running NewsGuy download
     // still counts against the same account object.
     QCOMPARE(doc.m_accounts.size(), size_t(2));
@@ -675,45 +550,20 @@ void DialogTest::preferencesRoundTrip()
     QCOMPARE(pNewsGuy->m_nRunning, 1);
     QCOMPARE(doc.m_nSubscriptions, 17);
     QVERIFY(frame.FindAction(ID_SERVICE_EASYNEWS80)->isEnabled());
-
-    QCOMPARE(m_pProgram->GetInt("Account", "Subscriptions"), 17);
-    QCOMPARE(m_pProgram->GetString("EasyNews", "Username"), std::string("eu"));
-    QCOMPARE(m_pProgram->GetString("EasyNews", "Password"), std::string("ep"));
-    QCOMPARE(m_pProgram->GetString("EasyNews", "DownloadDomain"), std::string(GatewayHosts::kEasyNewsMembersHost));
-    QCOMPARE(m_pProgram->GetInt("EasyNews", "MaxDownloads"), 7);
-    QCOMPARE(m_pProgram->GetString("NewsGuy", "Username"), std::string("ngu"));
-    QCOMPARE(m_pProgram->GetInt("Preferences", "ProxySetting"), 1);
-    QCOMPARE(m_pProgram->GetString("Preferences", "ProxyAddress"), std::string("proxy.example"));
-    QCOMPARE(m_pProgram->GetInt("Preferences", "ProxyPort"), 3128);
-    QCOMPARE(m_pProgram->GetInt("Preferences", "MaxRetries"), 9);
-    QCOMPARE(m_pProgram->GetString("Preferences", "DefaultPath"), std::string("/downloads/"));
     QCOMPARE(doc.m_settings.m_strDefaultPath, std::string("/downloads/"));
-    QCOMPARE(m_pProgram->GetInt("Preferences", "DoNotQueue"), 1);
-    QCOMPARE(m_pProgram->GetInt("Preferences", "DownloadManager"), 4);
-    QCOMPARE(m_pProgram->GetString("Dravelin", "Version"), std::string("2.0"));
-    QCOMPARE(m_pProgram->GetString("Dravelin", "CompatibleBuild"), std::string("0328"));
     QCOMPARE(doc.m_settings.m_nProxyPort, 3128);
-}
 
-void DialogTest::preferencesCancelAfterAdd()
-{
-    CQueueDocument& doc = m_pProgram->App().Doc()->Document();
-    const std::vector<AccountPtr> before = doc.m_accounts;
-    const int32_t nSubscriptions = doc.m_nSubscriptions;
-    Script({[](QDialog& dlg)
-            {
-                auto& sheet = dynamic_cast<CPreferencesDlg&>(dlg);
-                FillAccount(sheet.PageAccount(), "NewsGuy", "u", "p", "3");
-                sheet.PageAccount().AddButton()->click();
-                sheet.PageProxy().PortEdit()->setText("1234");
-                return false;
-            }});
-    m_pProgram->Frame().OnCommand(ID_FILE_PREFERENCES);
-    QVERIFY(doc.m_accounts == before);
-    QCOMPARE(doc.m_nSubscriptions, nSubscriptions);
-    QCOMPARE(doc.m_settings.m_nProxyPort, 80);
-    QCOMPARE(m_pProgram->GetString("NewsGuy", "Username"), std::string("<missing>"));
-    QCOMPARE(m_pProgram->GetInt("Preferences", "ProxyPort"), -999);
+    QCOMPARE(m_pProgram->Keys("Account", {"Subscriptions"}), "Subscriptions=17");
+    QCOMPARE(m_pProgram->Keys("EasyNews", {"Username", "Password", "DownloadDomain", "MaxDownloads"}),
+             QString("Username=eu|Password=ep|DownloadDomain=%1|MaxDownloads=7")
+                 .arg(GatewayHosts::kEasyNewsMembersHost));
+    QCOMPARE(m_pProgram->Keys("NewsGuy", {"Username"}), "Username=ngu");
+    QCOMPARE(m_pProgram->Keys("Preferences", {"ProxySetting", "ProxyAddress", "ProxyPort", "MaxRetries",
+                                              "DefaultPath", "DoNotQueue", "DownloadManager"}),
+             "ProxySetting=1|ProxyAddress=proxy.example|ProxyPort=3128|MaxRetries=9|"
+             "DefaultPath=/downloads/|DoNotQueue=1|DownloadManager=4");
+    QCOMPARE(m_pProgram->Keys("Dravelin", {"Version", "CompatibleBuild"}),
+             "Version=2.0|CompatibleBuild=0328");
 }
 
 QTEST_MAIN(DialogTest)

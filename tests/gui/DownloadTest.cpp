@@ -5,65 +5,20 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
 #include "app/DownloadController.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "dialogs/DownloadToDlg.h"
 #include "download/DownloadOptions.h"
 #include "gateway/GatewaySimulator.h"
-#include "lists/ArticleListCtrl.h"
 #include "lists/ProgressBarDelegate.h"
-#include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QToolButton>
-#include <QUrl>
-
-#include <filesystem>
-#include <functional>
-#include <utility>
-
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
 
 namespace
 {
 constexpr const char* kGroup = "dl.test";
 constexpr const char* kAskRemoveQueued =
     "Article is queued for downloading.\nAre you sure you want to remove it from the queue?";
-constexpr const char* kAskExportedAgain =
-    "Article was copied to Clipboard.\nDo you want to download it again?";
-constexpr const char* kIncomplete = "Article is incomplete. It cannot be downloaded!";
-
-std::string AccountIni(const std::string& strHost)
-{
-    std::string strIni = "[Account]\nSubscriptions=19\nActive=1\n";
-    for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
-        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost +
-                  "\nDownloadDomain=" + strHost + "\nUsername=user\nPassword=secret\n";
-    return strIni;
-}
-
-bool WaitFor(const std::function<bool()>& done, int nTimeoutMs = 30000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done())
-    {
-        if (timer.elapsed() > nTimeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 int32_t StateOf(const ArticlePtr& pArticle)
 {
@@ -71,20 +26,12 @@ int32_t StateOf(const ArticlePtr& pArticle)
     return pArticle->m_nState;
 }
 
-std::vector<std::string> Subjects(CArticleList& list)
+bool AllIn(const std::vector<ArticlePtr>& articles, int32_t nState)
 {
-    std::vector<std::string> subjects;
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        subjects.push_back(list.GetArticle(i)->m_strSubject);
-    return subjects;
-}
-
-void SelectOnly(CArticleList& list, const std::vector<int>& rows)
-{
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        list.SetItemState(i, 0, CArticleList::RowSelected);
-    for (int nRow : rows)
-        list.SetItemState(nRow, CArticleList::RowSelected, CArticleList::RowSelected);
+    for (const ArticlePtr& pArticle : articles)
+        if (StateOf(pArticle) != nState)
+            return false;
+    return true;
 }
 
 // Rows of listed (complete) articles, every nStep-th of them: the corpus also
@@ -99,11 +46,23 @@ std::vector<int> ListedRows(CArticleList& list, size_t nCount, int nStep = 1)
     return rows;
 }
 
-CCmdUI Update(CDravelinView& view, int nId)
+// Queues nCount listed articles with "&Download"; the rows they got.
+std::vector<ArticlePtr> Download(CDravelinView& view, size_t nCount, int nStep = 1)
+{
+    const size_t nFirst = size_t(view.Progress().GetItemCount());
+    SelectOnly(view.Articles(), ListedRows(view.Articles(), nCount, nStep));
+    view.OnCommand(ID_ARTICLE_DOWNLOAD);
+    std::vector<ArticlePtr> rows;
+    for (size_t i = nFirst; i < size_t(view.Progress().GetItemCount()); ++i)
+        rows.push_back(view.Progress().GetArticle(int(i)));
+    return rows;
+}
+
+bool Enabled(CDravelinView& view, int nId)
 {
     CCmdUI ui;
     view.OnUpdateCommand(nId, ui);
-    return ui;
+    return ui.m_bEnabled;
 }
 
 QToolButton* PauseButton(CDravelinView& view)
@@ -140,21 +99,19 @@ private slots:
     void init();
     void threeSelectedArticlesDownloadIntoFolder();
     void progressDoubleClickActsByState();
-    void downloadToSubjectProposesFolderAndCreatesIt();
+    void downloadToProposesFolderAndCreatesIt();
     void downloadToDialogRules();
     void moveToTopUpAndDown();
     void progressBarPercent_data();
     void progressBarPercent();
-    void pauseHoldsQueue();
-    void dailyLimitPressesPause();
-    void cancelledDownloadGoesDownAndRuns();
-    void downloadEndingDuringQuestionKeepsListsConsistent();
-    void counterLabelsAndIgnoreLimit();
+    void pauseAndDailyLimitHoldQueue();
+    void cancelAndRemoveRunningDownloads();
     void queueSavedAtExitRestoredAtStart();
     void closingWhileDownloadingAsksOnce();
 
 private:
-    std::string Ini(const std::string& strPreferences, bool bQueueFile = false) const;
+    // Starts the program on the gateway's accounts, downloads into Folder()/dl/.
+    void Start(CTestProgram& program, const std::string& strPreferences, bool bQueueFile = false);
     // Lists the test group into the article list.
     void ListGroup(CTestProgram& program);
     std::string DownloadFolder(const CTestProgram& program) const { return program.Folder() + "/dl/"; }
@@ -190,11 +147,12 @@ void DownloadTest::init()
     m_opened.clear();
 }
 
-std::string DownloadTest::Ini(const std::string& strPreferences, bool bQueueFile) const
+void DownloadTest::Start(CTestProgram& program, const std::string& strPreferences, bool bQueueFile)
 {
-    const std::string strQueue = bQueueFile ? "LoadQueue=1\nSaveQueue=1\n" : "LoadQueue=0\nSaveQueue=0\n";
-    return CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort()), std::string(),
-                                       strQueue + "MaxRetries=0\n" + strPreferences);
+    std::filesystem::create_directories(DownloadFolder(program));
+    program.StartWith(CTestProgram::AccountIni(m_pGateway->HostPort(), 1),
+                      std::string(bQueueFile ? "LoadQueue=1\nSaveQueue=1\n" : "LoadQueue=0\nSaveQueue=0\n") +
+                          "MaxRetries=0\nDefaultPath=" + DownloadFolder(program) + "\n" + strPreferences);
 }
 
 void DownloadTest::ListGroup(CTestProgram& program)
@@ -210,66 +168,45 @@ void DownloadTest::ListGroup(CTestProgram& program)
 void DownloadTest::threeSelectedArticlesDownloadIntoFolder()
 {
     CTestProgram program;
-    std::filesystem::create_directories(program.Folder() + "/dl");
-    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\n"));
-    program.Start();
+    Start(program, "");
     CDravelinView& view = program.View();
     ListGroup(program);
-    QVERIFY(!Update(view, ID_ARTICLE_DOWNLOAD).m_bEnabled);
-    const std::vector<int> rows = ListedRows(view.Articles(), 3, 2);
-    QCOMPARE(rows.size(), size_t(3));
-    SelectOnly(view.Articles(), rows);
-    QVERIFY(Update(view, ID_ARTICLE_DOWNLOAD).m_bEnabled);
-    QVERIFY(view.OnCommand(ID_ARTICLE_DOWNLOAD));
-    QCOMPARE(view.Progress().GetItemCount(), 3);
-
-    std::vector<ArticlePtr> queued;
-    for (int nRow : rows)
-        queued.push_back(view.Articles().GetArticle(nRow));
-    QVERIFY(WaitFor(
-        [&]
-        {
-            for (const ArticlePtr& pArticle : queued)
-                if (StateOf(pArticle) != StateDone)
-                    return false;
-            return true;
-        }));
+    QVERIFY(!Enabled(view, ID_ARTICLE_DOWNLOAD));
+    SelectOnly(view.Articles(), {0});
+    QVERIFY(Enabled(view, ID_ARTICLE_DOWNLOAD));
+    const std::vector<ArticlePtr> queued = Download(view, 3, 2);
+    QCOMPARE(queued.size(), size_t(3));
+    QVERIFY(WaitFor([&] { return AllIn(queued, StateDone); }));
     QCOMPARE(view.Downloads().Scheduler().GetActiveDownloads(), 0);
     for (const ArticlePtr& pArticle : queued)
     {
-        CGatewayArticle gateway;
-        bool bFound = false;
-        for (const CGatewayArticle& g : m_pGateway->Articles(kGroup))
-            if (g.m_strDecodeQuery == pArticle->m_strDecodeQuery)
-            {
-                gateway = g;
-                bFound = true;
-            }
-        QVERIFY(bFound);
+        std::vector<CGatewayArticle> gateway = m_pGateway->Articles(kGroup);
+        auto it = std::find_if(gateway.begin(), gateway.end(),
+                               [&](const CGatewayArticle& g)
+                               { return g.m_strDecodeQuery == pArticle->m_strDecodeQuery; });
+        QVERIFY(it != gateway.end());
         QCOMPARE(pArticle->m_strDownloadPath, DownloadFolder(program));
-        QCOMPARE(pArticle->m_strSavedName, m_pGateway->ServedFileName(gateway));
+        QCOMPARE(pArticle->m_strSavedName, m_pGateway->ServedFileName(*it));
         const std::string strBody = testsupport::ReadFile(DownloadFolder(program) + pArticle->m_strSavedName);
-        QCOMPARE(int64_t(strBody.size()), gateway.m_nSize);
-        QVERIFY(strBody == m_pGateway->ExpectedBody(gateway));
+        QVERIFY(strBody == m_pGateway->ExpectedBody(*it));
         // The worker counted every byte it wrote.
-        QCOMPARE(pArticle->m_nReceived.load(), gateway.m_nSize);
+        QCOMPARE(pArticle->m_nReceived.load(), it->m_nSize);
     }
 
     // Asked again from the article list, a finished article asks first.
     program.m_prompts.m_answers = {false};
-    SelectOnly(view.Articles(), {rows[1]});
+    SelectOnly(view.Articles(), {view.Articles().FindArticleRow(queued[1].get())});
     view.OnCommand(ID_ARTICLE_DOWNLOAD);
-    QCOMPARE(program.m_prompts.m_questions.size(), size_t(1));
-    QCOMPARE(program.m_prompts.m_questions[0],
-             std::string("Article was downloaded successfully.\nDo you want to download it again?"));
+    QCOMPARE(program.m_prompts.m_questions,
+             std::vector<std::string>(
+                 {"Article was downloaded successfully.\nDo you want to download it again?"}));
     QCOMPARE(StateOf(queued[1]), int32_t(StateDone));
 
     // A double-click on the finished row opens its file.
-    const int nRow = view.Progress().FindArticleRow(queued[1].get());
-    SelectOnly(view.Progress(), {nRow});
+    SelectOnly(view.Progress(), {view.Progress().FindArticleRow(queued[1].get())});
     view.Downloads().OnProgressDoubleClick();
-    QCOMPARE(m_opened.size(), size_t(1));
-    QCOMPARE(m_opened[0].toStdString(), DownloadFolder(program) + queued[1]->m_strSavedName);
+    QCOMPARE(m_opened, std::vector<QString>(
+                           {QString::fromStdString(DownloadFolder(program) + queued[1]->m_strSavedName)}));
     QCOMPARE(program.m_prompts.m_questions.size(), size_t(1));
 }
 
@@ -277,15 +214,16 @@ void DownloadTest::progressDoubleClickActsByState()
 {
     CTestProgram program;
     // Nothing may start: the rows keep the states set here.
-    program.WriteIni(Ini("DefaultPath=/tmp/default/\nMaxDownloads=0\n"));
-    program.Start();
+    Start(program, "MaxDownloads=0\n");
     CDravelinView& view = program.View();
-    ArticlePtr pQueuedA = AddProgressRow(view, "queued a", StateQueued);
-    ArticlePtr pQueuedB = AddProgressRow(view, "queued b", StateQueued);
-    ArticlePtr pIncomplete = AddProgressRow(view, "incomplete", StateIncomplete);
-    ArticlePtr pExported = AddProgressRow(view, "exported", StateExported);
-    ArticlePtr pFailed = AddProgressRow(view, "failed", StateFailed);
-    ArticlePtr pLast = AddProgressRow(view, "last", StateQueued);
+    std::vector<ArticlePtr> rows;
+    for (const auto& [pszSubject, nState] : {std::pair("queued a", StateQueued),
+                                             {"queued b", StateQueued},
+                                             {"incomplete", StateIncomplete},
+                                             {"exported", StateExported},
+                                             {"failed", StateFailed},
+                                             {"last", StateQueued}})
+        rows.push_back(AddProgressRow(view, pszSubject, nState));
 
     // Two adjacent queued rows: No keeps the first, Yes removes the second.
     program.m_prompts.m_answers = {false, true};
@@ -294,9 +232,9 @@ void DownloadTest::progressDoubleClickActsByState()
     QCOMPARE(program.m_prompts.m_questions, std::vector<std::string>({kAskRemoveQueued, kAskRemoveQueued}));
     QCOMPARE(Subjects(view.Progress()),
              std::vector<std::string>({"queued a", "incomplete", "exported", "failed", "last"}));
-    QCOMPARE(StateOf(pQueuedB), int32_t(StateListed));
-    QCOMPARE(pQueuedB->m_nLists & ListProgress, 0);
-    QCOMPARE(StateOf(pQueuedA), int32_t(StateQueued));
+    QCOMPARE(StateOf(rows[1]), int32_t(StateListed));
+    QCOMPARE(rows[1]->m_nLists & ListProgress, 0);
+    QCOMPARE(StateOf(rows[0]), int32_t(StateQueued));
 
     // Incomplete: the message only; exported: asked, Yes queues it again;
     // failed: queued again without a question. Both go to the end with the
@@ -305,27 +243,27 @@ void DownloadTest::progressDoubleClickActsByState()
     program.m_prompts.m_answers = {true};
     SelectOnly(view.Progress(), {1, 2, 3});
     view.Downloads().OnProgressDoubleClick();
-    QCOMPARE(program.m_prompts.m_messages, std::vector<std::string>({kIncomplete}));
-    QCOMPARE(program.m_prompts.m_questions, std::vector<std::string>({kAskExportedAgain}));
+    QCOMPARE(program.m_prompts.m_messages,
+             std::vector<std::string>({"Article is incomplete. It cannot be downloaded!"}));
+    QCOMPARE(
+        program.m_prompts.m_questions,
+        std::vector<std::string>({"Article was copied to Clipboard.\nDo you want to download it again?"}));
     QCOMPARE(Subjects(view.Progress()),
              std::vector<std::string>({"queued a", "incomplete", "last", "exported", "failed"}));
-    for (const ArticlePtr& pArticle : {pExported, pFailed})
+    for (const ArticlePtr& pArticle : {rows[3], rows[4]})
     {
         QCOMPARE(StateOf(pArticle), int32_t(StateQueued));
-        QCOMPARE(pArticle->m_strDownloadPath, std::string("/tmp/default/"));
+        QCOMPARE(pArticle->m_strDownloadPath, DownloadFolder(program));
     }
-    QCOMPARE(StateOf(pIncomplete), int32_t(StateIncomplete));
+    QCOMPARE(StateOf(rows[2]), int32_t(StateIncomplete));
     QVERIFY(m_opened.empty());
-    (void)pLast;
 }
 
-void DownloadTest::downloadToSubjectProposesFolderAndCreatesIt()
+void DownloadTest::downloadToProposesFolderAndCreatesIt()
 {
     CTestProgram program;
-    const std::string strDefault = program.Folder() + "/dl/";
-    std::filesystem::create_directories(strDefault);
-    program.WriteIni(Ini("DefaultPath=" + strDefault + "\nMaxDownloads=0\n"));
-    program.Start();
+    Start(program, "MaxDownloads=0\nDoNotQueue=1\nDownloadManager=1\n");
+    const std::string strDefault = DownloadFolder(program);
     CDravelinView& view = program.View();
     for (const char* pszSubject : {"zero", "  first subject \t", "second", "third"})
     {
@@ -335,6 +273,22 @@ void DownloadTest::downloadToSubjectProposesFolderAndCreatesIt()
         view.Articles().AddArticleRow(pArticle);
     }
     SelectOnly(view.Articles(), {3, 1, 2});
+    // Enabling: a selection, and DoNotQueue off or GetRight.
+    const std::vector<int> ids = {ID_ARTICLE_DOWNLOADTO, ID_ARTICLE_DOWNLOADTONEWSGROUP,
+                                  ID_ARTICLE_DOWNLOADTOSUBJECT};
+    for (int nId : ids)
+        QVERIFY(!Enabled(view, nId));
+    QVERIFY(Enabled(view, ID_ARTICLE_DOWNLOAD));
+    {
+        CPreferences& settings = program.Doc().m_settings;
+        std::lock_guard<std::recursive_mutex> lock(settings.m_lock);
+        settings.m_nDownloadManager = 4;
+    }
+    for (int nId : ids)
+        QVERIFY(Enabled(view, nId));
+    program.Doc().m_settings.m_bDoNotQueue = 0;
+    // "&Start Downloading" needs rows and MaxDownloads above 0.
+    QVERIFY(!Enabled(view, ID_QUEUE_STARTDOWNLOADING));
 
     QString strProposed;
     view.Downloads().SetDialogRunner(
@@ -359,6 +313,7 @@ void DownloadTest::downloadToSubjectProposesFolderAndCreatesIt()
     QCOMPARE(view.Progress().GetItemCount(), 3);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(view.Progress().GetArticle(i)->m_strDownloadPath, strDefault + "first subject/");
+    QVERIFY(!Enabled(view, ID_QUEUE_STARTDOWNLOADING));
 
     // The newsgroup variant proposes the trimmed group name.
     program.Frame().NewsgroupBox()->setEditText(QStringLiteral("  alt.binaries.x  "));
@@ -387,14 +342,12 @@ void DownloadTest::downloadToDialogRules()
     QVERIFY(prompts.m_questions.empty());
 
     // "&Browse..." starts on the text without its trailing separator.
-    dlg.m_strFolder = strBase + "/";
     dlg.UpdateData();
     QCOMPARE(dlg.BrowseStartFolder().toStdString(), strBase);
     QCOMPARE(dlg.PathEdit()->maxLength(), 255);
 
     // Only one level is created: a missing parent fails and the dialog stays.
-    const std::string strDeep = strBase + "/missing/child";
-    dlg.PathEdit()->setText(QString::fromStdString(strDeep));
+    dlg.PathEdit()->setText(QString::fromStdString(strBase + "/missing/child"));
     prompts.m_answers = {true};
     QVERIFY(!dlg.OnOK());
     QCOMPARE(prompts.m_messages, std::vector<std::string>({"Failed to create directory!"}));
@@ -407,64 +360,45 @@ void DownloadTest::downloadToDialogRules()
     QVERIFY(dlg.OnOK());
     QVERIFY(std::filesystem::is_directory(strBase + "/made"));
     QCOMPARE(std::filesystem::current_path(), cwd);
-
-    // Enabling: a selection, and DoNotQueue off or GetRight.
-    CTestProgram program;
-    program.WriteIni(Ini("DoNotQueue=1\nDownloadManager=1\nMaxDownloads=0\n"));
-    program.Start();
-    CDravelinView& view = program.View();
-    view.Articles().AddArticleRow(MakeArticle("one"));
-    SelectOnly(view.Articles(), {0});
-    for (int nId : {ID_ARTICLE_DOWNLOADTO, ID_ARTICLE_DOWNLOADTONEWSGROUP, ID_ARTICLE_DOWNLOADTOSUBJECT})
-        QVERIFY(!Update(view, nId).m_bEnabled);
-    QVERIFY(Update(view, ID_ARTICLE_DOWNLOAD).m_bEnabled);
-    {
-        CPreferences& settings = program.App().Doc()->Document().m_settings;
-        std::lock_guard<std::recursive_mutex> lock(settings.m_lock);
-        settings.m_nDownloadManager = 4;
-    }
-    for (int nId : {ID_ARTICLE_DOWNLOADTO, ID_ARTICLE_DOWNLOADTONEWSGROUP, ID_ARTICLE_DOWNLOADTOSUBJECT})
-        QVERIFY(Update(view, nId).m_bEnabled);
-    // "&Start Downloading" needs rows and MaxDownloads above 0.
-    QVERIFY(!Update(view, ID_QUEUE_STARTDOWNLOADING).m_bEnabled);
-    AddProgressRow(view, "queued", StateQueued);
-    QVERIFY(!Update(view, ID_QUEUE_STARTDOWNLOADING).m_bEnabled);
 }
 
 void DownloadTest::moveToTopUpAndDown()
 {
     CTestProgram program;
-    program.WriteIni(Ini("MaxDownloads=0\n"));
-    program.Start();
+    Start(program, "MaxDownloads=0\n");
     CDravelinView& view = program.View();
     for (const char* pszSubject : {"a", "b", "c", "d", "e", "f"})
         AddProgressRow(view, pszSubject, StateQueued);
     CArticleList& progress = view.Progress();
+    auto order = [&progress]
+    {
+        std::string strOrder;
+        for (const std::string& str : Subjects(progress))
+            strOrder += str;
+        return strOrder;
+    };
 
     SelectOnly(progress, {2, 5});
-    QVERIFY(!Update(view, ID_PROGRESS_MOVETOTOP).m_bEnabled);
+    QVERIFY(!Enabled(view, ID_PROGRESS_MOVETOTOP));
     view.OnCommand(IDC_UP);
-    QCOMPARE(Subjects(progress), std::vector<std::string>({"a", "c", "b", "d", "f", "e"}));
+    QCOMPARE(order(), std::string("acbdfe"));
     QVERIFY(progress.IsSelected(1) && progress.IsSelected(4));
-
+    // The top row cannot go up, nor the last one down.
     SelectOnly(progress, {0, 5});
     view.OnCommand(IDC_UP);
     view.OnCommand(IDC_DOWN);
-    QCOMPARE(Subjects(progress), std::vector<std::string>({"a", "c", "b", "d", "f", "e"}));
-
+    QCOMPARE(order(), std::string("acbdfe"));
     SelectOnly(progress, {1});
     view.OnCommand(IDC_DOWN);
-    QCOMPARE(Subjects(progress), std::vector<std::string>({"a", "b", "c", "d", "f", "e"}));
-
+    QCOMPARE(order(), std::string("abcdfe"));
     SelectOnly(progress, {4});
-    QVERIFY(Update(view, ID_PROGRESS_MOVETOTOP).m_bEnabled);
+    QVERIFY(Enabled(view, ID_PROGRESS_MOVETOTOP));
     view.OnCommand(ID_PROGRESS_MOVETOTOP);
-    QCOMPARE(Subjects(progress), std::vector<std::string>({"f", "a", "b", "c", "d", "e"}));
-
+    QCOMPARE(order(), std::string("fabcde"));
     SelectOnly(progress, {1, 2});
-    QVERIFY(Update(view, ID_PROGRESS_REMOVE).m_bEnabled);
+    QVERIFY(Enabled(view, ID_PROGRESS_REMOVE));
     view.OnCommand(ID_PROGRESS_REMOVE);
-    QCOMPARE(Subjects(progress), std::vector<std::string>({"f", "c", "d", "e"}));
+    QCOMPARE(order(), std::string("fcde"));
 
     // "Edit Download &Path" gives the queued rows the dialog's folder.
     testsupport::TempDir dir;
@@ -480,46 +414,53 @@ void DownloadTest::moveToTopUpAndDown()
     QCOMPARE(progress.GetArticle(3)->m_strDownloadPath, dir.Path().string() + "/");
     QCOMPARE(progress.GetArticle(1)->m_strDownloadPath, std::string("/old/"));
 
-    QVERIFY(Update(view, ID_QUEUE_CLEAR).m_bEnabled);
+    QVERIFY(Enabled(view, ID_QUEUE_CLEAR));
     view.OnCommand(ID_QUEUE_CLEAR);
     QCOMPARE(progress.GetItemCount(), 0);
-    QVERIFY(!Update(view, ID_QUEUE_CLEAR).m_bEnabled);
+    QVERIFY(!Enabled(view, ID_QUEUE_CLEAR));
 }
+
+const struct
+{
+    const char* pszName;
+    int nState, nSize;
+    int64_t nReceived;
+    int nPercent;
+} kPercentRows[] = {{"never started", StateQueued, 1000, 0, -1},
+                    {"half way", StateDownloading, 1000, 500, 50},
+                    {"rounded down", StateDownloading, 3, 2, 66},
+                    {"large file", StateDownloading, 734003200, 734003199, 99},
+                    {"failed keeps its part", StateFailed, 1000, 250, 25},
+                    {"no size", StateDownloading, 0, 10, -1},
+                    {"more than the size", StateDownloading, 100, 150, 100},
+                    {"done", StateDone, 1000, 0, 100}};
 
 void DownloadTest::progressBarPercent_data()
 {
-    QTest::addColumn<int>("state");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<qint64>("received");
-    QTest::addColumn<int>("percent");
-    QTest::newRow("never started") << int(StateQueued) << 1000 << qint64(0) << -1;
-    QTest::newRow("half way") << int(StateDownloading) << 1000 << qint64(500) << 50;
-    QTest::newRow("rounded down") << int(StateDownloading) << 3 << qint64(2) << 66;
-    QTest::newRow("large file") << int(StateDownloading) << 734003200 << qint64(734003199) << 99;
-    QTest::newRow("failed keeps its part") << int(StateFailed) << 1000 << qint64(250) << 25;
-    QTest::newRow("no size") << int(StateDownloading) << 0 << qint64(10) << -1;
-    QTest::newRow("more than the size") << int(StateDownloading) << 100 << qint64(150) << 100;
-    QTest::newRow("done") << int(StateDone) << 1000 << qint64(0) << 100;
+    AddRows(kPercentRows);
 }
 
 void DownloadTest::progressBarPercent()
 {
-    QFETCH(int, state);
-    QFETCH(int, size);
-    QFETCH(qint64, received);
-    QFETCH(int, percent);
-    ArticlePtr pArticle = MakeArticle("bar", "author", "01/01", size, state);
-    pArticle->m_nReceived = received;
-    QCOMPARE(CProgressBarDelegate::Percent(*pArticle), percent);
+    const auto& row = Row(kPercentRows);
+    ArticlePtr pArticle = MakeArticle("bar", "author", "01/01", row.nSize, row.nState);
+    pArticle->m_nReceived = row.nReceived;
+    QCOMPARE(CProgressBarDelegate::Percent(*pArticle), row.nPercent);
 }
 
-void DownloadTest::pauseHoldsQueue()
+void DownloadTest::pauseAndDailyLimitHoldQueue()
 {
     CTestProgram program;
-    std::filesystem::create_directories(program.Folder() + "/dl");
-    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\n"));
-    program.Start();
+    Start(program, "");
     CDravelinView& view = program.View();
+    CDailyCounter& counter = view.Downloads().Counter();
+    auto* pBytes = view.findChild<QLabel*>(QStringLiteral("BytesToday"));
+    auto* pReset = view.findChild<QLabel*>(QStringLiteral("ResetAt"));
+    QCOMPARE(pBytes->text().toStdString(), counter.GetCountText());
+    QCOMPARE(pReset->text().toStdString(), counter.GetResetText());
+    // Timer 1 runs towards the next reset, at most a day away.
+    const int64_t nPeriod = view.Downloads().Clock().GetPeriod(CDailyCounter::kTimerId);
+    QVERIFY(nPeriod > 0 && nPeriod <= CDailyCounter::kDayMs);
     ListGroup(program);
     QToolButton* pPause = PauseButton(view);
     QVERIFY(pPause != nullptr);
@@ -527,199 +468,124 @@ void DownloadTest::pauseHoldsQueue()
     QVERIFY(pPause->isChecked());
     QVERIFY(view.Downloads().Scheduler().IsPaused());
 
-    const size_t nRequests = m_pGateway->RequestCount();
-    SelectOnly(view.Articles(), ListedRows(view.Articles(), 2));
-    view.OnCommand(ID_ARTICLE_DOWNLOAD);
+    size_t nRequests = m_pGateway->RequestCount();
+    const std::vector<ArticlePtr> held = Download(view, 2);
     QTest::qWait(200);
     QCOMPARE(m_pGateway->RequestCount(), nRequests);
     QCOMPARE(view.Downloads().Scheduler().GetActiveDownloads(), 0);
-    QCOMPARE(StateOf(view.Progress().GetArticle(0)), int32_t(StateQueued));
-    QCOMPARE(StateOf(view.Progress().GetArticle(1)), int32_t(StateQueued));
-
+    QVERIFY(AllIn(held, StateQueued));
     QTest::mouseClick(pPause, Qt::LeftButton);
     QVERIFY(!pPause->isChecked());
-    const ArticlePtr pFirst = view.Progress().GetArticle(0);
-    const ArticlePtr pSecond = view.Progress().GetArticle(1);
-    QVERIFY(WaitFor([&] { return StateOf(pFirst) == StateDone && StateOf(pSecond) == StateDone; }));
-}
+    QVERIFY(WaitFor([&] { return AllIn(held, StateDone); }));
 
-void DownloadTest::dailyLimitPressesPause()
-{
-    CTestProgram program;
-    std::filesystem::create_directories(program.Folder() + "/dl");
-    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\n"));
-    program.Start();
-    CDravelinView& view = program.View();
-    ListGroup(program);
-    const std::vector<int> rows = ListedRows(view.Articles(), 1);
-    QCOMPARE(rows.size(), size_t(1));
     // A NewsGuy Extra article one byte larger than what is left of the allowance.
-    const ArticlePtr pArticle = view.Articles().GetArticle(rows[0]);
+    const ArticlePtr pArticle = view.Articles().GetArticle(ListedRows(view.Articles(), 1)[0]);
     pArticle->m_nService = 2;
-    CDailyCounter& counter = view.Downloads().Counter();
+    QVERIFY(counter.AddToDailyCounter(*pArticle, true)); // within the allowance: counted
     counter.m_nBytesToday = 1000;
     counter.m_nMaxBytes = 1000 + static_cast<uint32_t>(pArticle->m_nSize) - 1;
-
-    QToolButton* pPause = PauseButton(view);
-    QVERIFY(pPause != nullptr && !pPause->isChecked());
-    const size_t nRequests = m_pGateway->RequestCount();
-    SelectOnly(view.Articles(), rows);
-    view.OnCommand(ID_ARTICLE_DOWNLOAD);
+    nRequests = m_pGateway->RequestCount();
+    QCOMPARE(Download(view, 1), std::vector<ArticlePtr>({pArticle}));
     // Refused: the scheduler presses Pause and the article waits, uncounted.
     QVERIFY(pPause->isChecked());
     QCOMPARE(StateOf(pArticle), int32_t(StateQueued));
     QCOMPARE(counter.m_nBytesToday, 1000u);
-    QTest::qWait(100);
     QCOMPARE(m_pGateway->RequestCount(), nRequests);
 
     // Ignoring the limit does not release Pause by itself; releasing it starts the article.
+    CCmdUI ui;
+    view.OnUpdateCommand(ID_TOOLS_IGNORELIMIT, ui);
+    QVERIFY(!ui.m_bChecked);
     view.OnCommand(ID_TOOLS_IGNORELIMIT);
+    view.OnUpdateCommand(ID_TOOLS_IGNORELIMIT, ui);
+    QVERIFY(ui.m_bChecked && counter.IsIgnoringLimit());
     QVERIFY(pPause->isChecked());
     QTest::mouseClick(pPause, Qt::LeftButton);
-    QVERIFY(!pPause->isChecked());
     QVERIFY(WaitFor([&] { return StateOf(pArticle) == StateDone; }));
     QCOMPARE(counter.m_nBytesToday, 1000u + static_cast<uint32_t>(pArticle->m_nSize));
-}
-
-void DownloadTest::cancelledDownloadGoesDownAndRuns()
-{
-    CGatewayFault slow;
-    slow.m_nThrottle = 20000;
-    m_pGateway->SetDefaultFault(slow);
-    CTestProgram program;
-    std::filesystem::create_directories(program.Folder() + "/dl");
-    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\nMaxDownloads=1\n"));
-    program.Start();
-    CDravelinView& view = program.View();
-    ListGroup(program);
-    SelectOnly(view.Articles(), ListedRows(view.Articles(), 2));
-    view.OnCommand(ID_ARTICLE_DOWNLOAD);
-    const ArticlePtr pFirst = view.Progress().GetArticle(0);
-    const ArticlePtr pSecond = view.Progress().GetArticle(1);
-    QCOMPARE(StateOf(pFirst), int32_t(StateDownloading));
-    QCOMPARE(StateOf(pSecond), int32_t(StateQueued));
-
-    SelectOnly(view.Progress(), {});
-    QVERIFY(!Update(view, ID_PROGRESS_CANCELDOWNLOAD).m_bEnabled);
-    SelectOnly(view.Progress(), {0, 1});
-    QVERIFY(Update(view, ID_PROGRESS_CANCELDOWNLOAD).m_bEnabled);
-    view.OnCommand(ID_PROGRESS_CANCELDOWNLOAD);
-    // Only the running one is cancelled; it goes below the queued one.
-    QCOMPARE(view.Progress().GetArticle(0), pSecond);
-    QCOMPARE(view.Progress().GetArticle(1), pFirst);
-    QCOMPARE(StateOf(pFirst), int32_t(StateCancelled));
-    QCOMPARE(StateOf(pSecond), int32_t(StateQueued));
-
-    // A cancelled download is queued again, not dropped: both finish.
-    m_pGateway->SetDefaultFault(CGatewayFault{});
-    QVERIFY(WaitFor([&] { return StateOf(pFirst) == StateDone && StateOf(pSecond) == StateDone; }));
-}
-
-void DownloadTest::downloadEndingDuringQuestionKeepsListsConsistent()
-{
-    CGatewayFault slow;
-    slow.m_nThrottle = 200000;
-    m_pGateway->SetDefaultFault(slow);
-    CTestProgram program;
-    std::filesystem::create_directories(program.Folder() + "/dl");
-    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\nMaxDownloads=1\n"));
-    program.Start();
-    CDravelinView& view = program.View();
-    ListGroup(program);
-    SelectOnly(view.Articles(), ListedRows(view.Articles(), 2));
-    view.OnCommand(ID_ARTICLE_DOWNLOAD);
-    const ArticlePtr pRunning = view.Progress().GetArticle(0);
-    const ArticlePtr pWaiting = view.Progress().GetArticle(1);
-    QCOMPARE(StateOf(pRunning), int32_t(StateDownloading));
-    // The running download ends while "remove it?" is open; the next one starts.
-    bool bFirst = true;
-    program.m_prompts.m_fnWhileAsking = [&](const std::string&)
-    {
-        if (std::exchange(bFirst, false))
-            QVERIFY(WaitFor([&] { return StateOf(pRunning) != StateDownloading; }));
-    };
-    SelectOnly(view.Progress(), {0, 1});
-    view.OnCommand(ID_PROGRESS_REMOVE);
-    program.m_prompts.m_fnWhileAsking = nullptr;
-    QCOMPARE(view.Progress().GetItemCount(), 0);
-    QCOMPARE(StateOf(pRunning), int32_t(StateDone));
-    for (const ArticlePtr& pArticle : {pRunning, pWaiting})
-    {
-        QCOMPARE(pArticle->m_nLists & ListProgress, 0);
-        QVERIFY(pArticle->m_nLists & ListArticles);
-    }
-    // The one started during the question stops and is listed again.
-    QVERIFY(WaitFor([&] { return StateOf(pWaiting) == StateListed; }));
-    QCOMPARE(view.Downloads().Scheduler().GetActiveDownloads(), 0);
-}
-
-void DownloadTest::counterLabelsAndIgnoreLimit()
-{
-    CTestProgram program;
-    program.WriteIni(Ini("MaxDownloads=0\n"));
-    program.Start();
-    CDravelinView& view = program.View();
-    CDailyCounter& counter = view.Downloads().Counter();
-    auto* pBytes = view.findChild<QLabel*>(QStringLiteral("BytesToday"));
-    auto* pReset = view.findChild<QLabel*>(QStringLiteral("ResetAt"));
-    QVERIFY(pBytes && pReset);
     QCOMPARE(pBytes->text().toStdString(), counter.GetCountText());
-    QCOMPARE(pReset->text().toStdString(), counter.GetResetText());
-    // Timer 1 runs towards the next reset, at most a day away.
-    const int64_t nPeriod = view.Downloads().Clock().GetPeriod(CDailyCounter::kTimerId);
-    QVERIFY(nPeriod > 0 && nPeriod <= CDailyCounter::kDayMs);
 
-    ArticlePtr pExtra = MakeArticle("extra", "author", "01/01", 123456);
-    pExtra->m_nService = 2;
-    QVERIFY(counter.AddToDailyCounter(*pExtra, true));
-    QCOMPARE(pBytes->text().toStdString(), counter.GetCountText());
+    // The daily reset clears the count, and the next one is a day later.
     const QString strCounted = pBytes->text();
     counter.OnTimer(CDailyCounter::kTimerId);
     QCOMPARE(counter.m_nBytesToday, 0u);
     QCOMPARE(pBytes->text().toStdString(), counter.GetCountText());
     QVERIFY(pBytes->text() != strCounted);
     QCOMPARE(view.Downloads().Clock().GetPeriod(CDailyCounter::kTimerId), CDailyCounter::kDayMs);
+}
 
-    QVERIFY(!Update(view, ID_TOOLS_IGNORELIMIT).m_bChecked);
-    view.OnCommand(ID_TOOLS_IGNORELIMIT);
-    QVERIFY(counter.IsIgnoringLimit());
-    QVERIFY(Update(view, ID_TOOLS_IGNORELIMIT).m_bChecked);
+void DownloadTest::cancelAndRemoveRunningDownloads()
+{
+    CGatewayFault slow;
+    slow.m_nThrottle = 20000;
+    m_pGateway->SetDefaultFault(slow);
+    CTestProgram program;
+    Start(program, "MaxDownloads=1\n");
+    CDravelinView& view = program.View();
+    ListGroup(program);
+    std::vector<ArticlePtr> rows = Download(view, 2, 2);
+    QCOMPARE(StateOf(rows[0]), int32_t(StateDownloading));
+    QCOMPARE(StateOf(rows[1]), int32_t(StateQueued));
+    SelectOnly(view.Progress(), {});
+    QVERIFY(!Enabled(view, ID_PROGRESS_CANCELDOWNLOAD));
+    SelectOnly(view.Progress(), {0, 1});
+    QVERIFY(Enabled(view, ID_PROGRESS_CANCELDOWNLOAD));
+    view.OnCommand(ID_PROGRESS_CANCELDOWNLOAD);
+    // Only the running one is cancelled; it goes below the queued one.
+    QCOMPARE(view.Progress().GetArticle(0), rows[1]);
+    QCOMPARE(view.Progress().GetArticle(1), rows[0]);
+    QCOMPARE(StateOf(rows[0]), int32_t(StateCancelled));
+    QCOMPARE(StateOf(rows[1]), int32_t(StateQueued));
+    // A cancelled download is queued again, not dropped: both finish.
+    m_pGateway->SetDefaultFault(CGatewayFault{});
+    QVERIFY(WaitFor([&] { return AllIn(rows, StateDone); }));
+    view.OnCommand(ID_QUEUE_CLEAR);
+    slow.m_nThrottle = 200000;
+    m_pGateway->SetDefaultFault(slow);
+
+    rows = Download(view, 2);
+    QCOMPARE(StateOf(rows[0]), int32_t(StateDownloading));
+    // The running download ends while "remove it?" is open; the next one starts.
+    bool bFirst = true;
+    program.m_prompts.m_fnWhileAsking = [&](const std::string&)
+    {
+        if (std::exchange(bFirst, false))
+            QVERIFY(WaitFor([&] { return StateOf(rows[0]) != StateDownloading; }));
+    };
+    SelectOnly(view.Progress(), {0, 1});
+    view.OnCommand(ID_PROGRESS_REMOVE);
+    program.m_prompts.m_fnWhileAsking = nullptr;
+    QCOMPARE(view.Progress().GetItemCount(), 0);
+    QCOMPARE(StateOf(rows[0]), int32_t(StateDone));
+    for (const ArticlePtr& pArticle : rows)
+        QCOMPARE(pArticle->m_nLists, int(ListArticles));
+    // The one started during the question stops and is listed again.
+    QVERIFY(WaitFor([&] { return StateOf(rows[1]) == StateListed; }));
+    QCOMPARE(view.Downloads().Scheduler().GetActiveDownloads(), 0);
 }
 
 void DownloadTest::queueSavedAtExitRestoredAtStart()
 {
     CTestProgram program;
-    std::filesystem::create_directories(program.Folder() + "/dl");
-    const std::string strPrefs = "DefaultPath=" + program.Folder() + "/dl/\n";
-    program.WriteIni(Ini(strPrefs + "MaxDownloads=0\n", true));
-    program.Start();
+    Start(program, "MaxDownloads=0\n", true);
     ListGroup(program);
-    SelectOnly(program.View().Articles(), ListedRows(program.View().Articles(), 3));
-    program.View().OnCommand(ID_ARTICLE_DOWNLOAD);
-    QCOMPARE(program.View().Progress().GetItemCount(), 3);
     std::vector<std::string> queries;
-    for (int i = 0; i < 3; ++i)
-        queries.push_back(program.View().Progress().GetArticle(i)->m_strDecodeQuery);
+    for (const ArticlePtr& pArticle : Download(program.View(), 3))
+        queries.push_back(pArticle->m_strDecodeQuery);
+    QCOMPARE(queries.size(), size_t(3));
     program.Stop();
 
     // The next start may download: the loaded queue starts by itself.
-    program.WriteIni(Ini(strPrefs, true));
-    program.Start();
+    Start(program, "", true);
     CArticleList& progress = program.View().Progress();
-    QCOMPARE(progress.GetItemCount(), 3);
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(progress.GetArticle(i)->m_strDecodeQuery, queries[size_t(i)]);
     std::vector<ArticlePtr> rows;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < progress.GetItemCount(); ++i)
+    {
         rows.push_back(progress.GetArticle(i));
-    QVERIFY(WaitFor(
-        [&]
-        {
-            for (const ArticlePtr& pArticle : rows)
-                if (StateOf(pArticle) != StateDone)
-                    return false;
-            return true;
-        }));
+        QCOMPARE(rows.back()->m_strDecodeQuery, queries[size_t(i)]);
+    }
+    QCOMPARE(rows.size(), size_t(3));
+    QVERIFY(WaitFor([&] { return AllIn(rows, StateDone); }));
     for (const ArticlePtr& pArticle : rows)
         QVERIFY(std::filesystem::is_regular_file(pArticle->m_strDownloadPath + pArticle->m_strSavedName));
 }
@@ -730,33 +596,25 @@ void DownloadTest::closingWhileDownloadingAsksOnce()
     stall.m_nStallAfter = 1000;
     m_pGateway->SetDefaultFault(stall);
     CTestProgram program;
-    std::filesystem::create_directories(program.Folder() + "/dl");
-    program.WriteIni(Ini("DefaultPath=" + program.Folder() + "/dl/\n"));
-    program.Start();
+    Start(program, "");
     CDravelinView& view = program.View();
     ListGroup(program);
-    SelectOnly(view.Articles(), ListedRows(view.Articles(), 3));
-    view.OnCommand(ID_ARTICLE_DOWNLOAD);
+    const std::vector<ArticlePtr> rows = Download(view, 3);
     QVERIFY(WaitFor([&] { return view.Downloads().Scheduler().GetActiveDownloads() == 2; }));
-    const std::vector<ArticlePtr> rows = {view.Progress().GetArticle(0), view.Progress().GetArticle(1),
-                                          view.Progress().GetArticle(2)};
 
     program.m_prompts.m_answers = {false};
     QVERIFY(!program.Close());
-    QCOMPARE(program.m_prompts.m_questions.size(), size_t(1));
-    QCOMPARE(program.m_prompts.m_questions[0], std::string(CDravelinDoc::kQuitQuestion));
+    QCOMPARE(program.m_prompts.m_questions, std::vector<std::string>({CDravelinDoc::kQuitQuestion}));
     QCOMPARE(view.Downloads().Scheduler().GetActiveDownloads(), 2);
     QCOMPARE(view.Progress().GetItemCount(), 3);
-    QCOMPARE(StateOf(rows[0]), int32_t(StateDownloading));
-    QCOMPARE(StateOf(rows[1]), int32_t(StateDownloading));
+    QVERIFY(AllIn({rows[0], rows[1]}, StateDownloading));
     QCOMPARE(StateOf(rows[2]), int32_t(StateQueued));
 
     // Yes: the running downloads are left to their workers, which stop quietly.
     program.m_prompts.m_answers = {true};
     QVERIFY(program.Close());
     QCOMPARE(program.m_prompts.m_questions.size(), size_t(2));
-    QCOMPARE(StateOf(rows[0]), int32_t(StateShutdown));
-    QCOMPARE(StateOf(rows[1]), int32_t(StateShutdown));
+    QVERIFY(AllIn({rows[0], rows[1]}, StateShutdown));
     QCOMPARE(rows[0]->m_nLists & ListProgress, 0);
     m_pGateway->SetDefaultFault(CGatewayFault{});
 }

@@ -1,12 +1,6 @@
 #include "GuiTestSupport.h"
 
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
-#include "model/Article.h"
 #include "settings/ProfileFile.h"
-
-#include <QApplication>
-#include <QTest>
 
 #include <stdexcept>
 
@@ -18,6 +12,15 @@ std::string CTestProgram::CompatibleIni(const std::string& strMore, const std::s
 {
     return "[Dravelin]\nVersion=2.0\nCompatibleBuild=0328\n" + strWindow + "[Preferences]\n" +
            strPreferences + strMore;
+}
+
+std::string CTestProgram::AccountIni(const std::string& strHost, int nActive)
+{
+    std::string strIni = "[Account]\nSubscriptions=19\nActive=" + std::to_string(nActive) + "\n";
+    for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
+        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost +
+                  "\nDownloadDomain=" + strHost + "\nUsername=user\nPassword=secret\n";
+    return strIni;
 }
 
 CTestProgram::CTestProgram() = default;
@@ -41,6 +44,12 @@ void CTestProgram::Start()
     if (!m_pApp->InitInstance(cmd, &m_prompts, &strError))
         throw std::runtime_error("start-up failed: " + strError);
     QApplication::processEvents();
+}
+
+void CTestProgram::StartWith(const std::string& strMore, const std::string& strPreferences)
+{
+    WriteIni(CompatibleIni(strMore, std::string(), strPreferences));
+    Start();
 }
 
 bool CTestProgram::Close()
@@ -71,6 +80,18 @@ std::string CTestProgram::GetString(const std::string& strSection, const std::st
     return CProfileFile::GetProfileString(strSection, strKey, "<missing>", IniPath());
 }
 
+QString CTestProgram::Keys(const std::string& strSection, const std::vector<std::string>& keys) const
+{
+    std::string strKeys;
+    for (const std::string& strKey : keys)
+    {
+        if (!strKeys.empty())
+            strKeys += '|';
+        strKeys.append(strKey).append("=").append(GetString(strSection, strKey));
+    }
+    return QString::fromStdString(strKeys);
+}
+
 CMainFrame& CTestProgram::Frame() const
 {
     return *m_pApp->Frame();
@@ -79,6 +100,55 @@ CMainFrame& CTestProgram::Frame() const
 CDravelinView& CTestProgram::View() const
 {
     return *m_pApp->View();
+}
+
+CQueueDocument& CTestProgram::Doc() const
+{
+    return m_pApp->Doc()->Document();
+}
+
+bool CTestProgram::Enabled(int nId) const
+{
+    Frame().UpdateCommandUI();
+    return Frame().FindAction(nId)->isEnabled();
+}
+
+bool CTestProgram::Checked(int nId) const
+{
+    Frame().UpdateCommandUI();
+    return Frame().FindAction(nId)->isChecked();
+}
+
+void CTestProgram::Trigger(int nId) const
+{
+    Frame().FindAction(nId)->trigger();
+}
+
+QString CTestProgram::EnabledOf(const std::vector<int>& ids) const
+{
+    return States(ids, &QAction::isEnabled);
+}
+
+QString CTestProgram::CheckedOf(const std::vector<int>& ids) const
+{
+    return States(ids, &QAction::isChecked);
+}
+
+QString CTestProgram::States(const std::vector<int>& ids, bool (QAction::*pfnState)() const) const
+{
+    Frame().UpdateCommandUI();
+    QString strStates;
+    for (int nId : ids)
+        strStates += (Frame().FindAction(nId)->*pfnState)() ? '1' : '0';
+    return strStates;
+}
+
+QString EnabledOf(std::initializer_list<const QWidget*> widgets)
+{
+    QString strStates;
+    for (const QWidget* pWidget : widgets)
+        strStates += pWidget->isEnabled() ? '1' : '0';
+    return strStates;
 }
 
 std::shared_ptr<CArticle> MakeArticle(const std::string& strSubject, const std::string& strAuthor,
@@ -92,6 +162,49 @@ std::shared_ptr<CArticle> MakeArticle(const std::string& strSubject, const std::
     pArticle->m_nState = nState;
     pArticle->m_strFileName = strSubject + ".bin";
     return pArticle;
+}
+
+void AddListed(CDravelinView& view, std::shared_ptr<CArticle> pArticle, bool bProgress)
+{
+    pArticle->m_nLists |= bProgress ? ListProgress : ListArticles;
+    (bProgress ? view.ProgressListCtrl() : view.ArticleListCtrl()).AddArticleRow(std::move(pArticle));
+}
+
+QStringList Column(const CArticleListCtrl& list, int nColumn)
+{
+    QStringList cells;
+    for (int i = 0; i < list.model()->rowCount(); ++i)
+        cells << list.model()->index(i, nColumn).data().toString();
+    return cells;
+}
+
+std::vector<std::string> Subjects(CArticleList& list)
+{
+    std::vector<std::string> subjects;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        subjects.push_back(list.GetArticle(i)->m_strSubject);
+    return subjects;
+}
+
+void SelectOnly(CArticleList& list, const std::vector<int>& rows)
+{
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        list.SetItemState(i, 0, CArticleList::RowSelected);
+    for (int nRow : rows)
+        list.SetItemState(nRow, CArticleList::RowSelected, CArticleList::RowSelected);
+}
+
+bool WaitFor(const std::function<bool()>& done, int nTimeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done())
+    {
+        if (timer.elapsed() > nTimeoutMs)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
 }
 
 } // namespace guitest

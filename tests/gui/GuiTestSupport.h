@@ -1,17 +1,27 @@
 #pragma once
 
 // Helpers for the GUI tests: a whole program (document, frame, view) on a
-// private data folder with scripted prompts, and small INI helpers.
+// private data folder with scripted prompts, and small helpers on its lists.
 
+#include "app/CommandIds.h"
 #include "app/DravelinApp.h"
+#include "app/DravelinDoc.h"
+#include "app/DravelinView.h"
+#include "app/MainFrame.h"
+#include "lists/ArticleListCtrl.h"
+#include "model/Article.h"
+#include "model/ArticleList.h"
 #include "support/TestSupport.h"
 
+#include <QTest>
+#include <QtWidgets>
+
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
-
-class CArticle;
-class CDravelinView;
-class CMainFrame;
+#include <utility>
+#include <vector>
 
 namespace guitest
 {
@@ -25,6 +35,8 @@ public:
     static std::string CompatibleIni(const std::string& strMore = std::string(),
                                      const std::string& strWindow = std::string(),
                                      const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n");
+    // Accounts of NewsGuy, NewsGuy Extra and EasyNews on strHost, nActive chosen.
+    static std::string AccountIni(const std::string& strHost, int nActive);
 
     CTestProgram();
     ~CTestProgram();
@@ -33,6 +45,9 @@ public:
     void WriteIni(const std::string& strIni);
     // Builds the program as the real start-up does.
     void Start();
+    // WriteIni(CompatibleIni(strMore, "", strPreferences)), then Start.
+    void StartWith(const std::string& strMore = std::string(),
+                   const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n");
     // Closes it as the user would (the quit question), then destroys it.
     // False when the close was refused.
     bool Close();
@@ -43,13 +58,25 @@ public:
     std::string Folder() const { return m_dir.Path().string(); }
     int GetInt(const std::string& strSection, const std::string& strKey, int nDefault = -999) const;
     std::string GetString(const std::string& strSection, const std::string& strKey) const;
+    // "key=value" of each key of the section, joined by "|".
+    QString Keys(const std::string& strSection, const std::vector<std::string>& keys) const;
 
     CDravelinApp& App() { return *m_pApp; }
     CMainFrame& Frame() const;
     CDravelinView& View() const;
+    CQueueDocument& Doc() const;
+    // The command's state after an update pass, and the command itself.
+    bool Enabled(int nId) const;
+    bool Checked(int nId) const;
+    void Trigger(int nId) const;
+    // '1' or '0' per command, after one update pass.
+    QString EnabledOf(const std::vector<int>& ids) const;
+    QString CheckedOf(const std::vector<int>& ids) const;
     testsupport::FakePrompts m_prompts;
 
 private:
+    QString States(const std::vector<int>& ids, bool (QAction::*pfnState)() const) const;
+
     testsupport::TempDir m_dir;
     std::unique_ptr<CDravelinApp> m_pApp;
 };
@@ -58,5 +85,30 @@ private:
 std::shared_ptr<CArticle> MakeArticle(const std::string& strSubject, const std::string& strAuthor = "author",
                                       const std::string& strDate = "01/01", int nSize = 1000,
                                       int nState = -1);
+// Adds the article to the view's article list (or its progress list).
+void AddListed(CDravelinView& view, std::shared_ptr<CArticle> pArticle, bool bProgress = false);
+// The texts of one column of the widget, top to bottom.
+QStringList Column(const CArticleListCtrl& list, int nColumn);
+std::vector<std::string> Subjects(CArticleList& list);
+void SelectOnly(CArticleList& list, const std::vector<int>& rows);
+// '1' or '0' per widget: enabled.
+QString EnabledOf(std::initializer_list<const QWidget*> widgets);
+// Processes events until done() holds; false after nTimeoutMs.
+bool WaitFor(const std::function<bool()>& done, int nTimeoutMs = 30000);
+
+// Qt Test data from a table of structs: one row per entry, named by its
+// member pszName; the test function takes its entry with Row(table).
+template <class T, size_t N> void AddRows(const T (&rows)[N])
+{
+    QTest::addColumn<int>("row");
+    for (size_t i = 0; i < N; ++i)
+        QTest::newRow(rows[i].pszName) << int(i);
+}
+
+template <class T, size_t N> const T& Row(const T (&rows)[N])
+{
+    QFETCH(int, row);
+    return rows[row];
+}
 
 } // namespace guitest

@@ -1,48 +1,19 @@
 // The list widget over the core lists: cell texts, icons, header sorting,
-// selection mirror, removal keys, context menus, and the worker messages
-// arriving through the sink.
+// selection mirror, removal keys, and the worker messages arriving through
+// the sink.
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
-#include "lists/ArticleListCtrl.h"
 #include "lists/ArticleListModel.h"
 #include "lists/StateImages.h"
-#include "model/ArticleList.h"
-
-#include <QCheckBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QTest>
 
 #include <atomic>
 #include <thread>
 
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
 
 namespace
 {
-QString Cell(const CArticleListCtrl& list, int nRow, int nColumn)
-{
-    return list.model()->index(nRow, nColumn).data().toString();
-}
-
-// Subjects top to bottom.
-QStringList Column(const CArticleListCtrl& list, int nColumn)
-{
-    QStringList cells;
-    for (int i = 0; i < list.model()->rowCount(); ++i)
-        cells << Cell(list, i, nColumn);
-    return cells;
-}
-
 void ClickHeader(CArticleListCtrl& list, int nColumn)
 {
     QHeaderView* pHeader = list.header();
@@ -51,18 +22,22 @@ void ClickHeader(CArticleListCtrl& list, int nColumn)
     QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, Qt::NoModifier, pt);
 }
 
-void AddListed(CDravelinView& view, std::shared_ptr<CArticle> pArticle)
+CViewMessage Message(int nMessage, ArticlePtr pArticle = nullptr, int nParam = 0)
 {
-    pArticle->m_nLists |= ListArticles;
-    view.ArticleListCtrl().AddArticleRow(std::move(pArticle));
+    CViewMessage msg;
+    msg.nMessage = nMessage;
+    msg.pArticle = std::move(pArticle);
+    msg.wParam = nParam;
+    return msg;
 }
 
-QStringList MenuTexts(QMenu& menu)
+QList<int> SelectedRows(const CArticleListCtrl& list)
 {
-    QStringList items;
-    for (QAction* pAction : menu.actions())
-        items << (pAction->isSeparator() ? QStringLiteral("-") : pAction->text());
-    return items;
+    QList<int> rows;
+    for (const QModelIndex& index : list.selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 } // namespace
 
@@ -78,19 +53,19 @@ private slots:
     void progressColumns();
     void stateIcons();
     void headerClicksFollowToggleRule();
-    void progressHeaderDoesNotSort();
-    void selectionMirrorsIntoCoreAndBack();
-    void deleteKeyRemovesSelectedRows();
-    void removingQueuedArticleRedrawsListedRow();
-    void deleteOnProgressListAsksForRunningDownload();
-    void contextMenusCarryTheirItems();
+    void selectionMirrorsAndDeleteKeyRemoves();
+    void progressListRemoval();
     void arrivalsFromWorkersKeepOrderAndBatch();
     void messageBoxFromWorkerWaitsForUi();
-    void closedSinkReleasesWaitingWorker();
     void autoScrollFollowsNewRows();
     void hideIncompleteAndApplyKillFilter();
 
 private:
+    void Add(const std::string& strSubject, int nState = StateListed, bool bProgress = false)
+    {
+        AddListed(*m_pView, MakeArticle(strSubject, "a", "01/01", 1, nState), bProgress);
+    }
+
     std::unique_ptr<CTestProgram> m_pProgram;
     CDravelinView* m_pView = nullptr;
 };
@@ -98,8 +73,7 @@ private:
 void ListTest::init()
 {
     m_pProgram = std::make_unique<CTestProgram>();
-    m_pProgram->WriteIni(CTestProgram::CompatibleIni());
-    m_pProgram->Start();
+    m_pProgram->StartWith();
     m_pView = &m_pProgram->View();
 }
 
@@ -113,14 +87,11 @@ void ListTest::sizeTexts_data()
 {
     QTest::addColumn<int>("nSize");
     QTest::addColumn<QString>("strText");
-    QTest::newRow("0") << 0 << "0B";
-    QTest::newRow("999") << 999 << "999B";
-    QTest::newRow("1000") << 1000 << "1.0k";
-    QTest::newRow("1500") << 1500 << "1.5k";
-    QTest::newRow("999999") << 999999 << "1000.0k";
-    QTest::newRow("1000000") << 1000000 << "1.0M";
-    QTest::newRow("1500000") << 1500000 << "1.5M";
-    QTest::newRow("734003200") << 734003200 << "734.0M";
+    const std::pair<int, const char*> rows[] = {{0, "0B"},         {999, "999B"},        {1000, "1.0k"},
+                                                {1500, "1.5k"},    {999999, "1000.0k"},  {1000000, "1.0M"},
+                                                {1500000, "1.5M"}, {734003200, "734.0M"}};
+    for (const auto& [nSize, pszText] : rows)
+        QTest::newRow(pszText) << nSize << QString(pszText);
 }
 
 void ListTest::sizeTexts()
@@ -128,32 +99,31 @@ void ListTest::sizeTexts()
     QFETCH(int, nSize);
     QFETCH(QString, strText);
     AddListed(*m_pView, MakeArticle("s", "a", "01/01", nSize));
-    QCOMPARE(Cell(m_pView->ArticleListCtrl(), 0, 3), strText);
+    QCOMPARE(Column(m_pView->ArticleListCtrl(), 3), QStringList({strText}));
 }
 
 void ListTest::progressColumns()
 {
     auto pArticle = MakeArticle("the subject", "a", "01/01", 734003200, StateQueued);
     pArticle->m_strDownloadPath = "/downloads/";
-    pArticle->m_nLists = ListProgress;
-    m_pView->ProgressListCtrl().AddArticleRow(pArticle);
+    AddListed(*m_pView, pArticle, true);
     CArticleListCtrl& list = m_pView->ProgressListCtrl();
+    auto row = [&list]
+    {
+        QStringList cells;
+        for (int i = 1; i < list.model()->columnCount(); ++i)
+            cells << list.model()->index(0, i).data().toString();
+        return cells;
+    };
     // Never started: no speed, no time left, the size in bytes.
-    QCOMPARE(Column(list, 1), QStringList({"the subject"}));
-    QCOMPARE(Cell(list, 0, 2), QString());
-    QCOMPARE(Cell(list, 0, 3), QStringLiteral("--"));
-    QCOMPARE(Cell(list, 0, 4), QString());
-    QCOMPARE(Cell(list, 0, 5), QStringLiteral("734003200"));
-    QCOMPARE(Cell(list, 0, 6), QStringLiteral("/downloads/"));
+    QCOMPARE(row(), QStringList({"the subject", "", "--", "", "734003200", "/downloads/"}));
     {
         std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
         pArticle->m_strSavedName = "file.iso";
         pArticle->m_fSpeed = 96.75f;
         pArticle->m_strTimeLeft = "00:01:02";
     }
-    QCOMPARE(Cell(list, 0, 2), QStringLiteral("file.iso"));
-    QCOMPARE(Cell(list, 0, 3), QStringLiteral("96.8"));
-    QCOMPARE(Cell(list, 0, 4), QStringLiteral("00:01:02"));
+    QCOMPARE(row(), QStringList({"the subject", "file.iso", "96.8", "00:01:02", "734003200", "/downloads/"}));
     QVERIFY(!list.model()->index(0, 2).data(Qt::ToolTipRole).isValid());
     pArticle->m_strLastError = "connection refused by h:80";
     QCOMPARE(list.model()->index(0, 2).data(Qt::ToolTipRole).toString(),
@@ -163,12 +133,19 @@ void ListTest::progressColumns()
         titles << list.model()->headerData(i, Qt::Horizontal).toString();
     QCOMPARE(titles, QStringList({"", "Subject", "Filename", "kB/s", "Time remaining", "Size (bytes)",
                                   "Download Path"}));
+    // Its header does not sort.
+    Add("b", StateQueued, true);
+    Add("a", StateQueued, true);
+    list.resize(500, 200);
+    ClickHeader(list, 1);
+    QCOMPARE(Column(list, 1), QStringList({"the subject", "b", "a"}));
+    QCOMPARE(m_pView->Progress().m_nSortColumn, -1);
 }
 
 void ListTest::stateIcons()
 {
     for (int nState = StateListed; nState <= StateShutdown; ++nState)
-        AddListed(*m_pView, MakeArticle("s", "a", "01/01", 1, nState));
+        Add("s", nState);
     CArticleListCtrl& list = m_pView->ArticleListCtrl();
     QVERIFY(!list.model()->index(0, 0).data(Qt::DecorationRole).isValid());
     QSet<qint64> images;
@@ -192,34 +169,21 @@ void ListTest::headerClicksFollowToggleRule()
     AddListed(*m_pView, MakeArticle("c subject", "Bob", "02/01", 20, StateDone));
     CArticleListCtrl& list = m_pView->ArticleListCtrl();
     list.resize(700, 300);
-
+    const QString strUp1 = "01/01|02/01|03/01", strDown1 = "03/01|02/01|01/01";
+    const QString strUp2 = "alice|Bob|Carl", strDown2 = "Carl|Bob|alice";
+    const QString strUp3 = "20B|300B|1.0k", strDown3 = "1.0k|300B|20B";
     // Same column twice alternates; a new column while the toggle is set
     // sorts ascending and clears it, so its second click is ascending again.
-    ClickHeader(list, 1);
-    QCOMPARE(Column(list, 1), QStringList({"01/01", "02/01", "03/01"}));
-    ClickHeader(list, 1);
-    QCOMPARE(Column(list, 1), QStringList({"03/01", "02/01", "01/01"}));
-    ClickHeader(list, 2);
-    QCOMPARE(Column(list, 2), QStringList({"alice", "Bob", "Carl"}));
-    ClickHeader(list, 2);
-    QCOMPARE(Column(list, 2), QStringList({"Carl", "Bob", "alice"}));
-    ClickHeader(list, 1);
-    QCOMPARE(Column(list, 1), QStringList({"01/01", "02/01", "03/01"}));
-    ClickHeader(list, 2);
-    QCOMPARE(Column(list, 2), QStringList({"alice", "Bob", "Carl"}));
-    ClickHeader(list, 2);
-    QCOMPARE(Column(list, 2), QStringList({"alice", "Bob", "Carl"}));
-
-    // The toggle is set now: Size sorts small to large twice, then large to
+    // Once the toggle is set, Size sorts small to large twice, then large to
     // small, then small to large again.
-    ClickHeader(list, 3);
-    QCOMPARE(Column(list, 3), QStringList({"20B", "300B", "1.0k"}));
-    ClickHeader(list, 3);
-    QCOMPARE(Column(list, 3), QStringList({"20B", "300B", "1.0k"}));
-    ClickHeader(list, 3);
-    QCOMPARE(Column(list, 3), QStringList({"1.0k", "300B", "20B"}));
-    ClickHeader(list, 3);
-    QCOMPARE(Column(list, 3), QStringList({"20B", "300B", "1.0k"}));
+    const std::pair<int, QString> clicks[] = {{1, strUp1}, {1, strDown1}, {2, strUp2}, {2, strDown2},
+                                              {1, strUp1}, {2, strUp2},   {2, strUp2}, {3, strUp3},
+                                              {3, strUp3}, {3, strDown3}, {3, strUp3}};
+    for (const auto& [nColumn, strOrder] : clicks)
+    {
+        ClickHeader(list, nColumn);
+        QCOMPARE(Column(list, nColumn).join('|'), strOrder);
+    }
     // The first click on the state column puts the highest states first.
     ClickHeader(list, 0);
     ClickHeader(list, 0);
@@ -229,25 +193,10 @@ void ListTest::headerClicksFollowToggleRule()
     QCOMPARE(Column(list, 4), QStringList({"A subject", "b subject", "c subject"}));
 }
 
-void ListTest::progressHeaderDoesNotSort()
-{
-    for (const char* psz : {"b", "c", "a"})
-    {
-        auto pArticle = MakeArticle(psz, "x", "01/01", 1, StateQueued);
-        pArticle->m_nLists = ListProgress;
-        m_pView->ProgressListCtrl().AddArticleRow(pArticle);
-    }
-    CArticleListCtrl& list = m_pView->ProgressListCtrl();
-    list.resize(500, 200);
-    ClickHeader(list, 1);
-    QCOMPARE(Column(list, 1), QStringList({"b", "c", "a"}));
-    QCOMPARE(m_pView->Progress().m_nSortColumn, -1);
-}
-
-void ListTest::selectionMirrorsIntoCoreAndBack()
+void ListTest::selectionMirrorsAndDeleteKeyRemoves()
 {
     for (int i = 0; i < 6; ++i)
-        AddListed(*m_pView, MakeArticle(std::string("s").append(std::to_string(i))));
+        Add(std::string("s").append(std::to_string(i)));
     CArticleListCtrl& list = m_pView->ArticleListCtrl();
     CArticleList& core = m_pView->Articles();
     list.selectionModel()->select(QItemSelection(list.model()->index(1, 0), list.model()->index(3, 5)),
@@ -261,58 +210,41 @@ void ListTest::selectionMirrorsIntoCoreAndBack()
     // The core changes the selection (a command): the widget follows.
     core.SetItemState(5, CArticleList::RowSelected, CArticleList::RowSelected);
     core.SetItemState(1, 0, CArticleList::RowSelected);
-    QList<int> rows;
-    for (const QModelIndex& index : list.selectionModel()->selectedRows())
-        rows << index.row();
-    std::sort(rows.begin(), rows.end());
-    QCOMPARE(rows, QList<int>({2, 3, 5}));
-    QCOMPARE(m_pView->SelectedCountLabel()->text(), QStringLiteral("3"));
-}
+    core.SetItemState(0, CArticleList::RowSelected, CArticleList::RowSelected);
+    QCOMPARE(SelectedRows(list), QList<int>({0, 2, 3, 5}));
+    QCOMPARE(m_pView->SelectedCountLabel()->text(), QStringLiteral("4"));
 
-void ListTest::deleteKeyRemovesSelectedRows()
-{
-    for (int i = 0; i < 6; ++i)
-        AddListed(*m_pView, MakeArticle(std::string("s").append(std::to_string(i))));
-    CArticleListCtrl& list = m_pView->ArticleListCtrl();
-    QItemSelection selection(list.model()->index(0, 0), list.model()->index(0, 5));
-    selection.select(list.model()->index(2, 0), list.model()->index(3, 5));
-    list.selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    // Delete removes them, without a question on the article list.
     list.setFocus();
     QTest::keyClick(&list, Qt::Key_Delete);
-    QCOMPARE(Column(list, 4), QStringList({"s1", "s4", "s5"}));
-    QCOMPARE(m_pView->Articles().GetItemCount(), 3);
-    QCOMPARE(m_pView->Articles().GetSelectedCount(), 0);
-    QCOMPARE(list.selectionModel()->selectedRows().size(), 0);
+    QCOMPARE(Column(list, 4), QStringList({"s1", "s4"}));
+    QCOMPARE(core.GetItemCount(), 2);
+    QCOMPARE(core.GetSelectedCount(), 0);
+    QCOMPARE(SelectedRows(list), QList<int>());
     QCOMPARE(m_pView->SelectedCountLabel()->text(), QStringLiteral("0"));
-    // Nobody was asked: the article list removes without a question.
     QVERIFY(m_pProgram->m_prompts.m_questions.empty());
 }
 
-void ListTest::removingQueuedArticleRedrawsListedRow()
+void ListTest::progressListRemoval()
 {
     // Queued and listed: removing it from the queue makes it "listed" again,
     // and the article list learns of it through WM_REDRAW_ARTICLE.
-    auto pArticle = MakeArticle("both", "a", "01/01", 1, StateQueued);
-    pArticle->m_nLists = ListArticles | ListProgress;
-    m_pView->ArticleListCtrl().AddArticleRow(pArticle);
-    m_pView->ProgressListCtrl().AddArticleRow(pArticle);
+    auto pBoth = MakeArticle("both", "a", "01/01", 1, StateQueued);
+    AddListed(*m_pView, pBoth);
+    AddListed(*m_pView, pBoth, true);
     QVERIFY(m_pView->ArticleListCtrl().model()->index(0, 0).data(Qt::DecorationRole).isValid());
     m_pView->ProgressListCtrl().selectAll();
     m_pProgram->Frame().OnCommand(ID_QUEUE_CLEAR);
     QCOMPARE(m_pView->Progress().GetItemCount(), 0);
-    QTRY_COMPARE(pArticle->m_nState, int(StateListed));
+    QTRY_COMPARE(pBoth->m_nState, int(StateListed));
     QVERIFY(!m_pView->ArticleListCtrl().model()->index(0, 0).data(Qt::DecorationRole).isValid());
-}
 
-void ListTest::deleteOnProgressListAsksForRunningDownload()
-{
-    // Three selected rows, the middle one running; the answer is No.
+    // Delete on three selected rows, the middle one running; the answer is No.
     for (int nState : {StateQueued, StateDownloading, StateFailed})
     {
         auto pArticle = MakeArticle(std::string("s").append(std::to_string(nState)), "a", "01/01", 1, nState);
-        pArticle->m_nLists = ListProgress;
         pArticle->m_hRunEvent = std::make_shared<CManualResetEvent>(true);
-        m_pView->ProgressListCtrl().AddArticleRow(pArticle);
+        AddListed(*m_pView, pArticle, true);
     }
     CArticleListCtrl& list = m_pView->ProgressListCtrl();
     list.selectAll();
@@ -327,46 +259,6 @@ void ListTest::deleteOnProgressListAsksForRunningDownload()
     QCOMPARE(list.selectionModel()->selectedRows().size(), m_pView->Progress().GetSelectedCount());
 }
 
-void ListTest::contextMenusCarryTheirItems()
-{
-    std::unique_ptr<QMenu> pArticleMenu = m_pView->ArticleListCtrl().CreateContextMenu();
-    QCOMPARE(MenuTexts(*pArticleMenu), QStringList({"&Download",
-                                                    "Download &to...",
-                                                    "Download to <news&group>...",
-                                                    "Download to <&subject>...",
-                                                    "-",
-                                                    "Find...\tCtrl-F",
-                                                    "Find &Next\tF3",
-                                                    "F&ilter...",
-                                                    "&Hide Incomplete Articles",
-                                                    "-",
-                                                    "&Kill Filter",
-                                                    "Add Author to kill filter...",
-                                                    "Add Subject to kill filter...\tCtrl-K",
-                                                    "Apply Kill Filter",
-                                                    "-",
-                                                    "Select &All\tCtrl-A",
-                                                    "In&vert Selection",
-                                                    "-",
-                                                    "&Remove",
-                                                    "Remove All\tCtrl-X"}));
-    std::unique_ptr<QMenu> pProgressMenu = m_pView->ProgressListCtrl().CreateContextMenu();
-    QCOMPARE(MenuTexts(*pProgressMenu),
-             QStringList({"&Export Queue to GetRight", "&Copy Queue to Clipboard",
-                          "Copy Queue to Clipboard (include Username and Password)", "Clear &Queue", "-",
-                          "Move to &Top", "Edit Download &Path", "Cancel &Download", "&Remove"}));
-    // The items follow the same enabling as the menus: an empty list offers
-    // no "Remove All"; with rows it does, and choosing it empties the list.
-    QAction* pRemoveAll = pArticleMenu->actions().last();
-    QVERIFY(!pRemoveAll->isEnabled());
-    AddListed(*m_pView, MakeArticle("x"));
-    pArticleMenu = m_pView->ArticleListCtrl().CreateContextMenu();
-    pRemoveAll = pArticleMenu->actions().last();
-    QVERIFY(pRemoveAll->isEnabled());
-    pRemoveAll->trigger();
-    QCOMPARE(m_pView->Articles().GetItemCount(), 0);
-}
-
 void ListTest::arrivalsFromWorkersKeepOrderAndBatch()
 {
     constexpr int kCount = 20000;
@@ -376,32 +268,21 @@ void ListTest::arrivalsFromWorkersKeepOrderAndBatch()
         {
             for (int i = 0; i < kCount; ++i)
             {
-                CViewMessage msg;
-                msg.nMessage = WM_HEADER_ITEM;
-                msg.pArticle = MakeArticle("subject " + std::to_string(i));
-                sink.PostMessage(std::move(msg));
+                sink.PostMessage(Message(WM_HEADER_ITEM, MakeArticle("subject " + std::to_string(i))));
                 if (i == kCount / 2)
-                {
-                    CViewMessage progress;
-                    progress.nMessage = WM_HEADER_PROGRESS;
-                    progress.wParam = 50;
-                    sink.PostMessage(std::move(progress));
-                }
+                    sink.PostMessage(Message(WM_HEADER_PROGRESS, nullptr, 50));
             }
-            CViewMessage end;
-            end.nMessage = WM_HEADER_ITEM;
-            end.wParam = 1;
-            sink.PostMessage(std::move(end));
+            sink.PostMessage(Message(WM_HEADER_ITEM, nullptr, 1));
         });
     worker.join();
-    QTRY_VERIFY_WITH_TIMEOUT(m_pView->GetStatusText().find("Done retrieving headers.") != std::string::npos,
-                             20000);
+    QVERIFY(WaitFor(
+        [&] { return m_pView->GetStatusText().find("Done retrieving headers.") != std::string::npos; }));
     // Everything posted before the end message is in the list by then.
-    CArticleListCtrl& list = m_pView->ArticleListCtrl();
+    const QStringList subjects = Column(m_pView->ArticleListCtrl(), 4);
     QCOMPARE(m_pView->Articles().GetItemCount(), kCount);
-    QCOMPARE(list.model()->rowCount(), kCount);
-    QCOMPARE(Cell(list, 0, 4), QStringLiteral("subject 0"));
-    QCOMPARE(Cell(list, kCount - 1, 4), QString("subject %1").arg(kCount - 1));
+    QCOMPARE(subjects.size(), kCount);
+    QCOMPARE(subjects.front(), QStringLiteral("subject 0"));
+    QCOMPARE(subjects.back(), QString("subject %1").arg(kCount - 1));
     QCOMPARE(m_pView->GetStatusText(), std::string("Retrieving headers: 50%\r\nDone retrieving headers."));
     QVERIFY(!m_pView->CancelButton()->isEnabled());
     QVERIFY(m_pProgram->Frame().ListingProgress()->isHidden());
@@ -409,16 +290,15 @@ void ListTest::arrivalsFromWorkersKeepOrderAndBatch()
 
 void ListTest::messageBoxFromWorkerWaitsForUi()
 {
-    IMessageSink& sink = m_pView->Sink();
+    std::shared_ptr<CGuiMessageSink> pSink = m_pView->SinkPtr();
     std::atomic<bool> bReturned{false};
     std::thread worker(
         [&]
         {
-            CViewMessage before;
-            before.nMessage = WM_STATUS_TEXT;
+            CViewMessage before = Message(WM_STATUS_TEXT);
             before.strText = "before the box";
-            sink.PostMessage(std::move(before));
-            sink.MessageBox("Disk full");
+            pSink->PostMessage(std::move(before));
+            pSink->MessageBox("Disk full");
             bReturned = true;
         });
     // The worker waits until the user-interface thread has shown the box.
@@ -426,29 +306,25 @@ void ListTest::messageBoxFromWorkerWaitsForUi()
     worker.join();
     QCOMPARE(m_pProgram->m_prompts.m_messages, std::vector<std::string>({"Disk full"}));
     QCOMPARE(m_pView->GetStatusText(), std::string("before the box"));
-}
 
-void ListTest::closedSinkReleasesWaitingWorker()
-{
-    std::shared_ptr<CGuiMessageSink> pSink = m_pView->SinkPtr();
-    std::atomic<bool> bReturned{false};
-    std::thread worker(
+    // No event processing now: only closing the sink lets the worker go.
+    bReturned = false;
+    std::thread waiting(
         [&]
         {
             pSink->MessageBox("never shown");
             bReturned = true;
         });
-    // No event processing here: only closing the sink lets the worker go.
     while (pSink->GetWaitingCount() == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     QVERIFY(!bReturned.load());
     pSink->Close();
-    worker.join();
+    waiting.join();
     QVERIFY(bReturned.load());
     // A box asked for after the close returns at once.
     pSink->MessageBox("late");
     QApplication::processEvents();
-    QVERIFY(m_pProgram->m_prompts.m_messages.empty());
+    QCOMPARE(m_pProgram->m_prompts.m_messages.size(), size_t(1));
 }
 
 void ListTest::autoScrollFollowsNewRows()
@@ -457,7 +333,7 @@ void ListTest::autoScrollFollowsNewRows()
     m_pView->AutoCheck()->click();
     QVERIFY(m_pView->Articles().m_bAutoScroll);
     for (int i = 0; i < 500; ++i)
-        AddListed(*m_pView, MakeArticle(std::string("s").append(std::to_string(i))));
+        Add(std::string("s").append(std::to_string(i)));
     QApplication::processEvents();
     const int nLastVisible = list.GetTopIndex() + list.GetCountPerPage();
     QVERIFY2(nLastVisible >= 495, qPrintable(QString::number(nLastVisible)));
@@ -468,24 +344,20 @@ void ListTest::autoScrollFollowsNewRows()
 void ListTest::hideIncompleteAndApplyKillFilter()
 {
     CMainFrame& frame = m_pProgram->Frame();
-    AddListed(*m_pView, MakeArticle("complete one", "a", "01/01", 1, StateListed));
-    AddListed(*m_pView, MakeArticle("broken XYZ one", "a", "01/01", 1, StateIncomplete));
-    AddListed(*m_pView, MakeArticle("complete xyz two", "a", "01/01", 1, StateListed));
-    frame.UpdateCommandUI();
-    QVERIFY(frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isEnabled());
-    QVERIFY(!frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isChecked());
-    frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->trigger();
+    Add("complete one");
+    Add("broken XYZ one", StateIncomplete);
+    Add("complete xyz two");
+    QVERIFY(m_pProgram->Enabled(ID_ARTICLE_HIDEINCOMPLETE));
+    QVERIFY(!m_pProgram->Checked(ID_ARTICLE_HIDEINCOMPLETE));
+    m_pProgram->Trigger(ID_ARTICLE_HIDEINCOMPLETE);
     QVERIFY(frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isChecked());
+    QVERIFY(m_pView->Retrieval().m_bHideIncomplete != 0);
     QCOMPARE(Column(m_pView->ArticleListCtrl(), 4), QStringList({"complete one", "complete xyz two"}));
 
     // While it is on, arriving incomplete articles are dropped.
     for (int nState : {StateIncomplete, StateListed})
-    {
-        CViewMessage msg;
-        msg.nMessage = WM_HEADER_ITEM;
-        msg.pArticle = MakeArticle("arrived " + std::to_string(nState), "a", "01/01", 1, nState);
-        m_pView->Sink().PostMessage(std::move(msg));
-    }
+        m_pView->Sink().PostMessage(Message(
+            WM_HEADER_ITEM, MakeArticle("arrived " + std::to_string(nState), "a", "01/01", 1, nState)));
     QTRY_COMPARE(m_pView->Articles().GetItemCount(), 3);
     // The widget learns of the arrivals within a publish interval.
     QTRY_COMPARE(Column(m_pView->ArticleListCtrl(), 4),
@@ -493,8 +365,13 @@ void ListTest::hideIncompleteAndApplyKillFilter()
 
     // The kill lists apply to rows already listed.
     m_pView->Retrieval().m_killFilter.m_lstKillSubjects.push_back("xYz");
-    frame.FindAction(ID_ARTICLE_APPLYKILLFILTER)->trigger();
+    m_pProgram->Trigger(ID_ARTICLE_APPLYKILLFILTER);
     QCOMPARE(Column(m_pView->ArticleListCtrl(), 4), QStringList({"complete one", "arrived -1"}));
+    // Off again: what is gone stays gone.
+    frame.OnCommand(ID_ARTICLE_HIDEINCOMPLETE);
+    QVERIFY(!frame.FindAction(ID_ARTICLE_HIDEINCOMPLETE)->isChecked());
+    QVERIFY(m_pView->Retrieval().m_bHideIncomplete == 0);
+    QCOMPARE(m_pView->Articles().GetItemCount(), 2);
 }
 
 QTEST_MAIN(ListTest)

@@ -3,28 +3,14 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "gateway/GatewaySimulator.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/ArticleList.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
 
 #ifdef DRAVELIN_HAVE_DEMO
 #include "demo/DemoMode.h"
 #include "settings/ProfileFile.h"
 #endif
 
-using guitest::CTestProgram;
+using namespace guitest;
 
 namespace
 {
@@ -37,32 +23,15 @@ int CountLines(const std::string& strText, const std::string& strLine)
     return nCount;
 }
 
-std::string AccountIni(const std::string& strHost, int nActive)
-{
-    std::string strIni = "[Account]\nSubscriptions=19\nActive=" + std::to_string(nActive) + "\n";
-    for (const char* pszSection : {"NewsGuy", "NewsGuyExtra", "EasyNews"})
-        strIni += std::string("[") + pszSection + "]\nHeaderDomain=" + strHost +
-                  "\nDownloadDomain=" + strHost + "\nUsername=user\nPassword=secret\n";
-    return strIni;
-}
-
 void TypeAndGo(CMainFrame& frame, const QString& strText)
 {
     frame.NewsgroupBox()->setEditText(strText);
     QTest::mouseClick(frame.GoButton(), Qt::LeftButton);
 }
 
-bool WaitForEnds(CDravelinView& view, int nEnds, int nTimeoutMs = 30000)
+bool WaitForEnds(CDravelinView& view, int nEnds)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (CountLines(view.GetStatusText(), "Done retrieving headers.") < nEnds)
-    {
-        if (timer.elapsed() > nTimeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+    return WaitFor([&] { return CountLines(view.GetStatusText(), "Done retrieving headers.") >= nEnds; });
 }
 } // namespace
 
@@ -74,13 +43,10 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void goFillsListAndAddsFavouriteOnce();
-    void easyNewsGoListsEveryDay();
     void twoQuickGoPressesEndTwice();
-    void cancelStopsListing();
+    void cancelOrCloseStopsListing();
     void cancelStaysUntilLastListingEnds();
     void arrivalFilterKillsDatesAndIncomplete();
-    void goWithoutServiceAsksForOne();
-    void closingDuringListingLeavesWorkerHarmless();
     void demoFolderIsPreparedAndFollowsPort();
 
 private:
@@ -104,8 +70,7 @@ void ListingTest::cleanupTestCase()
 void ListingTest::goFillsListAndAddsFavouriteOnce()
 {
     CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
-    program.Start();
+    program.StartWith(CTestProgram::AccountIni(m_pGateway->HostPort(), 1));
     CMainFrame& frame = program.Frame();
     CDravelinView& view = program.View();
 
@@ -148,24 +113,18 @@ void ListingTest::goFillsListAndAddsFavouriteOnce()
     QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.test"));
 }
 
-void ListingTest::easyNewsGoListsEveryDay()
-{
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 16)));
-    program.Start();
-    QCOMPARE(program.Frame().windowTitle(), QStringLiteral("Dravelin - EasyNews:80"));
-    TypeAndGo(program.Frame(), "alt.binaries.test");
-    QCOMPARE(program.Frame().windowTitle(), QStringLiteral("alt.binaries.test - Dravelin - EasyNews:80"));
-    QVERIFY(WaitForEnds(program.View(), 1));
-    QCOMPARE(program.View().Articles().GetItemCount(), m_pGateway->ArticleCount("alt.binaries.test"));
-}
-
 void ListingTest::twoQuickGoPressesEndTwice()
 {
     CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 2)));
-    program.Start();
+    program.StartWith(CTestProgram::AccountIni(m_pGateway->HostPort(), 0));
     CDravelinView& view = program.View();
+    TypeAndGo(program.Frame(), "alt.test");
+    QCOMPARE(program.m_prompts.m_messages,
+             std::vector<std::string>({"Please, select a News Service Provider in the Service-menu first."}));
+    QVERIFY(!view.CancelButton()->isEnabled());
+    QCOMPARE(program.Frame().NewsgroupBox()->count(), 0);
+
+    program.Trigger(ID_SERVICE_NEWSGUYEXTRA);
     TypeAndGo(program.Frame(), "alt.test");
     TypeAndGo(program.Frame(), "alt.test");
     QVERIFY(WaitForEnds(view, 2));
@@ -176,11 +135,10 @@ void ListingTest::twoQuickGoPressesEndTwice()
     QVERIFY(!view.CancelButton()->isEnabled());
 }
 
-void ListingTest::cancelStopsListing()
+void ListingTest::cancelOrCloseStopsListing()
 {
     CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
-    program.Start();
+    program.StartWith(CTestProgram::AccountIni(m_pGateway->HostPort(), 1));
     CDravelinView& view = program.View();
     TypeAndGo(program.Frame(), "alt.binaries.large");
     QVERIFY(view.CancelButton()->isEnabled());
@@ -191,16 +149,31 @@ void ListingTest::cancelStopsListing()
     QCOMPARE(strStatus.substr(strStatus.size() - 24), std::string("Done retrieving headers."));
     QVERIFY(view.Articles().GetItemCount() < m_pGateway->ArticleCount("alt.binaries.large"));
     QVERIFY(!view.CancelButton()->isEnabled());
+
+    // The window goes while the worker still lists: the worker is told to
+    // stop, and what it still posts goes nowhere.
+    const int nListed = view.Articles().GetItemCount();
+    TypeAndGo(program.Frame(), "alt.binaries.large");
+    std::shared_ptr<CManualResetEvent> pRunEvent = view.GetHeaderRunEvent();
+    QVERIFY(pRunEvent->IsSet());
+    QTRY_VERIFY(view.Articles().GetItemCount() > nListed);
+    program.Stop();
+    QVERIFY(!pRunEvent->IsSet());
+    QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.binaries.large"));
+    const size_t nRequests = m_pGateway->RequestCount();
+    QTest::qWait(200);
+    QCOMPARE(m_pGateway->RequestCount(), nRequests);
 }
 
 void ListingTest::cancelStaysUntilLastListingEnds()
 {
     CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 16)));
-    program.Start();
+    program.StartWith(CTestProgram::AccountIni(m_pGateway->HostPort(), 16));
     CDravelinView& view = program.View();
-    TypeAndGo(program.Frame(), "alt.test");
-    QTRY_VERIFY_WITH_TIMEOUT(view.GetStatusText().find(m_pGateway->HostPort()) != std::string::npos, 30000);
+    QCOMPARE(program.Frame().windowTitle(), QStringLiteral("Dravelin - EasyNews:80"));
+    TypeAndGo(program.Frame(), "alt.binaries.test");
+    QCOMPARE(program.Frame().windowTitle(), QStringLiteral("alt.binaries.test - Dravelin - EasyNews:80"));
+    QVERIFY(WaitFor([&] { return view.GetStatusText().find(m_pGateway->HostPort()) != std::string::npos; }));
     // The second listing goes to a host that refuses, and retries until cancelled.
     AccountPtr pAccount = program.App().Doc()->Document().FindAccount(16);
     {
@@ -211,6 +184,8 @@ void ListingTest::cancelStaysUntilLastListingEnds()
     QVERIFY(WaitForEnds(view, 1));
     QTest::qWait(50);
     QCOMPARE(CountLines(view.GetStatusText(), "Done retrieving headers."), 1);
+    // EasyNews lists every day of the group.
+    QCOMPARE(view.Articles().GetItemCount(), m_pGateway->ArticleCount("alt.binaries.test"));
     QVERIFY(view.CancelButton()->isEnabled());
     QTest::mouseClick(view.CancelButton(), Qt::LeftButton);
     QVERIFY(WaitForEnds(view, 2));
@@ -229,8 +204,7 @@ void ListingTest::arrivalFilterKillsDatesAndIncomplete()
 
     CTestProgram program;
     testsupport::WriteFile(program.Folder() + "/Author.kill", strEntry + "\n");
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
-    program.Start();
+    program.StartWith(CTestProgram::AccountIni(m_pGateway->HostPort(), 1));
     CMainFrame& frame = program.Frame();
     CDravelinView& view = program.View();
     view.Retrieval().m_bHideIncomplete = 1;
@@ -260,36 +234,6 @@ void ListingTest::arrivalFilterKillsDatesAndIncomplete()
         QVERIFY(pArticle->m_nState != StateIncomplete);
         QVERIFY(lower(pArticle->m_strAuthor).find(lower(strEntry)) == std::string::npos);
     }
-}
-
-void ListingTest::goWithoutServiceAsksForOne()
-{
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 0)));
-    program.Start();
-    TypeAndGo(program.Frame(), "alt.test");
-    QCOMPARE(program.m_prompts.m_messages,
-             std::vector<std::string>({"Please, select a News Service Provider in the Service-menu first."}));
-    QVERIFY(!program.View().CancelButton()->isEnabled());
-    QCOMPARE(program.Frame().NewsgroupBox()->count(), 0);
-}
-
-void ListingTest::closingDuringListingLeavesWorkerHarmless()
-{
-    CTestProgram program;
-    program.WriteIni(CTestProgram::CompatibleIni(AccountIni(m_pGateway->HostPort(), 1)));
-    program.Start();
-    std::shared_ptr<CManualResetEvent> pRunEvent = program.View().GetHeaderRunEvent();
-    TypeAndGo(program.Frame(), "alt.binaries.large");
-    QTRY_VERIFY(program.View().Articles().GetItemCount() > 0);
-    // The window goes while the worker still lists: the worker is told to
-    // stop, and what it still posts goes nowhere.
-    program.Stop();
-    QVERIFY(!pRunEvent->IsSet());
-    QCOMPARE(program.GetString("Favorites", "Newsgroup1"), std::string("alt.binaries.large"));
-    const size_t nRequests = m_pGateway->RequestCount();
-    QTest::qWait(200);
-    QCOMPARE(m_pGateway->RequestCount(), nRequests);
 }
 
 void ListingTest::demoFolderIsPreparedAndFollowsPort()

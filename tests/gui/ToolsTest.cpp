@@ -1,41 +1,23 @@
-// The desktop's system services and the Tools and queue hand-over commands:
-// the clipboard, started programs, opened files, the system bus when it is
-// absent, the enabling of the when-done commands, the queue copied to the
-// clipboard and exported to GetRight, the hand-off of "Use a download
-// manager" and the power-off's shutdown save. Nothing here reaches the
-// machine's real power-off, connections or trash: the system bus is pointed at
-// a socket that does not exist, and the power-off runs over fake services.
+// The desktop's system services, the Tools commands and the queue's hand-over
+// to other programs. Nothing here reaches the machine's real power-off,
+// connections or trash: the system bus is pointed at a socket that does not
+// exist, or at a private bus with fake services.
 
 #include "FakeSystemBus.h"
 #include "GuiTestSupport.h"
 
-#include "app/CommandIds.h"
-#include "app/DravelinDoc.h"
-#include "app/DravelinView.h"
-#include "app/MainFrame.h"
 #include "app/ToolsController.h"
 #include "export/ArticleUrl.h"
 #include "export/ClipboardHandOff.h"
 #include "export/QueueExport.h"
-#include "lists/ArticleListCtrl.h"
-#include "model/Article.h"
 #include "settings/Preferences.h"
 #include "system/QtSystemServices.h"
 #include "tools/FakeSystemServices.h"
 #include "tools/QueueTools.h"
 
-#include <QClipboard>
-#include <QDesktopServices>
-#include <QFile>
-#include <QGuiApplication>
-#include <QTest>
-#include <QUrl>
-
-#include <filesystem>
 #include <sys/stat.h>
 
-using guitest::CTestProgram;
-using guitest::MakeArticle;
+using namespace guitest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -67,22 +49,9 @@ public:
     explicit CProgram(const std::string& strMore = std::string(),
                       const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n")
     {
-        WriteIni(CompatibleIni(strMore, std::string(), strPreferences));
-        Start();
+        StartWith(strMore, strPreferences);
     }
-    CQueueDocument& Doc() { return App().Doc()->Document(); }
     CPreferences& Settings() { return Doc().m_settings; }
-    void Trigger(int nId) { Frame().FindAction(nId)->trigger(); }
-    bool Enabled(int nId)
-    {
-        Frame().UpdateCommandUI();
-        return Frame().FindAction(nId)->isEnabled();
-    }
-    bool Checked(int nId)
-    {
-        Frame().UpdateCommandUI();
-        return Frame().FindAction(nId)->isChecked();
-    }
     // A controller over other services that takes the commands while it lives.
     std::unique_ptr<CToolsController> Controller(std::unique_ptr<ISystemServices> pServices)
     {
@@ -147,25 +116,19 @@ public:
     }
 
 private slots:
-    void clipboardRoundTrip();
-    void startProgramKeepsArgumentsAndFolder();
-    void startProgramFailures();
-    void openFileHandsTheDesktopAFileUrl();
-    void absentSystemBus();
+    void desktopServices();
     void dialUpTypes_data();
     void dialUpTypes();
     void dialUpAndPowerOffOverTheBus();
     void whenDoneCommandsFollowTheQueueSettings();
-    void hangUpNeedsDialUp();
     void cleanUpCommandsClearCacheAndTrash();
     void copyQueueToClipboard();
     void exportQueueToGetRightStartsTheProgram();
     void handOffPutsUrlsOnTheClipboardOneByOne();
-    void downloadCommandHandsOffWhenDoNotQueue();
     void powerOffSavesFirstAndCloses();
 };
 
-void ToolsTest::clipboardRoundTrip()
+void ToolsTest::desktopServices()
 {
     CQtSystemServices services;
     const std::string strText = "http://dl.example/news-bin/wwwdecode?a=1&b=2\r\nsecond line\r\n";
@@ -173,16 +136,12 @@ void ToolsTest::clipboardRoundTrip()
     QCOMPARE(ClipboardText().toStdString(), strText);
     QVERIFY(services.SetClipboardText("replaced"));
     QCOMPARE(ClipboardText(), QStringLiteral("replaced"));
-}
 
-void ToolsTest::startProgramKeepsArgumentsAndFolder()
-{
-    CQtSystemServices services;
-    TempDir dir;
     // Quotes, blanks and shell characters reach the program as they are: no
     // shell takes the command line apart. Relative names only resolve in the
     // working folder given; a name that is not valid in the locale's encoding
     // keeps its bytes.
+    TempDir dir;
     const std::string strSource = "source \"quoted\" 'single' $HOME;.txt";
     WriteFile(dir.File(strSource), "first");
     for (const char* pszCopy : {"cp", "/bin/cp"})
@@ -190,26 +149,15 @@ void ToolsTest::startProgramKeepsArgumentsAndFolder()
         const std::string strTarget =
             *pszCopy == '/' ? "odd\xff\xfe name.bin" : "target with  two  blanks & more.txt";
         QVERIFY(services.StartProgram(pszCopy, {strSource, strTarget}, dir.Path().string()));
-        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(dir.File(strTarget)), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(ReadFile(dir.File(strTarget)), std::string("first"), 10000);
     }
-}
-
-void ToolsTest::startProgramFailures()
-{
-    CQtSystemServices services;
-    TempDir dir;
     QVERIFY(!services.StartProgram(dir.File("no-such-program"), {}, ""));
     QVERIFY(!services.StartProgram("dravelin-no-such-program-in-path", {}, ""));
     QVERIFY(!services.StartProgram("", {}, ""));
     QVERIFY(!services.StartProgram("true", {}, dir.File("missing-folder")));
-}
 
-void ToolsTest::openFileHandsTheDesktopAFileUrl()
-{
     CUrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
-    CQtSystemServices services;
     const std::string strPath = "/tmp/some folder/file #1.bin";
     QVERIFY(services.OpenFile(strPath));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
@@ -217,14 +165,10 @@ void ToolsTest::openFileHandsTheDesktopAFileUrl()
     QVERIFY(catcher.m_urls[0].isLocalFile());
     QCOMPARE(catcher.m_urls[0].toLocalFile().toStdString(), strPath);
     QVERIFY(!services.OpenFile(""));
-}
 
-void ToolsTest::absentSystemBus()
-{
-    // Through the environment (the process's system bus) and given directly.
-    CQtSystemServices systemBus;
+    // No system bus, through the environment (the process's system bus) and given directly.
     CQtSystemServices privateBus("/proc/self/mounts", QString::fromLatin1(kMissingBus));
-    for (CQtSystemServices* pServices : {&systemBus, &privateBus})
+    for (CQtSystemServices* pServices : {&services, &privateBus})
     {
         QVERIFY(!pServices->HaveDialUp());
         std::vector<std::string> connections{"stale"};
@@ -241,21 +185,14 @@ void ToolsTest::dialUpTypes_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("bluetooth");
     QTest::addColumn<bool>("dialUp");
-    const struct
+    // connection type/bluetooth type=dial-up
+    for (const char* pszRow : {"pppoe=1", "gsm=1", "cdma=1", "bluetooth/dun=1", "bluetooth/panu=0",
+                               "bluetooth/=0", "802-3-ethernet=0", "802-11-wireless=0", "vpn=0"})
     {
-        const char *pszName, *pszType, *pszBluetooth;
-        bool bDialUp;
-    } rows[] = {{"pppoe", "pppoe", "", true},
-                {"gsm", "gsm", "", true},
-                {"cdma", "cdma", "", true},
-                {"bluetooth dun", "bluetooth", "dun", true},
-                {"bluetooth panu", "bluetooth", "panu", false},
-                {"bluetooth unknown", "bluetooth", "", false},
-                {"ethernet", "802-3-ethernet", "", false},
-                {"wifi", "802-11-wireless", "", false},
-                {"vpn", "vpn", "", false}};
-    for (const auto& row : rows)
-        QTest::newRow(row.pszName) << QString(row.pszType) << QString(row.pszBluetooth) << row.bDialUp;
+        const QStringList row = QString(pszRow).split('=');
+        const QStringList types = row[0].split('/');
+        QTest::newRow(pszRow) << types[0] << types.value(1) << (row[1] == "1");
+    }
 }
 
 void ToolsTest::dialUpTypes()
@@ -269,7 +206,7 @@ void ToolsTest::dialUpTypes()
 void ToolsTest::dialUpAndPowerOffOverTheBus()
 {
     TempDir dir;
-    guitest::CFakeSystemBus bus;
+    CFakeSystemBus bus;
     if (!bus.Start(QString::fromStdString(dir.Path().string())))
         QSKIP("dbus-daemon cannot be run here");
     CQtSystemServices services("/proc/self/mounts", bus.Address());
@@ -342,56 +279,39 @@ void ToolsTest::whenDoneCommandsFollowTheQueueSettings()
     CProgram program;
     QVERIFY(program.View().Tools());
     // No dial-up without the system bus; the clean-ups are always there.
-    QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
-    for (int nId :
-         {ID_TOOLS_POWEROFF, ID_TOOLS_DELETETEMPINET, ID_TOOLS_EMPTYRECYCLEBIN, ID_QUEUE_EXPORTGETRIGHT})
-        QVERIFY(program.Enabled(nId));
-
-    QVERIFY(!program.Checked(ID_TOOLS_POWEROFF));
+    const std::vector<int> ids = {ID_TOOLS_HANGUP, ID_TOOLS_POWEROFF, ID_TOOLS_DELETETEMPINET,
+                                  ID_TOOLS_EMPTYRECYCLEBIN, ID_QUEUE_EXPORTGETRIGHT};
+    QCOMPARE(program.EnabledOf(ids), "01111");
+    QCOMPARE(program.CheckedOf(ids), "00000");
     program.Trigger(ID_TOOLS_POWEROFF);
-    QVERIFY(program.Checked(ID_TOOLS_POWEROFF));
+    QCOMPARE(program.CheckedOf(ids), "01000");
     QCOMPARE(program.View().Tools()->Tools()->m_bPowerOffWhenDone, 1);
-
-    // "Use a download manager" on: Dravelin has no queue of its own to finish.
-    program.Trigger(ID_USE_DOWNLOADMANAGER);
-    QCOMPARE(program.Settings().m_bDoNotQueue, 1);
-    QVERIFY(!program.Enabled(ID_TOOLS_POWEROFF));
-    program.Trigger(ID_USE_DOWNLOADMANAGER);
-    QVERIFY(program.Enabled(ID_TOOLS_POWEROFF));
-    // The choice survived being disabled.
-    QVERIFY(program.Checked(ID_TOOLS_POWEROFF));
-
-    program.Settings().m_nMaxDownloads = 0;
-    QVERIFY(!program.Enabled(ID_TOOLS_POWEROFF));
-    program.Settings().m_nMaxDownloads = 1;
-    QVERIFY(program.Enabled(ID_TOOLS_POWEROFF));
-    program.Trigger(ID_TOOLS_POWEROFF);
-    QVERIFY(!program.Checked(ID_TOOLS_POWEROFF));
-}
-
-void ToolsTest::hangUpNeedsDialUp()
-{
-    CProgram program;
     CPreferences& settings = program.Settings();
     {
         // Services that can list dial-up connections.
         auto pTools = program.Controller(std::make_unique<toolstest::FakeSystemServices>());
-        QVERIFY(program.Enabled(ID_TOOLS_HANGUP));
+        QCOMPARE(program.EnabledOf(ids), "11111");
         program.Trigger(ID_TOOLS_HANGUP);
-        QVERIFY(program.Checked(ID_TOOLS_HANGUP));
-        settings.m_bDoNotQueue = 1;
-        QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
-        settings.m_bDoNotQueue = 0;
+        program.Trigger(ID_TOOLS_POWEROFF);
+        QCOMPARE(program.CheckedOf({ID_TOOLS_HANGUP, ID_TOOLS_POWEROFF}), "11");
+        // "Use a download manager" on: Dravelin has no queue of its own to finish.
+        program.Trigger(ID_USE_DOWNLOADMANAGER);
+        QCOMPARE(settings.m_bDoNotQueue, 1);
+        QCOMPARE(program.EnabledOf({ID_TOOLS_HANGUP, ID_TOOLS_POWEROFF}), "00");
+        program.Trigger(ID_USE_DOWNLOADMANAGER);
         settings.m_nMaxDownloads = 0;
-        QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
+        QCOMPARE(program.EnabledOf({ID_TOOLS_HANGUP, ID_TOOLS_POWEROFF}), "00");
         settings.m_nMaxDownloads = 2;
-        QVERIFY(program.Enabled(ID_TOOLS_HANGUP));
-        QVERIFY(program.Checked(ID_TOOLS_HANGUP));
+        QCOMPARE(program.EnabledOf({ID_TOOLS_HANGUP, ID_TOOLS_POWEROFF}), "11");
+        // The choices survived being disabled.
+        QCOMPARE(program.CheckedOf({ID_TOOLS_HANGUP, ID_TOOLS_POWEROFF}), "11");
     }
-    // The commands go back to the view's own controller.
+    // The commands go back to the view's own controller, its choice kept.
     program.View().Tools()->RegisterCommands();
-    QVERIFY(!program.Enabled(ID_TOOLS_HANGUP));
-    program.Stop();
+    QCOMPARE(program.EnabledOf(ids), "01111");
+    QCOMPARE(program.CheckedOf(ids), "01000");
+    program.Trigger(ID_TOOLS_POWEROFF);
+    QVERIFY(!program.Checked(ID_TOOLS_POWEROFF));
 }
 
 void ToolsTest::cleanUpCommandsClearCacheAndTrash()
@@ -440,8 +360,7 @@ void ToolsTest::copyQueueToClipboard()
     QVERIFY(pAccount);
     pAccount->m_strUsername = "user";
     pAccount->m_strPassword = "secret";
-    QVERIFY(!program.Enabled(ID_QUEUE_COPYTOCLIPBOARD));
-    QVERIFY(!program.Enabled(ID_QUEUE_COPYWITHPASSWORD));
+    QCOMPARE(program.EnabledOf({ID_QUEUE_COPYTOCLIPBOARD, ID_QUEUE_COPYWITHPASSWORD}), "00");
 
     ArticlePtr pQueued1 = QueuedArticle("one", "q=1", StateQueued);
     ArticlePtr pExported = QueuedArticle("two", "q=2", StateExported);
@@ -449,8 +368,7 @@ void ToolsTest::copyQueueToClipboard()
     for (const ArticlePtr& p : {pQueued1, pExported, QueuedArticle("three", "q=3", StateDownloading),
                                 QueuedArticle("four", "q=4", StateDone), pQueued2})
         program.View().ProgressListCtrl().AddArticleRow(p);
-    QVERIFY(program.Enabled(ID_QUEUE_COPYTOCLIPBOARD));
-    QVERIFY(program.Enabled(ID_QUEUE_COPYWITHPASSWORD));
+    QCOMPARE(program.EnabledOf({ID_QUEUE_COPYTOCLIPBOARD, ID_QUEUE_COPYWITHPASSWORD}), "11");
 
     // No: the already exported article stays out.
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
@@ -518,11 +436,25 @@ void ToolsTest::handOffPutsUrlsOnTheClipboardOneByOne()
 {
     CProgram program(kAccounts);
     CQueueDocument& doc = program.Doc();
-    doc.m_settings.m_bDoNotQueue = 1;
     doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
+    // The toolbar switch turns the download commands into hand-offs.
+    QVERIFY(program.View().OnCommand(ID_USE_DOWNLOADMANAGER));
+    QCOMPARE(doc.m_settings.m_bDoNotQueue, 1);
+    std::vector<ArticlePtr> articles = program.ListArticles(2, true);
+    program.View().SetActiveService(16, false);
+    QVERIFY(program.View().OnCommand(ID_ARTICLE_DOWNLOAD));
+    // Nothing is queued for our own download; the URLs go out one per tick.
+    QCOMPARE(program.View().Progress().GetItemCount(), 0);
+    for (const ArticlePtr& p : articles)
+    {
+        QCOMPARE(p->m_nState, int(StateExported));
+        QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*p, false, doc, false));
+        program.Tick();
+    }
+
     IArticleHandOff* pHandOff = program.View().Tools()->HandOff();
     QVERIFY(pHandOff);
-    std::vector<ArticlePtr> articles = program.ListArticles(3, false);
+    articles = program.ListArticles(3, false);
     // EasyNews on port 81: the hand-off takes the view's current choice.
     program.View().SetActiveService(16, true);
     for (int i = 0; i < 3; ++i)
@@ -538,27 +470,6 @@ void ToolsTest::handOffPutsUrlsOnTheClipboardOneByOne()
         QCOMPARE(articles[i]->m_nState, int(StateExported));
         QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*articles[i], false, doc, true));
         QCOMPARE(articles[i]->m_strDownloadPath, std::string("/downloads/"));
-        program.Tick();
-    }
-}
-
-void ToolsTest::downloadCommandHandsOffWhenDoNotQueue()
-{
-    CProgram program(kAccounts);
-    CQueueDocument& doc = program.Doc();
-    doc.m_settings.m_nDownloadManager = CQueueExport::ManagerClipboard;
-    // The toolbar switch turns the download commands into hand-offs.
-    QVERIFY(program.View().OnCommand(ID_USE_DOWNLOADMANAGER));
-    QCOMPARE(doc.m_settings.m_bDoNotQueue, 1);
-    std::vector<ArticlePtr> articles = program.ListArticles(2, true);
-    program.View().SetActiveService(16, false);
-    QVERIFY(program.View().OnCommand(ID_ARTICLE_DOWNLOAD));
-    // Nothing is queued for our own download; the URLs go out one per tick.
-    QCOMPARE(program.View().Progress().GetItemCount(), 0);
-    for (const ArticlePtr& p : articles)
-    {
-        QCOMPARE(p->m_nState, int(StateExported));
-        QCOMPARE(ClipboardText().toStdString(), BuildArticleUrl(*p, false, doc, false));
         program.Tick();
     }
 }
