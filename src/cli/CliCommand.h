@@ -38,4 +38,5 @@ int ShowCommandUsage(const std::string& strCommand);
 int RunSettingsCommand(const CCliContext& context, const std::vector<std::string>& args);
 int RunQueueCommand(const CCliContext& context, const std::vector<std::string>& args);
 int RunListCommand(const CCliContext& context, const std::vector<std::string>& args);
+int RunUsenetCommand(const CCliContext& context, const std::vector<std::string>& args);
 int RunDownloadCommand(const CCliContext& context, const std::vector<std::string>& args);

@@ -1,5 +1,9 @@
 #include "CliFormat.h"
 
+#include "settings/UsenetSettings.h"
+
+#include <cstdio>
+
 std::string EscapeCliText(const std::string& str)
 {
     std::string strOut;
@@ -42,4 +46,19 @@ std::string FormatArticleLine(const CArticle& article)
     strLine += EscapeCliText(article.m_strSubject) + '\t';
     strLine += EscapeCliText(article.m_strDecodeQuery);
     return strLine;
+}
+
+void PrintUsenetSettings(const CUsenetSettings& settings)
+{
+    const auto Print = [](const char* pszKey, const std::string& strValue)
+    { std::printf("Usenet/%s=%s\n", pszKey, strValue.c_str()); };
+    Print("Enabled", std::to_string(settings.m_bEnabled));
+    Print("Server", settings.m_strServer);
+    Print("Port", std::to_string(settings.m_nPort));
+    Print("TLS", std::to_string(settings.m_bTls));
+    Print("CAFile", settings.m_strCAFile);
+    Print("Username", settings.m_strUsername);
+    // Passwords never leave the file.
+    Print("Password", settings.m_strPassword.empty() ? "" : "***");
+    Print("Connections", std::to_string(settings.m_nConnections));
 }

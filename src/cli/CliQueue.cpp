@@ -3,8 +3,10 @@
 #include "CliCommand.h"
 #include "CliFormat.h"
 #include "model/ArticleList.h"
+#include "model/NzbImport.h"
 #include "model/QueueFile.h"
 #include "net/GatewayHosts.h"
+#include "settings/Preferences.h"
 #include "settings/ProfileFile.h"
 
 #include <charconv>
@@ -76,6 +78,28 @@ int ShowQueue(const CCliContext& context, const std::vector<std::string>& args)
     return CliOk;
 }
 
+// Appends to the queue file exactly as it is stored (no load rules).
+int AppendToQueueFile(const CCliContext& context, const std::vector<ArticlePtr>& added)
+{
+    const std::string strPath = context.folder.GetQueuePath();
+    std::vector<ArticlePtr> articles;
+    CQueueLoadResult result = CQueueFile::ReadQueueFile(strPath, articles);
+    if (!result.strError.empty())
+    {
+        std::fprintf(stderr, "dravelin-cli: %s: %s; left unchanged\n", strPath.c_str(),
+                     result.strError.c_str());
+        return CliFailed;
+    }
+    articles.insert(articles.end(), added.begin(), added.end());
+    std::string strError;
+    if (!CQueueFile::SaveQueueFile(strPath, articles, &strError))
+    {
+        std::fprintf(stderr, "dravelin-cli: %s\n", strError.c_str());
+        return CliFailed;
+    }
+    return CliOk;
+}
+
 int AddToQueue(const CCliContext& context, const std::vector<std::string>& args)
 {
     static const std::map<std::string, std::string> kOptions = {
@@ -110,24 +134,54 @@ int AddToQueue(const CCliContext& context, const std::vector<std::string>& args)
     pArticle->m_strFileName = values["--file-name"];
     pArticle->m_strDownloadPath = values["--path"];
 
-    // The stored articles go back exactly as they are: no load rules.
-    const std::string strPath = context.folder.GetQueuePath();
-    std::vector<ArticlePtr> articles;
-    CQueueLoadResult result = CQueueFile::ReadQueueFile(strPath, articles);
-    if (!result.strError.empty())
+    return AppendToQueueFile(context, {pArticle});
+}
+
+int ImportToQueue(const CCliContext& context, const std::vector<std::string>& args)
+{
+    std::string strNzb;
+    std::string strFolder;
+    bool bFolderGiven = false;
+    for (size_t i = 0; i < args.size(); ++i)
     {
-        std::fprintf(stderr, "dravelin-cli: %s: %s; left unchanged\n", strPath.c_str(),
+        if (IsHelpOption(args[i]))
+            return ShowCommandUsage("queue");
+        if (args[i] == "--path")
+        {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return BadArguments("--path needs a folder");
+            strFolder = args[++i];
+            bFolderGiven = true;
+        }
+        else if (!args[i].empty() && args[i][0] == '-')
+            return BadArguments("unknown queue import argument: " + args[i]);
+        else if (!strNzb.empty())
+            return BadArguments("queue import takes one NZB file");
+        else
+            strNzb = args[i];
+    }
+    if (strNzb.empty())
+        return BadArguments("queue import needs an NZB file");
+    // The default download folder, read without the settings load's writes:
+    // a refused import leaves every file as it was.
+    if (!bFolderGiven)
+        strFolder = CProfileFile::GetProfileString("Preferences", "DefaultPath", "", context.folder.GetIniPath());
+    strFolder = CPreferences::FolderPath(std::move(strFolder));
+
+    CNzbImportResult result = CNzbImport::FromFile(strNzb, strFolder);
+    for (const std::string& strWarning : result.warnings)
+        std::fprintf(stderr, "dravelin-cli: %s: warning: %s\n", strNzb.c_str(), strWarning.c_str());
+    if (!result.IsOk())
+    {
+        std::fprintf(stderr, "dravelin-cli: %s: %s Nothing was queued.\n", strNzb.c_str(),
                      result.strError.c_str());
         return CliFailed;
     }
-    articles.push_back(pArticle);
-    std::string strError;
-    if (!CQueueFile::SaveQueueFile(strPath, articles, &strError))
-    {
-        std::fprintf(stderr, "dravelin-cli: %s\n", strError.c_str());
-        return CliFailed;
-    }
-    return CliOk;
+    const int nResult = AppendToQueueFile(context, result.articles);
+    if (nResult == CliOk)
+        std::printf("Queued %zu file%s into %s\n", result.articles.size(),
+                    result.articles.size() == 1 ? "" : "s", strFolder.c_str());
+    return nResult;
 }
 
 int ClearQueue(const CCliContext& context, const std::vector<std::string>& args)
@@ -150,6 +204,8 @@ int RunQueueCommand(const CCliContext& context, const std::vector<std::string>& 
 {
     if (!args.empty() && args[0] == "add")
         return AddToQueue(context, std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "import")
+        return ImportToQueue(context, std::vector<std::string>(args.begin() + 1, args.end()));
     if (!args.empty() && args[0] == "clear")
         return ClearQueue(context, std::vector<std::string>(args.begin() + 1, args.end()));
     return ShowQueue(context, args);

@@ -1,9 +1,11 @@
 // dravelin-cli settings: the effective settings and accounts, as loaded.
 
 #include "CliCommand.h"
+#include "CliFormat.h"
 #include "CliPrompts.h"
 #include "model/QueueDocument.h"
 #include "settings/ProfileFile.h"
+#include "settings/UsenetSettings.h"
 
 #include <cstdio>
 #include <string>
@@ -86,5 +88,8 @@ int RunSettingsCommand(const CCliContext& context, const std::vector<std::string
         Print(strPrefix + "IgnoreNewsGuyLimit", pAccount->m_bIgnoreNewsGuyLimit);
         Print(strPrefix + "MaxDownloads", pAccount->m_nMaxDownloads);
     }
+    CUsenetSettings usenet;
+    usenet.Load(ini);
+    PrintUsenetSettings(usenet);
     return CliOk;
 }

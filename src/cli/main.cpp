@@ -14,11 +14,15 @@ const CCliCommand kCommands[] = {
     {"settings", "settings", RunSettingsCommand},
     {"queue",
      "queue [--all|--waiting] | queue add --service N --size N --subject S --decode-query Q "
-     "[--author A] [--date D] [--file-name F] [--path P] | queue clear",
+     "[--author A] [--date D] [--file-name F] [--path P] | queue import FILE.nzb [--path DIR] | queue clear",
      RunQueueCommand},
     {"list", "list [--service newsguy|newsguy-extra|easynews|easynews81] [--limit MM/DD] [--hide-incomplete] GROUP",
      RunListCommand},
     {"download", "download [--max N]", RunDownloadCommand},
+    {"usenet",
+     "usenet show | usenet set [--server HOST] [--port N] [--tls on|off] [--ca-file PATH] [--user NAME] "
+     "[--password-stdin] [--connections N] [--enabled on|off]",
+     RunUsenetCommand},
 };
 
 void PrintUsage(std::FILE* pFile)
