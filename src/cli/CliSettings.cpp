@@ -88,8 +88,12 @@ int RunSettingsCommand(const CCliContext& context, const std::vector<std::string
         Print(strPrefix + "IgnoreNewsGuyLimit", pAccount->m_bIgnoreNewsGuyLimit);
         Print(strPrefix + "MaxDownloads", pAccount->m_nMaxDownloads);
     }
-    CUsenetSettings usenet;
-    usenet.Load(ini);
-    PrintUsenetSettings(usenet);
+    // The Usenet gateway's section only once it has been set up.
+    if (CUsenetSettings::IsInFile(ini))
+    {
+        CUsenetSettings usenet;
+        usenet.Load(ini);
+        PrintUsenetSettings(usenet);
+    }
     return CliOk;
 }

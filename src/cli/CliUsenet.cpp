@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -106,10 +107,14 @@ int SetUsenet(const CCliContext& context, const std::vector<std::string>& args)
         }
         else if (strOption == "--ca-file")
         {
-            // "" trusts the system's authorities alone again.
+            // "" trusts the system's authorities alone again. A relative
+            // path is kept absolute: the desktop program starts elsewhere.
+            std::error_code ec;
+            if (!strValue.empty() && !std::filesystem::is_regular_file(strValue, ec))
+                return BadArguments("--ca-file: " + strValue + " is not a file");
             if (!strValue.empty() && !std::ifstream(strValue))
                 return BadArguments("--ca-file: cannot read " + strValue + ": " + std::strerror(errno));
-            settings.m_strCAFile = strValue;
+            settings.m_strCAFile = strValue.empty() ? strValue : std::filesystem::absolute(strValue, ec).string();
         }
         else
         {

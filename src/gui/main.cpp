@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "app/ShutdownSignals.h"
 #include "gateway/real/UsenetGateway.h"
+#include "model/NzbImport.h"
 #include "settings/DataFolder.h"
 
 #include <QApplication>
@@ -43,10 +44,11 @@ int main(int argc, char** argv)
     }
 
     // A queue file named by the shell must at least be readable; the document
-    // takes nothing from it, as the program always did.
+    // takes nothing from it, as the program always did. An NZB file that
+    // cannot be used gets its message in the window instead.
     for (const std::string& strFile : cmd.files)
     {
-        if (!std::ifstream(strFile, std::ios::binary))
+        if (!CNzbImport::IsNzbPath(strFile) && !std::ifstream(strFile, std::ios::binary))
         {
             std::fprintf(stderr, "dravelin: cannot open %s\n", strFile.c_str());
             return 1;

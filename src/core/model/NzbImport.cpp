@@ -38,9 +38,13 @@ CNzbImportResult CNzbImport::FromText(std::string_view strXml, const std::string
         {
             std::string strWarning(1, '"');
             strWarning += file.m_strSubject;
-            strWarning += "\" misses " + std::to_string(missing.size()) + " of " +
-                          std::to_string(file.m_query.GetPartCount()) + " parts (first missing: " +
-                          std::to_string(missing.front()) + ").";
+            strWarning += "\" misses ";
+            strWarning += std::to_string(missing.size());
+            strWarning += " of ";
+            strWarning += std::to_string(file.m_query.GetPartCount());
+            strWarning += " parts (first missing: ";
+            strWarning += std::to_string(missing.front());
+            strWarning += ").";
             result.warnings.push_back(std::move(strWarning));
         }
         result.articles.push_back(std::move(pArticle));

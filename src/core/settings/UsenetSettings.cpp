@@ -39,6 +39,14 @@ void CUsenetSettings::Load(const std::string& strIniPath)
     Load(ini);
 }
 
+bool CUsenetSettings::IsInFile(const CProfileFile& ini)
+{
+    for (const char* pszKey : {"Enabled", "Server", "Port", "TLS", "CAFile", "Username", "Password", "Connections"})
+        if (ini.HasKey(kSection, pszKey))
+            return true;
+    return false;
+}
+
 void CUsenetSettings::Save(CProfileFile& ini) const
 {
     ini.SetInt(kSection, "Enabled", m_bEnabled != 0);

@@ -34,6 +34,8 @@ public:
     void Load(const CProfileFile& ini);
     // Reads the section from the file at strIniPath (defaults when absent).
     void Load(const std::string& strIniPath);
+    // Whether the file holds any key of the section.
+    static bool IsInFile(const CProfileFile& ini);
     // Sets every key of the section; other sections stay as they are.
     void Save(CProfileFile& ini) const;
     // One rewrite of the file at strIniPath (mode 0600, as every settings

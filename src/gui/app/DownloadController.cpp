@@ -10,6 +10,7 @@
 #include "lists/ArticleListCtrl.h"
 #include "lists/ProgressBarDelegate.h"
 #include "model/ArticleList.h"
+#include "model/NzbImport.h"
 #include "model/QueueDocument.h"
 #include "ui/MessageSink.h"
 #include "ui/Prompts.h"
@@ -30,6 +31,8 @@ constexpr const char* kAskRemoveQueued =
     "Article is queued for downloading.\nAre you sure you want to remove it from the queue?";
 constexpr const char* kAskExportedAgain = "Article was copied to Clipboard.\nDo you want to download it again?";
 constexpr const char* kIncomplete = "Article is incomplete. It cannot be downloaded!";
+constexpr const char* kBadNzb = "This NZB file cannot be used: it cannot be read, it is not an NZB file,\n"
+                                "or it lists no files to download. Nothing was queued.";
 
 std::string Trim(const std::string& strText)
 {
@@ -119,6 +122,28 @@ void CDownloadController::UpdateCounterLabels()
     m_stcBytesToday->setText(QString::fromLocal8Bit(m_counter.GetCountText()));
     m_stcBytesToday->setToolTip(m_stcBytesToday->text());
     m_stcResetAt->setText(QString::fromLocal8Bit(m_counter.GetResetText()));
+}
+
+bool CDownloadController::ImportNzbFile(const std::string& strPath)
+{
+    const std::string strFolder = GetDefaultPath();
+    CNzbImportResult result = CNzbImport::FromFile(strPath, strFolder);
+    for (const std::string& strWarning : result.warnings)
+        m_view.AppendStatusLine(strPath + ": " + strWarning);
+    if (!result.IsOk())
+    {
+        m_view.AppendStatusLine(strPath + ": " + result.strError);
+        m_prompts.ShowMessage(kBadNzb, PromptIcon::Exclamation);
+        return false;
+    }
+    for (const ArticlePtr& pArticle : result.articles)
+        m_pScheduler->QueueArticle(pArticle, -1, strFolder);
+    std::string strLine("Queued ");
+    strLine += std::to_string(result.articles.size());
+    strLine += " file(s) from ";
+    strLine += strPath;
+    m_view.AppendStatusLine(strLine);
+    return true;
 }
 
 std::string CDownloadController::GetDefaultPath() const

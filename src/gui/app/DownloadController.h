@@ -47,6 +47,11 @@ public:
     // Returns true for OK.
     void SetDialogRunner(std::function<bool(CDownloadToDlg&)> fnRun) { m_fnRunDialog = std::move(fnRun); }
 
+    // Queues the files of an NZB file into the default folder, as the
+    // command line's import does. A file that cannot be used shows one
+    // message and queues nothing. True when something was queued.
+    bool ImportNzbFile(const std::string& strPath);
+
     // A double-click on the progress list: each selected row by its state.
     void OnProgressDoubleClick();
 

@@ -1,10 +1,12 @@
 #include "app/DravelinApp.h"
 
+#include "app/DownloadController.h"
 #include "app/DravelinDoc.h"
 #include "app/DravelinView.h"
 #include "app/GuiPrompts.h"
 #include "app/MainFrame.h"
 #include "app/ToolbarIcons.h"
+#include "model/NzbImport.h"
 #include "settings/DataFolder.h"
 
 #include <QApplication>
@@ -99,6 +101,11 @@ bool CDravelinApp::InitInstance(const CCommandLine& cmd, IPrompts* pPrompts, std
                      [this](QSessionManager&) { CommitData(); });
     // The placement is applied before the window is first shown.
     m_pFrame->ActivateFrame();
+    // NZB files named on the command line join the queue (its saved part
+    // already loaded), with the window there for a message.
+    for (const std::string& strFile : cmd.files)
+        if (CNzbImport::IsNzbPath(strFile))
+            m_pView->Downloads().ImportNzbFile(strFile);
     return true;
 }
 

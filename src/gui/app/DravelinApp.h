@@ -22,7 +22,9 @@ public:
         bool bDisableProgressBytes = false;
         bool bError = false;
         std::string strError;
-        std::vector<std::string> files; // a queue file to open (ignored, as the document reads none)
+        // A queue file to open (ignored, as the document reads none) and NZB
+        // files to queue.
+        std::vector<std::string> files;
     };
     static CCommandLine ParseCommandLine(const std::vector<std::string>& args);
 

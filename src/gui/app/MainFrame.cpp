@@ -1,23 +1,34 @@
 #include "app/MainFrame.h"
 
 #include "app/DravelinDoc.h"
+#include "app/DownloadController.h"
 #include "app/DravelinView.h"
 #include "app/ToolbarIcons.h"
 #include "dialogs/AboutDlg.h"
+#include "model/NzbImport.h"
 #include "settings/ProfileFile.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -132,6 +143,7 @@ CMainFrame::CMainFrame(CDravelinDoc& doc, IPrompts& prompts) : m_doc(doc), m_pro
 {
     setWindowTitle(QStringLiteral("Dravelin"));
     setMinimumSize(kMinWidth, kMinHeight);
+    setAcceptDrops(true);
     m_rcNormal = QRect(0, 0, kMinWidth, kMinHeight);
     CreateMenus();
     CreateToolBar();
@@ -447,6 +459,36 @@ void CMainFrame::SavePlacement()
     ini.SetInt(kSection, "Right", m_rcNormal.left() + m_rcNormal.width());
     ini.SetInt(kSection, "Bottom", m_rcNormal.top() + m_rcNormal.height());
     ini.Write(strIni);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    const QList<QUrl> urls = pEvent->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        pEvent->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* pEvent)
+{
+    std::vector<std::string> nzbFiles;
+    for (const QUrl& url : pEvent->mimeData()->urls())
+    {
+        if (!url.isLocalFile())
+            continue;
+        std::string strPath = url.toLocalFile().toLocal8Bit().toStdString();
+        if (CNzbImport::IsNzbPath(strPath))
+            nzbFiles.push_back(std::move(strPath));
+    }
+    pEvent->acceptProposedAction();
+    // After the drop has ended: the drag source is not kept waiting on a
+    // message box.
+    if (m_pView && !nzbFiles.empty())
+        QTimer::singleShot(0, this,
+                           [this, nzbFiles]
+                           {
+                               for (const std::string& strPath : nzbFiles)
+                                   m_pView->Downloads().ImportNzbFile(strPath);
+                           });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent)

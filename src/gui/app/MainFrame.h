@@ -70,6 +70,10 @@ protected:
     void moveEvent(QMoveEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
+    // Files dropped from the desktop: NZB files are queued; a queue file is
+    // taken as an open request, which reads nothing.
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
 
 private:
     void CreateMenus();

@@ -76,6 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Usenet/Server=n", "Usenet/Port=563", "Usenet/TLS=1"}},
         SetCase{"OffKeepsValues", "[Usenet]\nServer=n\nUsername=u\nConnections=20\n", {"--enabled", "off"}, "", 0,
                 {"Usenet/Enabled=0", "Usenet/Server=n", "Usenet/Username=u", "Usenet/Connections=20"}},
+        // A damaged file never asks for thousands of connections.
+        SetCase{"OutOfRangeReadsAsDefault", "[usenet]\nserver=n\nport=70000\nconnections=51\n", {"--user", "u"},
+                "", 0, {"Usenet/Port=563", "Usenet/Connections=8"}},
         SetCase{"NoOptions", "", {}, "", 2, {"at least one option"}},
         SetCase{"NoServer", "", {"--port", "119"}, "", 2, {"--server"}},
         SetCase{"PortZero", "", {"--server", "n", "--port", "0"}, "", 2, {"--port must be"}},
@@ -87,6 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"UnknownOption", "", {"--server", "n", "--pass", "x"}, "", 2, {"unknown usenet set argument"}},
         SetCase{"BlankInServer", "", {"--server", "news example"}, "", 2, {"blanks"}},
         SetCase{"NoCaFile", "", {"--server", "n", "--ca-file", "/nonexistent/ca.pem"}, "", 2, {"--ca-file"}},
+        SetCase{"CaFileIsFolder", "", {"--server", "n", "--ca-file", "/"}, "", 2, {"not a file"}},
         SetCase{"NoPasswordLine", "", {"--server", "n", "--password-stdin"}, "", 2, {"--password-stdin"}}),
     [](const testing::TestParamInfo<SetCase>& info) { return std::string(info.param.pszName); });
 

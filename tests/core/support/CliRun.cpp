@@ -42,8 +42,16 @@ CliRun RunCliIn(const TempDir& dir, const std::vector<std::string>& args, const 
     strCommand += " --data-dir ";
     strCommand += Quote((dir.Path() / "data").string());
     for (const auto& strArg : args)
-        strCommand += " " + Quote(strArg);
-    strCommand += " <" + Quote(strIn) + " >" + Quote(strOut) + " 2>" + Quote(strErr);
+    {
+        strCommand += ' ';
+        strCommand += Quote(strArg);
+    }
+    strCommand += " <";
+    strCommand += Quote(strIn);
+    strCommand += " >";
+    strCommand += Quote(strOut);
+    strCommand += " 2>";
+    strCommand += Quote(strErr);
     const int nStatus = std::system(strCommand.c_str());
     CliRun run;
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
