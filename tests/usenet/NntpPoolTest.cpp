@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -99,7 +100,8 @@ SFetched FetchAll(CNntpPool& pool, const SFace& face, int nThreads)
                 fetched.m_vecYenc[i] = decoder.Finish();
                 const uint64_t nBegin = decoder.GetInfo().m_nBegin;
                 if (nBegin >= 1 && nBegin - 1 + strData.size() <= fetched.m_strFile.size())
-                    fetched.m_strFile.replace(nBegin - 1, strData.size(), strData);
+                    // Bytes of its own range only: replace() would write the shared length too.
+                    std::copy(strData.begin(), strData.end(), fetched.m_strFile.begin() + (nBegin - 1));
             }
         });
     for (auto& thread : threads)
