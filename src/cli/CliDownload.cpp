@@ -6,6 +6,7 @@
 #include "download/DailyCounter.h"
 #include "download/DownloadOptions.h"
 #include "download/DownloadScheduler.h"
+#include "gateway/real/UsenetGateway.h"
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "model/QueueFile.h"
@@ -237,8 +238,16 @@ int RunDownloadCommand(const CCliContext& context, const std::vector<std::string
         CDownloadOptions::SetProgressDisabled(true);
 
     CCliPrompts prompts;
-    auto pDoc = std::make_shared<CQueueDocument>();
     const std::string strIni = context.folder.GetIniPath();
+    // Before the accounts are read: the NewsGuy hosts follow the gateway.
+    CUsenetGateway usenet;
+    {
+        std::string strStatus;
+        usenet.Start(strIni, strStatus);
+        if (!strStatus.empty())
+            std::fprintf(stderr, "dravelin-cli: %s\n", strStatus.c_str());
+    }
+    auto pDoc = std::make_shared<CQueueDocument>();
     pDoc->Open(strIni, &prompts);
     bool bLoadQueue = false;
     bool bLoadAll = false;

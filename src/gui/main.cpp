@@ -3,9 +3,12 @@
 #include "app/DravelinApp.h"
 #include "app/MainFrame.h"
 #include "app/ShutdownSignals.h"
+#include "gateway/real/UsenetGateway.h"
 #include "model/NzbImport.h"
+#include "settings/DataFolder.h"
 
 #include <QApplication>
+#include <QLabel>
 
 #include <cstdio>
 #include <fstream>
@@ -74,6 +77,17 @@ int main(int argc, char** argv)
     }
 #endif
 
+    // Section [Usenet]: the gateway runs inside the program, and the NewsGuy
+    // hosts follow it before the document reads its accounts.
+    CUsenetGateway usenet;
+    std::string strUsenetStatus;
+    if (CDataFolder folder; folder.Resolve(cmd.strDataDir))
+    {
+        usenet.Start(folder.GetIniPath(), strUsenetStatus);
+        if (!strUsenetStatus.empty())
+            std::fprintf(stderr, "dravelin: %s\n", strUsenetStatus.c_str());
+    }
+
     int nResult = 0;
     {
         CDravelinApp dravelin;
@@ -83,6 +97,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "dravelin: %s\n", strError.c_str());
             return 1;
         }
+        if (!strUsenetStatus.empty())
+            dravelin.Frame()->MessagePane()->setText(QString::fromLocal8Bit(strUsenetStatus.c_str()));
         // A signal handled by a start-up message box has ended only that box.
         if (!bSignalled)
             nResult = QApplication::exec();

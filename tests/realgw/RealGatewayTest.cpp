@@ -120,12 +120,13 @@ protected:
         return m_log;
     }
 
+    // The log outlives the gateway that writes to it: members go in reverse.
+    std::mutex m_logLock;
+    std::string m_log;
     std::unique_ptr<CNntpFace> m_pFace;
     std::unique_ptr<CRealGateway> m_pGateway;
     CGatewayArticle m_article;
     std::string m_strFile;
-    std::mutex m_logLock;
-    std::string m_log;
 };
 
 TEST_F(RealGatewayTest, FiftyPartsArriveWholeWithLengthAndName)

@@ -2,6 +2,7 @@
 
 #include "net/GatewayHosts.h"
 #include "settings/ProfileFile.h"
+#include "settings/ServiceRoutes.h"
 
 namespace
 {
@@ -85,14 +86,25 @@ int32_t CQueueDocument::LoadAccounts(const std::string& strIniPath)
     ini.Read(strIniPath);
     m_accounts.clear();
     m_nSubscriptions = ini.GetInt("Account", "Subscriptions", 0);
+    m_nRoutedOnly = 0;
     int32_t nLargest = 0;
     for (int32_t nCode : kServiceCodes)
     {
-        if ((m_nSubscriptions & nCode) == 0)
+        const std::string strRoute = CServiceRoutes::Get(nCode);
+        // A routed service gets its account even when the file subscribes
+        // none: the queue's articles of that service need one to download.
+        if ((m_nSubscriptions & nCode) == 0 && strRoute.empty())
             continue;
         auto pAccount = std::make_shared<ServiceAccount>();
         pAccount->m_nService = nCode;
         ReadAccount(ini, *pAccount);
+        if (!strRoute.empty())
+        {
+            pAccount->m_strHeaderDomain = strRoute;
+            pAccount->m_strDownloadDomain = strRoute;
+            if ((m_nSubscriptions & nCode) == 0)
+                m_nRoutedOnly |= nCode;
+        }
         if (pAccount->m_nMaxDownloads > nLargest)
             nLargest = pAccount->m_nMaxDownloads;
         m_accounts.push_back(std::move(pAccount));
@@ -117,8 +129,17 @@ void CQueueDocument::SaveAccounts(const std::string& strIniPath) const
         // account per service: either would overwrite another account.
         if (!pszSection || (nSum & pAccount->m_nService) != 0)
             continue;
-        ini.SetString(pszSection, "HeaderDomain", pAccount->m_strHeaderDomain);
-        ini.SetString(pszSection, "DownloadDomain", pAccount->m_strDownloadDomain);
+        // Hosts that are this run's route keep the file's values; an account
+        // that only the route brought is no subscription of the user's.
+        const std::string strRoute = CServiceRoutes::Get(pAccount->m_nService);
+        const bool bRouted = !strRoute.empty() && pAccount->m_strHeaderDomain == strRoute &&
+                             pAccount->m_strDownloadDomain == strRoute;
+        if (bRouted && (m_nRoutedOnly & pAccount->m_nService) != 0)
+            continue;
+        if (strRoute.empty() || pAccount->m_strHeaderDomain != strRoute)
+            ini.SetString(pszSection, "HeaderDomain", pAccount->m_strHeaderDomain);
+        if (strRoute.empty() || pAccount->m_strDownloadDomain != strRoute)
+            ini.SetString(pszSection, "DownloadDomain", pAccount->m_strDownloadDomain);
         ini.SetString(pszSection, "Username", pAccount->m_strUsername);
         ini.SetString(pszSection, "Password", pAccount->m_strPassword);
         ini.SetInt(pszSection, "RetrieveBy", pAccount->m_nRetrieveBy);

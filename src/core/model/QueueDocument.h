@@ -26,7 +26,8 @@ public:
     // running-download count reset.
     bool Open(const std::string& strIniPath, IPrompts* pPrompts);
 
-    // Accounts from and to the settings file. Saving skips an account whose
+    // Accounts from and to the settings file; routed services take their
+    // route as both hosts (CServiceRoutes). Saving skips an account whose
     // code has no section and a second account of a code already written,
     // since the file holds one account per service.
     int32_t LoadAccounts(const std::string& strIniPath); // returns the largest "MaxDownloads"
@@ -43,6 +44,9 @@ public:
     mutable std::recursive_mutex m_lock;
     int32_t m_nActiveDownloads = 0;
     int32_t m_nSubscriptions = 0;
+    // Services whose account LoadAccounts added only for a route (see
+    // CServiceRoutes); saving leaves them out of the file.
+    int32_t m_nRoutedOnly = 0;
     std::vector<AccountPtr> m_accounts;
     CPreferences m_settings;
 };

@@ -1,8 +1,12 @@
 #include "demo/DemoMode.h"
 
 #include "gateway/GatewaySimulator.h"
+#include "gateway/NntpFace.h"
+#include "model/AtomicFile.h"
 #include "settings/ProfileFile.h"
+#include "settings/UsenetSettings.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -13,6 +17,17 @@ const char* const kDemoGroups[] = {"alt.binaries.demo.pictures", "alt.binaries.d
                                    "alt.binaries.demo.linux-isos", "alt.test"};
 const char* const kAccountSections[] = {"NewsGuy", "NewsGuyExtra", "EasyNews"};
 constexpr int kSubscriptions = 1 + 2 + 16;
+constexpr int64_t kNzbPartSize = 100000;
+
+// The corpus of the simulator and of its NNTP face: the standard groups and
+// a few small files for the NZB.
+CGatewayOptions DemoCorpus()
+{
+    CGatewayOptions options;
+    options.m_users = {{CDemoMode::kUser, CDemoMode::kPassword}};
+    options.m_groups.push_back(CGatewayGroup{CDemoMode::kNzbGroup, 6, 0, 3000000, false, 0});
+    return options;
+}
 } // namespace
 
 CDemoMode::CDemoMode() = default;
@@ -32,7 +47,7 @@ std::string CDemoMode::DefaultFolder()
 }
 
 bool CDemoMode::PrepareFolder(const std::string& strFolder, const std::string& strHostPort,
-                              std::string* pError)
+                              std::string* pError, int nNntpPort, const std::string& strNzb)
 {
     std::error_code ec;
     std::filesystem::create_directories(strFolder, ec);
@@ -75,11 +90,34 @@ bool CDemoMode::PrepareFolder(const std::string& strFolder, const std::string& s
             ini.SetInt(pszSection, "MaxDownloads", 2);
     }
     ini.SetInt("Account", "Subscriptions", kSubscriptions);
+    if (nNntpPort > 0)
+    {
+        // Off until the user switches it on: while it runs, the NewsGuy
+        // account is served from Usenet and no longer lists the demo groups.
+        CUsenetSettings usenet;
+        usenet.Load(ini);
+        if (!ini.HasKey(CUsenetSettings::kSection, "Enabled"))
+            usenet.m_bEnabled = 0;
+        usenet.m_strServer.assign("127.0.0.1");
+        usenet.m_nPort = nNntpPort;
+        usenet.m_bTls = 0;
+        usenet.m_strUsername = kUser;
+        usenet.m_strPassword = kPassword;
+        usenet.m_nConnections = 4;
+        usenet.Save(ini);
+    }
     std::string strError;
     if (!ini.Write(strIni, &strError))
     {
         if (pError)
             *pError = "cannot write " + strIni + ": " + strError;
+        return false;
+    }
+    const std::string strNzbPath = strFolder + "/" + kNzbFile;
+    if (!strNzb.empty() && !CAtomicFile::Write(strNzbPath, strNzb, 0644, &strError))
+    {
+        if (pError)
+            *pError = "cannot write " + strNzbPath + ": " + strError;
         return false;
     }
     return true;
@@ -88,8 +126,7 @@ bool CDemoMode::PrepareFolder(const std::string& strFolder, const std::string& s
 bool CDemoMode::Start(const std::string& strDataDir, std::string* pError)
 {
     m_strFolder = strDataDir.empty() ? DefaultFolder() : strDataDir;
-    CGatewayOptions options;
-    options.m_users = {{kUser, kPassword}};
+    const CGatewayOptions options = DemoCorpus();
     m_pGateway = std::make_unique<CGatewaySimulator>(options);
     if (m_pGateway->Start() == 0)
     {
@@ -98,11 +135,25 @@ bool CDemoMode::Start(const std::string& strDataDir, std::string* pError)
         m_pGateway.reset();
         return false;
     }
-    return PrepareFolder(m_strFolder, m_pGateway->HostPort(), pError);
+    SNntpFaceOptions nntp;
+    nntp.m_nPartSize = kNzbPartSize;
+    nntp.m_users = options.m_users;
+    m_pNntp = std::make_unique<CNntpFace>(options, nntp);
+    if (m_pNntp->Start() == 0)
+    {
+        // Listing and downloading from the simulator still work.
+        std::fprintf(stderr, "dravelin: demo mode: the NNTP face did not start: %s\n", m_pNntp->GetError().c_str());
+        m_pNntp.reset();
+        return PrepareFolder(m_strFolder, m_pGateway->HostPort(), pError);
+    }
+    return PrepareFolder(m_strFolder, m_pGateway->HostPort(), pError, m_pNntp->Port(), m_pNntp->Nzb(kNzbGroup));
 }
 
 void CDemoMode::Stop()
 {
+    if (m_pNntp)
+        m_pNntp->Stop();
+    m_pNntp.reset();
     if (m_pGateway)
         m_pGateway->Stop();
     m_pGateway.reset();

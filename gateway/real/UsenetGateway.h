@@ -1,0 +1,42 @@
+#pragma once
+
+// The Usenet gateway inside the program: when section [Usenet] of
+// Dravelin.ini names a server (and is switched on), the desktop program and
+// dravelin-cli download run a CRealGateway on a loopback port and send the
+// NewsGuy account's header and download hosts to it for this run.
+
+#include "nntp/NntpPool.h"
+
+#include <memory>
+#include <string>
+
+class CRealGateway;
+class CUsenetSettings;
+
+class CUsenetGateway
+{
+public:
+    CUsenetGateway();
+    ~CUsenetGateway();
+    CUsenetGateway(const CUsenetGateway&) = delete;
+    CUsenetGateway& operator=(const CUsenetGateway&) = delete;
+
+    // Reads the section from strIniPath and, when it is active, starts the
+    // gateway and routes the NewsGuy account at it. strStatus: one line for
+    // the user ("" when the section names no server). False only when the
+    // gateway should run and does not; the rest of the program works on.
+    bool Start(const std::string& strIniPath, std::string& strStatus);
+    bool Start(const CUsenetSettings& settings, std::string& strStatus);
+    // Stops serving and removes the route. Safe twice.
+    void Stop();
+
+    bool IsRunning() const { return m_pGateway != nullptr; }
+    // "127.0.0.1:<port>" while running, else "".
+    std::string HostPort() const;
+
+    // The NNTP server as the section describes it.
+    static usenet::SServerConfig ServerConfig(const CUsenetSettings& settings);
+
+private:
+    std::unique_ptr<CRealGateway> m_pGateway;
+};
