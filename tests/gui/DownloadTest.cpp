@@ -112,8 +112,10 @@ private:
     // Lists the test group into the article list.
     void ListGroup(CTestProgram& program);
     // Start, then ListGroup.
-    CDravelinView& StartListed(CTestProgram& program, const std::string& strPreferences)
+    CDravelinView& StartListed(CTestProgram& program, const std::string& strPreferences,
+                               const CGatewayFault& fault = CGatewayFault{})
     {
+        m_pGateway->SetDefaultFault(fault);
         Start(program, strPreferences);
         ListGroup(program);
         return program.View();
@@ -485,9 +487,8 @@ private slots:
     {
         CGatewayFault slow;
         slow.m_nThrottle = 20000;
-        m_pGateway->SetDefaultFault(slow);
         CTestProgram program;
-        CDravelinView& view = StartListed(program, "MaxDownloads=1\n");
+        CDravelinView& view = StartListed(program, "MaxDownloads=1\n", slow);
         std::vector<ArticlePtr> rows = Download(view, 2, 2);
         QCOMPARE(StateOf(rows[0]), int32_t(StateDownloading));
         QCOMPARE(StateOf(rows[1]), int32_t(StateQueued));
@@ -559,9 +560,8 @@ private slots:
     {
         CGatewayFault stall;
         stall.m_nStallAfter = 1000;
-        m_pGateway->SetDefaultFault(stall);
         CTestProgram program;
-        CDravelinView& view = StartListed(program, "");
+        CDravelinView& view = StartListed(program, "", stall);
         const std::vector<ArticlePtr> rows = Download(view, 3);
         QVERIFY(WaitFor([&] { return view.Downloads().Scheduler().GetActiveDownloads() == 2; }));
 
