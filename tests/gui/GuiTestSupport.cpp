@@ -23,18 +23,6 @@ std::string CTestProgram::AccountIni(const std::string& strHost, int nActive)
     return strIni;
 }
 
-CTestProgram::CTestProgram() = default;
-
-CTestProgram::~CTestProgram()
-{
-    Stop();
-}
-
-void CTestProgram::WriteIni(const std::string& strIni)
-{
-    testsupport::WriteFile(IniPath(), strIni);
-}
-
 void CTestProgram::Start()
 {
     m_pApp = std::make_unique<CDravelinApp>();
@@ -44,12 +32,6 @@ void CTestProgram::Start()
     if (!m_pApp->InitInstance(cmd, &m_prompts, &strError))
         throw std::runtime_error("start-up failed: " + strError);
     QApplication::processEvents();
-}
-
-void CTestProgram::StartWith(const std::string& strMore, const std::string& strPreferences)
-{
-    WriteIni(CompatibleIni(strMore, std::string(), strPreferences));
-    Start();
 }
 
 bool CTestProgram::Close()
@@ -90,48 +72,6 @@ QString CTestProgram::Keys(const std::string& strSection, const std::vector<std:
         strKeys.append(strKey).append("=").append(GetString(strSection, strKey));
     }
     return QString::fromStdString(strKeys);
-}
-
-CMainFrame& CTestProgram::Frame() const
-{
-    return *m_pApp->Frame();
-}
-
-CDravelinView& CTestProgram::View() const
-{
-    return *m_pApp->View();
-}
-
-CQueueDocument& CTestProgram::Doc() const
-{
-    return m_pApp->Doc()->Document();
-}
-
-bool CTestProgram::Enabled(int nId) const
-{
-    Frame().UpdateCommandUI();
-    return Frame().FindAction(nId)->isEnabled();
-}
-
-bool CTestProgram::Checked(int nId) const
-{
-    Frame().UpdateCommandUI();
-    return Frame().FindAction(nId)->isChecked();
-}
-
-void CTestProgram::Trigger(int nId) const
-{
-    Frame().FindAction(nId)->trigger();
-}
-
-QString CTestProgram::EnabledOf(const std::vector<int>& ids) const
-{
-    return States(ids, &QAction::isEnabled);
-}
-
-QString CTestProgram::CheckedOf(const std::vector<int>& ids) const
-{
-    return States(ids, &QAction::isChecked);
 }
 
 QString CTestProgram::States(const std::vector<int>& ids, bool (QAction::*pfnState)() const) const

@@ -38,16 +38,19 @@ public:
     // Accounts of NewsGuy, NewsGuy Extra and EasyNews on strHost, nActive chosen.
     static std::string AccountIni(const std::string& strHost, int nActive);
 
-    CTestProgram();
-    ~CTestProgram();
+    ~CTestProgram() { Stop(); }
 
     // Writes strIni as the settings file (before Start).
-    void WriteIni(const std::string& strIni);
+    void WriteIni(const std::string& strIni) { testsupport::WriteFile(IniPath(), strIni); }
     // Builds the program as the real start-up does.
     void Start();
     // WriteIni(CompatibleIni(strMore, "", strPreferences)), then Start.
     void StartWith(const std::string& strMore = std::string(),
-                   const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n");
+                   const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n")
+    {
+        WriteIni(CompatibleIni(strMore, std::string(), strPreferences));
+        Start();
+    }
     // Closes it as the user would (the quit question), then destroys it.
     // False when the close was refused.
     bool Close();
@@ -62,16 +65,16 @@ public:
     QString Keys(const std::string& strSection, const std::vector<std::string>& keys) const;
 
     CDravelinApp& App() { return *m_pApp; }
-    CMainFrame& Frame() const;
-    CDravelinView& View() const;
-    CQueueDocument& Doc() const;
+    CMainFrame& Frame() const { return *m_pApp->Frame(); }
+    CDravelinView& View() const { return *m_pApp->View(); }
+    CQueueDocument& Doc() const { return m_pApp->Doc()->Document(); }
     // The command's state after an update pass, and the command itself.
-    bool Enabled(int nId) const;
-    bool Checked(int nId) const;
-    void Trigger(int nId) const;
+    bool Enabled(int nId) const { return EnabledOf({nId}) == "1"; }
+    bool Checked(int nId) const { return CheckedOf({nId}) == "1"; }
+    void Trigger(int nId) const { Frame().FindAction(nId)->trigger(); }
     // '1' or '0' per command, after one update pass.
-    QString EnabledOf(const std::vector<int>& ids) const;
-    QString CheckedOf(const std::vector<int>& ids) const;
+    QString EnabledOf(const std::vector<int>& ids) const { return States(ids, &QAction::isEnabled); }
+    QString CheckedOf(const std::vector<int>& ids) const { return States(ids, &QAction::isChecked); }
     testsupport::FakePrompts m_prompts;
 
 private:
