@@ -3,6 +3,7 @@
 // command is a new file and one line in the table below.
 
 #include "CliCommand.h"
+#include "DravelinVersion.h"
 
 #include <cstdio>
 #include <string>
@@ -28,7 +29,8 @@ const CCliCommand kCommands[] = {
 void PrintUsage(std::FILE* pFile)
 {
     std::fprintf(pFile, "usage: dravelin-cli [--data-dir DIR] COMMAND [ARGS]\n"
-                        "       dravelin-cli [COMMAND] --help\ncommands:\n");
+                        "       dravelin-cli [COMMAND] --help\n"
+                        "       dravelin-cli --version\ncommands:\n");
     for (const auto& command : kCommands)
         std::fprintf(pFile, "  %s\n", command.pszUsage);
 }
@@ -77,6 +79,11 @@ int main(int argc, char** argv)
     if (IsHelpOption(args[0]))
     {
         PrintUsage(stdout);
+        return CliOk;
+    }
+    if (args[0] == "--version")
+    {
+        std::printf("dravelin-cli %s\n", DRAVELIN_VERSION);
         return CliOk;
     }
 
