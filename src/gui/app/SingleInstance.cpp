@@ -26,12 +26,8 @@ QString FolderKey(const std::string& strFolder)
 } // namespace
 
 CSingleInstance::CSingleInstance(const std::string& strDataFolder, QObject* pParent)
-    : QObject(pParent), m_strFolder(strDataFolder),
-      m_lock(QDir(QString::fromLocal8Bit(strDataFolder)).filePath(QString::fromLatin1(kLockName)))
+    : QObject(pParent), m_strFolder(strDataFolder)
 {
-    // Held for as long as the program runs: only a lock whose program has
-    // gone counts as stale.
-    m_lock.setStaleLockTime(0);
 }
 
 CSingleInstance::~CSingleInstance()
@@ -49,7 +45,7 @@ QString CSingleInstance::ServerName(const std::string& strDataFolder)
 
 bool CSingleInstance::Lock()
 {
-    return m_lock.tryLock(0);
+    return m_lock.TryLock(m_strFolder);
 }
 
 bool CSingleInstance::HandOff(const std::vector<std::string>& files, int nTimeoutMs) const

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "settings/FolderLock.h"
+
 #include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 
@@ -10,23 +11,20 @@
 #include <string>
 #include <vector>
 
-// One program per data folder. The first start takes the lock file
-// "Dravelin.lock" in the folder and listens on a local socket named after
-// the folder; a second start finds the lock taken and hands its files (and
-// the request to come to the front) over that socket instead of opening a
-// second window on the same files.
+// One program per data folder. The first start takes the folder's lock
+// (CFolderLock) and listens on a local socket named after the folder; a
+// second start finds the lock taken and hands its files (and the request to
+// come to the front) over that socket instead of opening a second window on
+// the same files.
 class CSingleInstance : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr const char* kLockName = "Dravelin.lock";
-
     explicit CSingleInstance(const std::string& strDataFolder, QObject* pParent = nullptr);
     ~CSingleInstance() override;
 
-    // Takes the folder's lock; false while another program holds it. A lock
-    // left by a program that has ended is taken over.
+    // Takes the folder's lock; false while another program holds it.
     bool Lock();
     // Hands absolute file paths to the program that holds the lock and waits
     // for it to take them; that program may still be starting, so the
@@ -43,7 +41,7 @@ private:
     void OnConnection();
 
     std::string m_strFolder;
-    QLockFile m_lock;
+    CFolderLock m_lock;
     std::unique_ptr<QLocalServer> m_pServer;
     std::function<void(const std::vector<std::string>&)> m_fnOpen;
 };
