@@ -26,17 +26,16 @@
 
 namespace
 {
-const char kUsage[] =
-    "Usage: dravelin [--data-dir DIR] [--demo] [disableprogressbytes] [FILE...]\n"
-    "Lists newsgroups of web-based Usenet services and downloads their articles.\n"
-    "Each FILE, a queue file (.dvq) or an NZB file (.nzb), joins the download queue;\n"
-    "when Dravelin already runs on the same data folder, the files go to it.\n"
-    "\n"
-    "  --data-dir DIR        keep the settings, queue and kill files in DIR\n"
-    "  --demo                run against a gateway simulator inside the program\n"
-    "  disableprogressbytes  no speed and time remaining while downloading\n"
-    "  --help                show this text\n"
-    "  --version             show the version\n";
+const char kUsage[] = "Usage: dravelin [--data-dir DIR] [--demo] [disableprogressbytes] [FILE...]\n"
+                      "Lists newsgroups of web-based Usenet services and downloads their articles.\n"
+                      "Each FILE, a queue file (.dvq) or an NZB file (.nzb), joins the download queue;\n"
+                      "when Dravelin already runs on the same data folder, the files go to it.\n"
+                      "\n"
+                      "  --data-dir DIR        keep the settings, queue and kill files in DIR\n"
+                      "  --demo                run against a gateway simulator inside the program\n"
+                      "  disableprogressbytes  no speed and time remaining while downloading\n"
+                      "  --help                show this text\n"
+                      "  --version             show the version\n";
 
 constexpr const char* kAlreadyRunning = "Dravelin is already running with the data folder\n%1\n\n"
                                         "Only one Dravelin can use a data folder at a time.";
@@ -110,7 +109,8 @@ int main(int argc, char** argv)
     {
         std::vector<std::string> files;
         for (const std::string& strFile : cmd.files)
-            files.push_back(QFileInfo(QString::fromLocal8Bit(strFile)).absoluteFilePath().toLocal8Bit().toStdString());
+            files.push_back(
+                QFileInfo(QString::fromLocal8Bit(strFile)).absoluteFilePath().toLocal8Bit().toStdString());
         if (instance.HandOff(files))
         {
             std::fprintf(stderr, "dravelin: Dravelin already runs on the data folder %s; %s\n",
@@ -120,7 +120,8 @@ int main(int argc, char** argv)
         }
         const QString strText =
             QString::fromLatin1(kAlreadyRunning).arg(QString::fromLocal8Bit(folder.GetPath()));
-        std::fprintf(stderr, "dravelin: %s\n", strText.toLocal8Bit().replace("\n\n", " ").replace('\n', ' ').constData());
+        std::fprintf(stderr, "dravelin: %s\n",
+                     strText.toLocal8Bit().replace("\n\n", " ").replace('\n', ' ').constData());
         QMessageBox::warning(nullptr, QStringLiteral("Dravelin"), strText);
         return 1;
     }

@@ -67,9 +67,9 @@ const struct
 const struct
 {
     const char* pszName;
-    bool bClaimName;   // the stand-in service owns its name from the start
-    bool bEnabled;     // "DesktopNotifications"
-    bool bFailSecond;  // the second download fails for good
+    bool bClaimName;  // the stand-in service owns its name from the start
+    bool bEnabled;    // "DesktopNotifications"
+    bool bFailSecond; // the second download fails for good
 } kNotifyRows[] = {
     {"queue done", true, true, false},
     {"final failure, then done", true, true, true},
@@ -114,7 +114,8 @@ private slots:
         program.View().Articles().AddArticleRow(pArticle);
         program.View().Progress().AddArticleRow(pArticle);
         // Both lists show the state image, so both name it.
-        for (CArticleListCtrl* pList : {&program.View().ArticleListCtrl(), &program.View().ProgressListCtrl()})
+        for (CArticleListCtrl* pList :
+             {&program.View().ArticleListCtrl(), &program.View().ProgressListCtrl()})
         {
             const QVariant tip = pList->model()->index(0, 0).data(Qt::ToolTipRole);
             QCOMPARE(tip.isValid(), row.pszTip != nullptr);
@@ -179,7 +180,8 @@ private slots:
         CArticleListCtrl& progress = view.ProgressListCtrl();
         const QFontMetrics metrics(progress.font());
         QHeaderView* pProgressHeader = progress.header();
-        const int nHeaderMargin = 2 * pProgressHeader->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, pProgressHeader);
+        const int nHeaderMargin =
+            2 * pProgressHeader->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, pProgressHeader);
         for (int nColumn : {3, 4})
         {
             // Neither the title nor the text is cut.
@@ -274,7 +276,8 @@ private slots:
     void secondStartHandsFileToFirst()
     {
         CTestProgram program;
-        program.WriteIni(CTestProgram::CompatibleIni(std::string(), std::string(), "LoadQueue=0\nSaveQueue=1\n"));
+        program.WriteIni(
+            CTestProgram::CompatibleIni(std::string(), std::string(), "LoadQueue=0\nSaveQueue=1\n"));
         testsupport::TempDir files;
         const std::string strFile = files.File("handed.dvq");
         WriteQueueFile(strFile);
@@ -285,8 +288,9 @@ private slots:
         // The first start holds the folder before the second one comes.
         QVERIFY(WaitFor([&] { return QFile::exists(strFolder + QStringLiteral("/Dravelin.lock")); }));
         // The second start names the file relative to its own folder.
-        QProcess* pSecond = StartProgram(this, {QStringLiteral("--data-dir"), strFolder, QStringLiteral("handed.dvq")},
-                                         QString::fromStdString(files.Path().string()));
+        QProcess* pSecond =
+            StartProgram(this, {QStringLiteral("--data-dir"), strFolder, QStringLiteral("handed.dvq")},
+                         QString::fromStdString(files.Path().string()));
         QVERIFY(pSecond->waitForFinished(30000));
         QCOMPARE(pSecond->exitCode(), 0);
         QVERIFY(pSecond->readAllStandardError().contains("the files went to it"));
@@ -358,7 +362,8 @@ private slots:
             QVERIFY(bus.ClaimNotifications());
         notifier.SetEnabled(true);
         QVERIFY(notifier.Notify(QStringLiteral("marker"), QString()));
-        QVERIFY(WaitFor([&] { return !bus.Notifications().empty() && bus.Notifications().back().first == "marker"; }));
+        QVERIFY(WaitFor(
+            [&] { return !bus.Notifications().empty() && bus.Notifications().back().first == "marker"; }));
         std::vector<std::pair<QString, QString>> got = bus.Notifications();
         got.pop_back();
 

@@ -223,7 +223,8 @@ bool CDownloadController::ImportQueueFile(const std::string& strPath)
     }
     const CQueueLoadResult result = CQueueFile::LoadQueueFile(strPath, bLoadAll, m_view.Progress());
     if (!result.bFileFound || result.bMalformed)
-        m_view.AppendStatusLine(strPath + ": " + (result.strError.empty() ? "cannot be read" : result.strError));
+        m_view.AppendStatusLine(strPath + ": " +
+                                (result.strError.empty() ? "cannot be read" : result.strError));
     if (!result.bFileFound)
         return false;
     m_view.AppendStatusLine("Queued " + std::to_string(result.nListed) + " file(s) from " + strPath);

@@ -39,7 +39,9 @@ CSingleInstance::~CSingleInstance()
 QString CSingleInstance::ServerName(const std::string& strDataFolder)
 {
     const QByteArray hash =
-        QCryptographicHash::hash(FolderKey(strDataFolder).toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
+        QCryptographicHash::hash(FolderKey(strDataFolder).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(20);
     return QStringLiteral("dravelin-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
@@ -66,11 +68,13 @@ bool CSingleInstance::HandOff(const std::vector<std::string>& files, int nTimeou
         if (socket.waitForConnected(1000))
         {
             socket.write(request);
-            if (!socket.waitForBytesWritten(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1000))))
+            if (!socket.waitForBytesWritten(
+                    static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1000))))
                 return false;
             // The answer comes once the files were taken.
             while (socket.bytesAvailable() < 1)
-                if (!socket.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1000))))
+                if (!socket.waitForReadyRead(
+                        static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1000))))
                     return false;
             char c = 0;
             return socket.getChar(&c) && c == kTaken;

@@ -104,8 +104,9 @@ std::string CArticleListModel::CellText(const CArticle& article, int nKind, int 
 
 QVariant CArticleListModel::StateToolTip(int nState, const std::string& strLastError)
 {
-    static const char* const kNames[CStateImages::kCount] = {
-        "Queued", "Downloading", "Exported", "Done", "Failed", "Incomplete", "Cancelled", "Removing", "Stopped at exit"};
+    static const char* const kNames[CStateImages::kCount] = {"Queued",    "Downloading", "Exported",
+                                                             "Done",      "Failed",      "Incomplete",
+                                                             "Cancelled", "Removing",    "Stopped at exit"};
     // A listed article shows no image, so it has nothing to name.
     if (nState < 0 || nState >= CStateImages::kCount)
         return QVariant();

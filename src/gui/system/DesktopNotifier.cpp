@@ -89,6 +89,6 @@ void CDesktopNotifier::DownloadFailed(const std::string& strSubject, const std::
 
 void CDesktopNotifier::DiskFull()
 {
-    Notify(QStringLiteral("Disk full"), QStringLiteral("There is not enough space on the disk for the downloads."),
-           true);
+    Notify(QStringLiteral("Disk full"),
+           QStringLiteral("There is not enough space on the disk for the downloads."), true);
 }

@@ -4,8 +4,8 @@
 #include "gateway/GatewaySimulator.h"
 #include "model/QueueDocument.h"
 #include "model/QueueFile.h"
-#include "settings/FolderLock.h"
 #include "net/GatewayHosts.h"
+#include "settings/FolderLock.h"
 #include "settings/ProfileFile.h"
 #include "support/TestSupport.h"
 
