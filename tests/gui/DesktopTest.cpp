@@ -13,6 +13,7 @@
 #include "gateway/GatewaySimulator.h"
 #include "model/QueueFile.h"
 #include "system/DesktopNotifier.h"
+#include "ui/MessageSink.h"
 
 #include <QDBusConnection>
 
@@ -381,6 +382,32 @@ private slots:
         QCOMPARE(got, expected);
         if (row.bFailSecond)
             QVERIFY(!queued[1]->m_strLastError.empty());
+    }
+
+    // Every running download may report the full disk; the desktop hears
+    // of it once.
+    void diskFullToldOnce()
+    {
+        testsupport::TempDir busDir;
+        CFakeSystemBus bus;
+        if (!bus.Start(QString::fromStdString(busDir.Path().string())))
+            QSKIP("dbus-daemon cannot be run here");
+        QVERIFY(bus.ClaimNotifications());
+        CTestProgram program;
+        // The clean-ups of a full disk stay off: no test empties a real trash.
+        program.StartWith({}, "LoadQueue=0\nSaveQueue=0\nDeleteTempInet=0\nEmptyRecycleBin=0\n");
+        CDesktopNotifier& notifier = program.View().Downloads().Notifier();
+        notifier.SetBusAddress(bus.Address());
+        for (int i = 0; i < 2; ++i)
+            program.View().SinkPtr()->PostMessage(CViewMessage{WM_DISK_FULL, 0, nullptr, {}});
+        QVERIFY(WaitFor([&] { return !bus.Notifications().empty(); }));
+        QVERIFY(notifier.Notify(QStringLiteral("marker"), QString()));
+        QVERIFY(WaitFor([&] { return bus.Notifications().size() >= 2; }));
+        QCOMPARE(bus.Notifications(),
+                 (std::vector<std::pair<QString, QString>>{
+                     {QStringLiteral("Disk full"),
+                      QStringLiteral("There is not enough space on the disk for the downloads.")},
+                     {QStringLiteral("marker"), QString()}}));
     }
 
     void preferencesCheckBoxSwitchesNotifications()
