@@ -97,7 +97,7 @@ int main(int argc, char** argv)
         cmd.strDataDir = CDemoMode::DefaultFolder();
 #endif
     // One program per data folder: a second start hands its files to the
-    // first and ends, before it has touched any file of the folder.
+    // first and ends before it reads or writes any file of the folder.
     CDataFolder folder;
     if (std::string strError; !folder.Resolve(cmd.strDataDir, &strError))
     {
