@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -60,6 +61,11 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dravelin"));
+    // The desktop matches the window to its menu entry, and an installed
+    // program shows the menu entry's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.dravelin.Dravelin"));
+    if (QIcon::hasThemeIcon(QStringLiteral("dravelin")))
+        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("dravelin")));
     // A termination signal ends the event loop like Exit does, without the
     // quit question; the state is saved as the program object goes.
     bool bSignalled = false;
