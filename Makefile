@@ -1,11 +1,15 @@
 # The two front-door commands (see README.md):
 #   make run   installs what is needed, builds and starts Dravelin in demo mode
 #   make test  installs what is needed, builds and runs every test
+# and for packagers:
+#   make install  installs the build into PREFIX (with DESTDIR, if set)
+#   make deb      builds the Debian package in $(BUILD_DIR)
 PRESET ?= default
+PREFIX ?= /usr/local
 BUILD_DIR ?= build
 DEMO_DIR ?= $(BUILD_DIR)/demo
 
-.PHONY: all run test coverage deps configure build clean
+.PHONY: all run test coverage deps configure build clean install deb
 
 all: build
 
@@ -29,6 +33,12 @@ coverage: deps
 	ctest --preset coverage --timeout 900 -j 2
 	gcovr --root . --filter 'src/' --filter 'gateway/' --exclude-unreachable-branches \
 	      --exclude-throw-branches --print-summary --txt build-coverage/coverage.txt build-coverage
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+deb: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 run: build
 	scripts/run-demo $(BUILD_DIR) $(DEMO_DIR)

@@ -1,6 +1,7 @@
 // dravelin-gateway: the gateway simulator as a program, for manual runs,
 // benchmarks and scripts. The first line of output is the bound port.
 
+#include "DravelinVersion.h"
 #include "gateway/GatewaySimulator.h"
 #include "gateway/NntpFace.h"
 #include "gateway/real/RealGatewayMain.h"
@@ -49,6 +50,7 @@ const char kUsage[] =
     "  --unsafe-name KIND    parent | absolute | control | empty | long\n"
     "  --no-range            ignore Range requests\n"
     "  --help                show this text\n"
+    "  --version             show the version\n"
     "\n"
     "NNTP face (the same corpus as yEnc multipart posts, one article per part):\n"
     "  --nntp-port N         also serve NNTP on port N (0 = any free port); its port is\n"
@@ -88,6 +90,12 @@ int Fail(const std::string& strMessage)
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0)
+        {
+            std::cout << "dravelin-gateway " << DRAVELIN_VERSION << "\n";
+            return 0;
+        }
     // Pointed at a real news server, the program is the real gateway.
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--upstream") == 0)

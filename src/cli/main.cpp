@@ -3,6 +3,8 @@
 // command is a new file and one line in the table below.
 
 #include "CliCommand.h"
+#include "DravelinVersion.h"
+#include "settings/FolderLock.h"
 
 #include <cstdio>
 #include <string>
@@ -28,9 +30,27 @@ const CCliCommand kCommands[] = {
 void PrintUsage(std::FILE* pFile)
 {
     std::fprintf(pFile, "usage: dravelin-cli [--data-dir DIR] COMMAND [ARGS]\n"
-                        "       dravelin-cli [COMMAND] --help\ncommands:\n");
+                        "       dravelin-cli [COMMAND] --help\n"
+                        "       dravelin-cli --version\ncommands:\n");
     for (const auto& command : kCommands)
         std::fprintf(pFile, "  %s\n", command.pszUsage);
+}
+
+// The commands that rewrite files of the data folder take its lock, so they
+// never run against the desktop program (or another of their own) on the
+// same folder; the others only read.
+bool WritesFolder(const std::string& strCommand, const std::vector<std::string>& args)
+{
+    for (const std::string& strArg : args)
+        if (IsHelpOption(strArg))
+            return false;
+    if (strCommand == "download")
+        return true;
+    if (strCommand == "queue")
+        return !args.empty() && (args[0] == "add" || args[0] == "import" || args[0] == "clear");
+    if (strCommand == "usenet")
+        return !args.empty() && args[0] == "set";
+    return false;
 }
 
 int Usage()
@@ -79,6 +99,11 @@ int main(int argc, char** argv)
         PrintUsage(stdout);
         return CliOk;
     }
+    if (args[0] == "--version")
+    {
+        std::printf("dravelin-cli %s\n", DRAVELIN_VERSION);
+        return CliOk;
+    }
 
     for (const auto& command : kCommands)
     {
@@ -93,7 +118,15 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "dravelin-cli: %s\n", strError.c_str());
             return CliFailed;
         }
-        return command.pfnRun(context, std::vector<std::string>(args.begin() + 1, args.end()));
+        const std::vector<std::string> commandArgs(args.begin() + 1, args.end());
+        CFolderLock lock;
+        if (WritesFolder(args[0], commandArgs) && !lock.TryLock(context.folder.GetPath()))
+        {
+            std::fprintf(stderr, "dravelin-cli: the data folder %s is in use by another Dravelin program\n",
+                         context.folder.GetPath().c_str());
+            return CliFailed;
+        }
+        return command.pfnRun(context, commandArgs);
     }
     std::fprintf(stderr, "dravelin-cli: unknown command: %s\n", args[0].c_str());
     return Usage();

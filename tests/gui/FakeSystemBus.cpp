@@ -74,6 +74,12 @@ private:
                                             QStringLiteral("refused"));
             return msg.createReply();
         }
+        if (strPath == QLatin1String("/org/freedesktop/Notifications") &&
+            msg.member() == QLatin1String("Notify") && args.size() == 8)
+        {
+            m_bus.m_notifications.emplace_back(args[3].toString(), args[4].toString());
+            return msg.createReply(QVariant::fromValue(uint(m_bus.m_notifications.size())));
+        }
         return UnknownObject(msg);
     }
 
@@ -179,6 +185,18 @@ bool CFakeSystemBus::ClaimNames()
     QDBusConnection bus = QDBusConnection::connectToBus(m_strAddress, m_strConnectionName);
     return bus.registerService(kNetworkManager) &&
            bus.registerService(QStringLiteral("org.freedesktop.login1"));
+}
+
+bool CFakeSystemBus::ClaimNotifications()
+{
+    QDBusConnection bus = QDBusConnection::connectToBus(m_strAddress, m_strConnectionName);
+    return bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
+}
+
+std::vector<std::pair<QString, QString>> CFakeSystemBus::Notifications() const
+{
+    std::lock_guard lock(m_lock);
+    return m_notifications;
 }
 
 void CFakeSystemBus::AddActive(const QString& strPath, const CActive& active)

@@ -1,8 +1,9 @@
 #pragma once
 
 // A private message bus (its own dbus-daemon) with stand-ins for
-// NetworkManager and the login manager, so the dial-up and power-off code
-// runs over real D-Bus messages without touching the machine's own services.
+// NetworkManager, the login manager and the desktop's notification service,
+// so the dial-up, power-off and notification code runs over real D-Bus
+// messages without touching the machine's own services.
 
 #include <QDBusVirtualObject>
 #include <QProcess>
@@ -38,6 +39,8 @@ public:
     QString Address() const { return m_strAddress; }
     // Takes the two well-known names (the services answer from then on).
     bool ClaimNames();
+    // Takes org.freedesktop.Notifications.
+    bool ClaimNotifications();
 
     // The state, shared with the service thread.
     void AddActive(const QString& strPath, const CActive& active);
@@ -46,6 +49,8 @@ public:
     std::vector<QString> Deactivated() const;
     // The "interactive" argument of each PowerOff call.
     std::vector<bool> PowerOffs() const;
+    // Summary and body of each notification received.
+    std::vector<std::pair<QString, QString>> Notifications() const;
 
 private:
     class CService;
@@ -63,6 +68,7 @@ private:
     std::vector<QString> m_deactivated;
     std::vector<bool> m_powerOffs;
     bool m_bPowerOffRefused = false;
+    std::vector<std::pair<QString, QString>> m_notifications;
 };
 
 } // namespace guitest

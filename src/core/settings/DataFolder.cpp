@@ -20,6 +20,19 @@ bool MakeFolder(const std::string& strPath, std::string* pError)
     return false;
 }
 
+// An installed program (its documents folder beside its own, as the install
+// lays them out) keeps its folder read-only, however it is mounted.
+bool IsInstalledProgramFolder(const std::string& strProgram)
+{
+#ifdef DRAVELIN_DOCS_FROM_BINDIR
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::path(strProgram) / DRAVELIN_DOCS_FROM_BINDIR, ec);
+#else
+    (void)strProgram;
+    return false;
+#endif
+}
+
 std::string HomeFolder()
 {
     const char* pszHome = std::getenv("HOME");
@@ -80,7 +93,8 @@ bool CDataFolder::Choose(const std::string& strOverride, std::string* pError)
         return true;
     }
     std::string strProgram = GetProgramFolder();
-    if (!strProgram.empty() && ::access(strProgram.c_str(), W_OK | X_OK) == 0)
+    if (!strProgram.empty() && ::access(strProgram.c_str(), W_OK | X_OK) == 0 &&
+        !IsInstalledProgramFolder(strProgram))
     {
         m_strPath = strProgram;
         return true;

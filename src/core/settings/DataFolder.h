@@ -4,8 +4,9 @@
 #include <vector>
 
 // The folder that holds the program's own files. It is the program's folder
-// (portable, as the program always was) when that is writable, otherwise
-// $XDG_CONFIG_HOME/dravelin; "--data-dir DIR" or DRAVELIN_HOME override both.
+// (portable, as the program always was) when that is writable and not an
+// installed program's, otherwise $XDG_CONFIG_HOME/dravelin; "--data-dir DIR"
+// or DRAVELIN_HOME override both.
 class CDataFolder
 {
 public:

@@ -1,5 +1,6 @@
 #include "app/DialogController.h"
 
+#include "app/DownloadController.h"
 #include "app/DravelinDoc.h"
 #include "app/DravelinView.h"
 #include "dialogs/FilterDlg.h"
@@ -12,6 +13,8 @@
 #include "filters/KillFile.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/Article.h"
+
+#include <QCheckBox>
 
 #include <algorithm>
 #include <mutex>
@@ -169,8 +172,11 @@ void CDialogController::OnPreferences()
         dlg.m_prefs = doc.m_settings;
     }
     dlg.SetControls();
+    CDesktopNotifier& notifier = m_view.Downloads().Notifier();
+    dlg.NotificationsCheck()->setChecked(notifier.IsEnabled());
     if (!RunDialog(dlg))
         return;
+    notifier.SetEnabled(dlg.NotificationsCheck()->isChecked());
 
     // The new account list. An account whose service the document already
     // had stays the same object, updated in place: a running download holds
@@ -209,6 +215,7 @@ void CDialogController::OnPreferences()
     const std::string strIni = m_doc.GetIniPath();
     doc.SaveAccounts(strIni);
     doc.m_settings.Save(strIni);
+    CDesktopNotifier::WriteEnabled(strIni, notifier.IsEnabled());
     // The Service menu follows the new subscriptions at the next update pass,
     // which the view runs after every command.
 }

@@ -12,6 +12,7 @@
 #include "model/ArticleList.h"
 #include "model/NzbImport.h"
 #include "model/QueueDocument.h"
+#include "model/QueueFile.h"
 #include "ui/MessageSink.h"
 #include "ui/Prompts.h"
 
@@ -21,6 +22,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <cctype>
 #include <mutex>
 #include <vector>
 
@@ -53,6 +55,7 @@ CDownloadController::CDownloadController(CDravelinView& view, CDravelinDoc& doc,
     m_pScheduler = std::make_unique<CDownloadScheduler>(doc.DocumentPtr(), view.Articles(), view.Progress(),
                                                         view.SinkPtr(), &m_prompts);
     m_pScheduler->SetDailyCounter(&m_counter);
+    m_notifier.SetEnabled(CDesktopNotifier::ReadEnabled(doc.GetIniPath()));
     m_btnPause->setCheckable(true);
     m_pScheduler->SetPauseChanged([this](bool bPaused) { m_btnPause->setChecked(bPaused); });
 
@@ -111,10 +114,59 @@ void CDownloadController::OnDownloadMessage(const CViewMessage& msg)
     // by the view when "UpdateArticleStatus" is on; nothing else to do.
     if (msg.nMessage == WM_DOWNLOAD_DONE || msg.nMessage == WM_DISK_FULL)
     {
+        int32_t nStateBefore = StateListed;
+        if (msg.pArticle)
+        {
+            std::lock_guard<std::recursive_mutex> lock(msg.pArticle->m_lock);
+            nStateBefore = msg.pArticle->m_nState;
+        }
         m_pScheduler->SetEasyNewsPort81(m_view.IsEasyNewsPort81());
         m_pScheduler->HandleMessage(msg);
+        NotifyDesktop(msg, nStateBefore);
         m_frame.UpdateCommandUI();
     }
+}
+
+void CDownloadController::NotifyDesktop(const CViewMessage& msg, int32_t nStateBefore)
+{
+    if (msg.nMessage == WM_DISK_FULL)
+    {
+        // Every running download may run into it; once is enough.
+        if (!m_bDiskFullTold)
+            m_notifier.DiskFull();
+        m_bDiskFullTold = true;
+        return;
+    }
+    if (msg.pArticle && nStateBefore == StateDownloading)
+    {
+        ++m_nRunEnded;
+        std::lock_guard<std::recursive_mutex> lock(msg.pArticle->m_lock);
+        if (msg.pArticle->m_nState == StateDone)
+        {
+            ++m_nRunFiles;
+            m_nRunBytes += msg.pArticle->GetSize();
+            m_bDiskFullTold = false;
+        }
+        else if (msg.pArticle->m_nState == StateFailed)
+        {
+            m_notifier.DownloadFailed(msg.pArticle->m_strSubject, msg.pArticle->m_strLastError);
+        }
+    }
+    if (m_nRunEnded == 0 || m_pScheduler->GetActiveDownloads() > 0)
+        return;
+    CArticleList& progress = m_view.Progress();
+    for (int i = 0; i < progress.GetItemCount(); ++i)
+    {
+        const ArticlePtr& pArticle = progress.GetArticle(i);
+        std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
+        if (pArticle->m_nState == StateQueued)
+            return; // paused, or waiting for the daily allowance
+    }
+    m_notifier.QueueDone(m_nRunFiles, m_nRunBytes);
+    m_nRunEnded = 0;
+    m_nRunFiles = 0;
+    m_nRunBytes = 0;
+    m_bDiskFullTold = false;
 }
 
 void CDownloadController::UpdateCounterLabels()
@@ -143,6 +195,43 @@ bool CDownloadController::ImportNzbFile(const std::string& strPath)
     strLine += " file(s) from ";
     strLine += strPath;
     m_view.AppendStatusLine(strLine);
+    return true;
+}
+
+bool CDownloadController::IsQueueFilePath(const std::string& strPath)
+{
+    if (strPath.size() < 4)
+        return false;
+    std::string strExt = strPath.substr(strPath.size() - 4);
+    for (char& c : strExt)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return strExt == ".dvq";
+}
+
+bool CDownloadController::OpenFile(const std::string& strPath)
+{
+    return CNzbImport::IsNzbPath(strPath) ? ImportNzbFile(strPath) : ImportQueueFile(strPath);
+}
+
+bool CDownloadController::ImportQueueFile(const std::string& strPath)
+{
+    bool bLoadAll;
+    {
+        CPreferences& settings = m_doc.Document().m_settings;
+        std::lock_guard<std::recursive_mutex> lock(settings.m_lock);
+        bLoadAll = settings.m_bLoadOriginalQueue != 0;
+    }
+    const CQueueLoadResult result = CQueueFile::LoadQueueFile(strPath, bLoadAll, m_view.Progress());
+    if (!result.bFileFound || result.bMalformed)
+        m_view.AppendStatusLine(strPath + ": " +
+                                (result.strError.empty() ? "cannot be read" : result.strError));
+    if (!result.bFileFound)
+        return false;
+    m_view.AppendStatusLine("Queued " + std::to_string(result.nListed) + " file(s) from " + strPath);
+    if (result.nListed == 0)
+        return false;
+    StartDownloads();
+    m_frame.UpdateCommandUI();
     return true;
 }
 

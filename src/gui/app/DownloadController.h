@@ -2,6 +2,7 @@
 
 #include "download/DailyCounter.h"
 #include "download/DownloadScheduler.h"
+#include "system/DesktopNotifier.h"
 #include "system/QtClock.h"
 
 #include <functional>
@@ -51,6 +52,14 @@ public:
     // command line's import does. A file that cannot be used shows one
     // message and queues nothing. True when something was queued.
     bool ImportNzbFile(const std::string& strPath);
+    // Adds the articles of a queue file to the queue, by the load rules of
+    // the start-up's own queue file. A file that cannot be read gets a
+    // status line. True when something was queued.
+    bool ImportQueueFile(const std::string& strPath);
+    // A file opened from outside (command line, another start, a drop): an
+    // NZB file or a queue file, by its name.
+    bool OpenFile(const std::string& strPath);
+    static bool IsQueueFilePath(const std::string& strPath);
 
     // A double-click on the progress list: each selected row by its state.
     void OnProgressDoubleClick();
@@ -58,10 +67,14 @@ public:
     CDownloadScheduler& Scheduler() { return *m_pScheduler; }
     CDailyCounter& Counter() { return m_counter; }
     CQtClock& Clock() { return m_clock; }
+    CDesktopNotifier& Notifier() { return m_notifier; }
 
 private:
     void RegisterCommands();
     void OnDownloadMessage(const CViewMessage& msg);
+    // The desktop hears of final failures, a full disk and the end of the
+    // queue (nothing runs and nothing waits) after downloads have run.
+    void NotifyDesktop(const CViewMessage& msg, int32_t nStateBefore);
     void UpdateCounterLabels();
     // Runs the dialog on strProposal; on OK queues the selected articles
     // into the chosen folder.
@@ -84,4 +97,10 @@ private:
     std::function<bool(CDownloadToDlg&)> m_fnRunDialog;
     IArticleHandOff* m_pHandOff = nullptr;
     bool m_bShutDown = false;
+    CDesktopNotifier m_notifier;
+    // Downloads that ended since the queue was last done, and what they got.
+    int m_nRunEnded = 0;
+    int m_nRunFiles = 0;
+    int64_t m_nRunBytes = 0;
+    bool m_bDiskFullTold = false;
 };

@@ -6,7 +6,6 @@
 #include "app/GuiPrompts.h"
 #include "app/MainFrame.h"
 #include "app/ToolbarIcons.h"
-#include "model/NzbImport.h"
 #include "settings/DataFolder.h"
 
 #include <QApplication>
@@ -101,12 +100,18 @@ bool CDravelinApp::InitInstance(const CCommandLine& cmd, IPrompts* pPrompts, std
                      [this](QSessionManager&) { CommitData(); });
     // The placement is applied before the window is first shown.
     m_pFrame->ActivateFrame();
-    // NZB files named on the command line join the queue (its saved part
+    // Files named on the command line join the queue (its saved part
     // already loaded), with the window there for a message.
-    for (const std::string& strFile : cmd.files)
-        if (CNzbImport::IsNzbPath(strFile))
-            m_pView->Downloads().ImportNzbFile(strFile);
+    OpenFiles(cmd.files);
     return true;
+}
+
+void CDravelinApp::OpenFiles(const std::vector<std::string>& files)
+{
+    if (!m_pView)
+        return;
+    for (const std::string& strFile : files)
+        m_pView->Downloads().OpenFile(strFile);
 }
 
 void CDravelinApp::CommitData()

@@ -22,8 +22,7 @@ public:
         bool bDisableProgressBytes = false;
         bool bError = false;
         std::string strError;
-        // A queue file to open (ignored, as the document reads none) and NZB
-        // files to queue.
+        // Queue files and NZB files to queue.
         std::vector<std::string> files;
     };
     static CCommandLine ParseCommandLine(const std::vector<std::string>& args);
@@ -38,6 +37,8 @@ public:
     // placement. pPrompts: null for message boxes. False when the data
     // folder cannot be used.
     bool InitInstance(const CCommandLine& cmd, IPrompts* pPrompts = nullptr, std::string* pError = nullptr);
+    // Queue files and NZB files from outside join the queue.
+    void OpenFiles(const std::vector<std::string>& files);
     // Destroys view, frame and document in order (each saves its state).
     void ExitInstance();
     // The desktop session ends: the shutdown save's writes, the program left

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,10 +25,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <utility>
 
 namespace
 {
@@ -167,6 +173,7 @@ void CDravelinView::CreateControls()
     m_edtStatus = new QPlainTextEdit(m_grpProgress);
     m_edtStatus->setObjectName(QStringLiteral("StatusWindow"));
     m_edtStatus->setReadOnly(true);
+    m_edtStatus->setMaximumBlockCount(kMaxStatusLines);
     m_edtStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_edtStatus->setFixedSize(DluX(185), DluY(50));
     pStatus->addWidget(m_edtStatus);
@@ -249,10 +256,28 @@ void CDravelinView::ReadColumnWidths()
         std::snprintf(szKey, sizeof szKey, "Column%d", i);
         m_lstArticles->header()->resizeSection(i, ini.GetInt("Articles", szKey, kArticleWidths[i]));
     }
+    // "kB/s" and "Time remaining" start wide enough for their titles and
+    // their widest usual texts in the font in use.
+    const QFontMetrics metrics(m_lstProgress->font());
+    const int nMargin = 2 * (m_lstProgress->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 4;
+    int progressWidths[7];
+    std::copy(std::begin(kProgressWidths), std::end(kProgressWidths), progressWidths);
+    for (const auto& [nColumn, pszSample] : {std::pair{3, "99999.9"}, std::pair{4, "00:00:00"}})
+    {
+        const int nText = metrics.horizontalAdvance(QString::fromLatin1(pszSample)) + nMargin;
+        QHeaderView* pHeader = m_lstProgress->header();
+        QStyleOptionHeader option;
+        option.initFrom(pHeader);
+        option.section = nColumn;
+        option.text = pHeader->model()->headerData(nColumn, Qt::Horizontal).toString();
+        const int nTitle =
+            pHeader->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), pHeader).width();
+        progressWidths[nColumn] = std::max({progressWidths[nColumn], nText, nTitle});
+    }
     for (int i = 0; i < 7; ++i)
     {
         std::snprintf(szKey, sizeof szKey, "Column%d", i);
-        m_lstProgress->header()->resizeSection(i, ini.GetInt("Progress", szKey, kProgressWidths[i]));
+        m_lstProgress->header()->resizeSection(i, ini.GetInt("Progress", szKey, progressWidths[i]));
     }
 }
 
@@ -540,7 +565,7 @@ void CDravelinView::AppendStatusLine(const std::string& strLine)
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     // One line per paragraph; the text reads as lines joined by CR LF.
     m_edtStatus->appendPlainText(QString::fromLocal8Bit(strLine));
-    ++m_nStatusLines;
+    m_nStatusLines = std::min(m_nStatusLines + 1, kMaxStatusLines);
     QScrollBar* pBar = m_edtStatus->verticalScrollBar();
     pBar->setValue(pBar->maximum());
 }

@@ -74,6 +74,9 @@ public:
     std::string GetServiceTitle() const;
 
     // Status window: appends one line (CR LF between lines) and scrolls to it.
+    // It keeps the newest kMaxStatusLines lines only, so a day of downloads
+    // does not grow it without end.
+    static constexpr int kMaxStatusLines = 2000;
     void AppendStatusLine(const std::string& strLine);
     // The status window's whole text, lines joined by CR LF.
     std::string GetStatusText() const;

@@ -470,24 +470,24 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent)
 
 void CMainFrame::dropEvent(QDropEvent* pEvent)
 {
-    std::vector<std::string> nzbFiles;
+    std::vector<std::string> files;
     for (const QUrl& url : pEvent->mimeData()->urls())
     {
         if (!url.isLocalFile())
             continue;
         std::string strPath = url.toLocalFile().toLocal8Bit().toStdString();
-        if (CNzbImport::IsNzbPath(strPath))
-            nzbFiles.push_back(std::move(strPath));
+        if (CNzbImport::IsNzbPath(strPath) || CDownloadController::IsQueueFilePath(strPath))
+            files.push_back(std::move(strPath));
     }
     pEvent->acceptProposedAction();
     // After the drop has ended: the drag source is not kept waiting on a
     // message box.
-    if (m_pView && !nzbFiles.empty())
+    if (m_pView && !files.empty())
         QTimer::singleShot(0, this,
-                           [this, nzbFiles]
+                           [this, files]
                            {
-                               for (const std::string& strPath : nzbFiles)
-                                   m_pView->Downloads().ImportNzbFile(strPath);
+                               for (const std::string& strPath : files)
+                                   m_pView->Downloads().OpenFile(strPath);
                            });
 }
 

@@ -70,8 +70,8 @@ protected:
     void moveEvent(QMoveEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
-    // Files dropped from the desktop: NZB files are queued; a queue file is
-    // taken as an open request, which reads nothing.
+    // Files dropped from the desktop: NZB files and queue files join the
+    // queue.
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
 

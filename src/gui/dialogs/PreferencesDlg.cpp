@@ -5,6 +5,7 @@
 #include "dialogs/PageProxy.h"
 #include "dialogs/PageQueue.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -29,6 +30,8 @@ CPreferencesDlg::CPreferencesDlg(IPrompts& prompts, QWidget* pParent) : QDialog(
     m_btnOk = pButtons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     m_btnOk->setDefault(true);
     pButtons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    m_chkNotifications = new QCheckBox(QStringLiteral("Desktop &notifications"), this);
+    pButtons->addButton(m_chkNotifications, QDialogButtonBox::ActionRole);
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     pLayout->addWidget(pButtons);

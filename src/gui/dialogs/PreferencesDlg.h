@@ -9,6 +9,7 @@ class CPageDownload;
 class CPageProxy;
 class CPageQueue;
 class IPrompts;
+class QCheckBox;
 class QPushButton;
 class QTabWidget;
 
@@ -35,6 +36,8 @@ public:
     CPageDownload& PageDownload() const { return *m_pPageDownload; }
     CPageQueue& PageQueue() const { return *m_pPageQueue; }
     QPushButton* OkButton() const { return m_btnOk; }
+    // Beside the buttons, outside the pages: "DesktopNotifications".
+    QCheckBox* NotificationsCheck() const { return m_chkNotifications; }
 
 private:
     IPrompts& m_prompts;
@@ -44,4 +47,5 @@ private:
     CPageDownload* m_pPageDownload = nullptr;
     CPageQueue* m_pPageQueue = nullptr;
     QPushButton* m_btnOk = nullptr;
+    QCheckBox* m_chkNotifications = nullptr;
 };

@@ -68,7 +68,8 @@ CArticleListCtrl::CArticleListCtrl(QWidget* pParent) : QTreeView(pParent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(CStateImages::kWidth, CStateImages::kHeight));
     setTextElideMode(Qt::ElideRight);
-    header()->setStretchLastSection(false);
+    // The last column reaches the window's edge.
+    header()->setStretchLastSection(true);
     header()->setSectionsMovable(true);
     header()->setSortIndicatorShown(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -212,6 +213,8 @@ void CArticleListCtrl::AfterPublish(bool bReset)
 void CArticleListCtrl::OnRowsInserted(int nFirst, int nCount)
 {
     m_pModel->NotifyInserted(nFirst, nCount);
+    // New rows are not in the sorted order.
+    header()->setSortIndicatorShown(false);
     // A row may come in selected (a queued row moved up or down keeps its
     // selection).
     for (int i = nFirst; i < nFirst + nCount && i < m_pList->GetItemCount(); ++i)
@@ -418,8 +421,12 @@ void CArticleListCtrl::OnColumnClick(int nColumn)
         return;
     FlushArrivals();
     BeginWaitCursor();
+    const bool bDescending = nColumn == m_pList->m_nSortColumn && m_pList->m_bSortToggle;
     // The core reorders its rows and reports a reset.
     m_pList->SortByColumn(nColumn);
+    // The arrow shows the order the rows are now in.
+    header()->setSortIndicator(nColumn, bDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    header()->setSortIndicatorShown(true);
     EndWaitCursor();
 }
 

@@ -102,6 +102,20 @@ std::string CArticleListModel::CellText(const CArticle& article, int nKind, int 
     }
 }
 
+QVariant CArticleListModel::StateToolTip(int nState, const std::string& strLastError)
+{
+    static const char* const kNames[CStateImages::kCount] = {"Queued",    "Downloading", "Exported",
+                                                             "Done",      "Failed",      "Incomplete",
+                                                             "Cancelled", "Removing",    "Stopped at exit"};
+    // A listed article shows no image, so it has nothing to name.
+    if (nState < 0 || nState >= CStateImages::kCount)
+        return QVariant();
+    QString strTip = QString::fromLatin1(kNames[nState]);
+    if (nState == StateFailed && !strLastError.empty())
+        strTip += QStringLiteral(": ") + QString::fromLocal8Bit(strLastError);
+    return strTip;
+}
+
 QVariant CArticleListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_list.GetItemCount())
@@ -129,6 +143,11 @@ QVariant CArticleListModel::data(const QModelIndex& index, int role) const
         }
         return QVariant();
     case Qt::ToolTipRole:
+        if (index.column() == 0)
+        {
+            std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
+            return StateToolTip(pArticle->m_nState, pArticle->m_strLastError);
+        }
         // A progress row tells why its last attempt failed.
         if (m_nKind == CArticleList::KindProgress)
         {

@@ -34,6 +34,9 @@ public:
     // "%dB" below 1000, "%.1fk" below 1000000, else "%.1fM" (decimal units).
     static std::string FormatSize(int64_t nSize);
     static const char* ColumnTitle(int nKind, int nColumn);
+    // The tooltip of a state image: the state's name, for a failed article
+    // with the reason of its last failure; none for a listed article.
+    static QVariant StateToolTip(int nState, const std::string& strLastError);
     static int ColumnCount(int nKind);
 
     // Notifications from the core list (after the fact).

@@ -5,6 +5,7 @@
 #include "model/QueueDocument.h"
 #include "model/QueueFile.h"
 #include "net/GatewayHosts.h"
+#include "settings/FolderLock.h"
 #include "settings/ProfileFile.h"
 #include "support/TestSupport.h"
 
@@ -250,6 +251,30 @@ TEST_F(CliTest, BadArgumentsExitTwoAndTouchNothing)
     }
     EXPECT_EQ(RunRaw({}).nExit, 2);
     EXPECT_EQ(RunRaw({"--data-dir"}).nExit, 2);
+}
+
+// A desktop program on the folder holds its lock: commands that would
+// rewrite the folder's files refuse, those that only read still run.
+TEST_F(CliTest, WritingCommandsWaitForTheFolderLock)
+{
+    std::filesystem::create_directory(Data());
+    ASSERT_TRUE(CQueueFile::SaveQueueFile(Queue(), {MakeArticle(0, "keep")}));
+    const std::string strBefore = ReadFile(Queue());
+    CFolderLock lock;
+    ASSERT_TRUE(lock.TryLock(Data()));
+    for (const Texts& args :
+         {Texts{"queue", "clear"}, kAdd, Texts{"download"}, Texts{"usenet", "set", "--port", "1"}})
+    {
+        CProcessResult refused = Run(args);
+        EXPECT_EQ(refused.nExit, 1) << testing::PrintToString(args);
+        EXPECT_EQ(refused.strErr,
+                  "dravelin-cli: the data folder " + Data() + " is in use by another Dravelin program\n");
+    }
+    EXPECT_EQ(ReadFile(Queue()), strBefore);
+    EXPECT_EQ(Run({"queue"}).nExit, 0);
+    lock.Unlock();
+    EXPECT_EQ(Run({"queue", "clear"}).nExit, 0);
+    EXPECT_EQ(ReadFile(Queue()), std::string(4, '\0'));
 }
 
 TEST_F(CliTest, HelpPrintsTheUsageAndSucceeds)
