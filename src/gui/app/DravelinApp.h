@@ -7,6 +7,7 @@
 class CDravelinDoc;
 class CDravelinView;
 class CMainFrame;
+class CUsenetGateway;
 class IPrompts;
 
 // The application: reads the command line, builds the document, the frame
@@ -38,6 +39,9 @@ public:
     // placement. pPrompts: null for message boxes. False when the data
     // folder cannot be used.
     bool InitInstance(const CCommandLine& cmd, IPrompts* pPrompts = nullptr, std::string* pError = nullptr);
+    // The in-process Usenet gateway that the document's preferences restart
+    // (set before InitInstance; it must outlive the program object).
+    void SetUsenetGateway(CUsenetGateway* pUsenet) { m_pUsenet = pUsenet; }
     // Destroys view, frame and document in order (each saves its state).
     void ExitInstance();
     // The desktop session ends: the shutdown save's writes, the program left
@@ -55,4 +59,5 @@ private:
     std::unique_ptr<CDravelinDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
     CDravelinView* m_pView = nullptr;
+    CUsenetGateway* m_pUsenet = nullptr;
 };
