@@ -31,7 +31,8 @@ public:
     static constexpr const char* kNoCAFile = "The CA file cannot be read!";
 
     explicit CPageUsenet(IPrompts& prompts, QWidget* pParent = nullptr);
-    // A running test is cancelled and waited for (a fraction of a second).
+    // A running test is cancelled and waited for: a fraction of a second,
+    // or as long as a name look-up that is under way still takes.
     ~CPageUsenet() override;
 
     void SetControls(const CUsenetSettings& settings);
