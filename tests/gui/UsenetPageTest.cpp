@@ -337,6 +337,44 @@ private slots:
         program.Stop();
     }
 
+    // Switched off on the sheet, the account gets the file's hosts back; on
+    // again, the same loopback route.
+    void switchOffAndOnAgain()
+    {
+        CTestProgram program;
+        program.WriteIni(CTestProgram::CompatibleIni(
+            "[Account]\nSubscriptions=1\n[NewsGuy]\nHeaderDomain=h.example\nDownloadDomain=d.example\n"
+            "[Usenet]\nServer=127.0.0.1\nPort=119\nTLS=0\n"));
+        CUsenetGateway gateway;
+        std::string strStatus;
+        QVERIFY(gateway.Start(program.IniPath(), strStatus));
+        const std::string strRoute = gateway.HostPort();
+        program.m_pUsenet = &gateway;
+        program.Start();
+        auto* pController = program.View().findChild<CDialogController*>();
+        pController->m_fnRunDialog = [](QDialog& dlg)
+        {
+            auto& sheet = static_cast<CPreferencesDlg&>(dlg);
+            sheet.PageUsenet().EnabledCheck()->click();
+            sheet.accept();
+            return sheet.result() == QDialog::Accepted;
+        };
+        const AccountPtr pAccount = program.Doc().FindAccount(1);
+        QStringList hosts;
+        for (int i = 0; i < 2; ++i)
+        {
+            program.Trigger(ID_FILE_PREFERENCES);
+            QCOMPARE(program.Doc().FindAccount(1), pAccount);
+            hosts << QString::fromStdString(pAccount->m_strHeaderDomain + " " +
+                                            pAccount->m_strDownloadDomain + " " + CServiceRoutes::Get(1));
+        }
+        QCOMPARE(hosts, QStringList({"h.example d.example ",
+                                     QString::fromStdString(strRoute + " " + strRoute + " " + strRoute)}));
+        QCOMPARE(program.Keys("NewsGuy", {"HeaderDomain"}), QStringLiteral("HeaderDomain=h.example"));
+        QVERIFY(program.View().GetStatusText().find(
+                    "The Usenet gateway for 127.0.0.1:119 is switched off.") != std::string::npos);
+    }
+
 private:
     static int StateOf(const ArticlePtr& pArticle)
     {
