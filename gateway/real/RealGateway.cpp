@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace
 {
@@ -70,7 +71,7 @@ class CRealGateway::CImpl
 {
 public:
     explicit CImpl(SRealGatewayOptions options)
-        : m_options(std::move(options)), m_pool(m_options.m_server)
+        : m_options(std::move(options)), m_pPool(std::make_shared<usenet::CNntpPool>(m_options.m_server))
     {
         if (!m_options.m_log)
             m_options.m_log = [](const std::string& strLine) { std::cerr << "dravelin-gateway: " << strLine << "\n"; };
@@ -87,12 +88,15 @@ public:
     }
 
     SRealGatewayOptions m_options;
-    usenet::CNntpPool m_pool;
+    // The server that new answers fetch from (null: none, they get 503).
+    // Swapped by SetServer; a running answer keeps the pool it started on.
+    std::shared_ptr<usenet::CNntpPool> m_pPool;
     httplib::Server m_server;
     std::thread m_thread;
     int m_nPort = 0;
     std::atomic<bool> m_bStopping{false};
-    // The streams of running answers, so that Stop can end them.
+    // The streams of running answers, so that Stop can end them; also
+    // guards m_pPool and m_options.m_server.
     std::mutex m_mutex;
     std::set<usenet::CPartStream*> m_streams;
 };
@@ -163,10 +167,35 @@ void CRealGateway::CImpl::ServeFile(const httplib::Request& req, const std::stri
         ErrorPage(res, 404, "Incomplete File");
         return;
     }
-    const int nConnections = std::max(1, m_options.m_server.m_nConnections);
+    std::shared_ptr<usenet::CNntpPool> pPool;
+    int nConnections = 1;
+    {
+        std::lock_guard lock(m_mutex);
+        pPool = m_pPool;
+        nConnections = std::max(1, m_options.m_server.m_nConnections);
+    }
+    if (!pPool)
+    {
+        ErrorPage(res, 503, "Service Unavailable");
+        return;
+    }
     const int nWindow = m_options.m_nWindow > 0 ? m_options.m_nWindow : 2 * nConnections;
-    auto pStream = std::make_shared<usenet::CPartStream>(m_pool, query.m_vecSegments, nWindow, nConnections,
-                                                         m_options.m_log);
+    // The stream and the pool it fetches from go together: the pool's
+    // connections close when the last answer that uses them has ended.
+    struct SPooledStream
+    {
+        SPooledStream(std::shared_ptr<usenet::CNntpPool> pPool, std::vector<usenet::SSegmentRef> vecParts,
+                      int nWindow, int nFetchers, usenet::CPartStream::LogFn log)
+            : m_pPool(std::move(pPool)),
+              m_stream(*m_pPool, std::move(vecParts), nWindow, nFetchers, std::move(log))
+        {
+        }
+        std::shared_ptr<usenet::CNntpPool> m_pPool;
+        usenet::CPartStream m_stream;
+    };
+    auto pPooled =
+        std::make_shared<SPooledStream>(pPool, query.m_vecSegments, nWindow, nConnections, m_options.m_log);
+    std::shared_ptr<usenet::CPartStream> pStream(pPooled, &pPooled->m_stream);
     bool bMissing = false;
     if (!pStream->Open(strError, bMissing))
     {
@@ -321,6 +350,24 @@ void CRealGateway::Stop()
     }
     impl.m_server.stop();
     impl.m_thread.join();
+}
+
+void CRealGateway::SetServer(const usenet::SServerConfig& server)
+{
+    CImpl& impl = *m_pImpl;
+    auto pPool = std::make_shared<usenet::CNntpPool>(server);
+    std::shared_ptr<usenet::CNntpPool> pOld;
+    std::lock_guard lock(impl.m_mutex);
+    pOld = std::exchange(impl.m_pPool, std::move(pPool));
+    impl.m_options.m_server = server;
+}
+
+void CRealGateway::DropServer()
+{
+    CImpl& impl = *m_pImpl;
+    std::shared_ptr<usenet::CNntpPool> pOld;
+    std::lock_guard lock(impl.m_mutex);
+    pOld = std::move(impl.m_pPool);
 }
 
 int CRealGateway::Port() const

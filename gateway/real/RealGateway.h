@@ -42,6 +42,12 @@ public:
     int Start();
     // Stops serving; running downloads end (short of their length). Safe twice.
     void Stop();
+    // New answers fetch from this server from now on; answers already
+    // running finish on the connections they started on, which close when
+    // the last of them ends.
+    void SetServer(const usenet::SServerConfig& server);
+    // New answers get 503 until SetServer; running ones finish as above.
+    void DropServer();
     int Port() const;
     // "127.0.0.1:<port>", what an account's host fields take.
     std::string HostPort() const;

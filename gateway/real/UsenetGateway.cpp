@@ -37,20 +37,43 @@ bool CUsenetGateway::Start(const std::string& strIniPath, std::string& strStatus
 bool CUsenetGateway::Start(const CUsenetSettings& settings, std::string& strStatus)
 {
     Stop();
+    return Apply(settings, strStatus);
+}
+
+bool CUsenetGateway::Apply(const CUsenetSettings& settings, std::string& strStatus)
+{
     strStatus.clear();
-    if (settings.m_strServer.empty())
-        return true;
     const std::string strServer = settings.m_strServer + ":" + std::to_string(settings.m_nPort);
-    if (!settings.IsActive())
+    std::string strProblem;
+    if (settings.IsActive())
     {
-        strStatus = "The Usenet gateway for " + strServer + " is switched off.";
+        strProblem = settings.Validate();
+        // A CA file that cannot be read would fail every download the same way.
+        if (strProblem.empty() && !settings.m_strCAFile.empty() && !std::ifstream(settings.m_strCAFile))
+            strProblem = "Cannot read the CA file " + settings.m_strCAFile + ".";
+    }
+    if (!settings.IsActive() || !strProblem.empty())
+    {
+        // Running downloads finish; new requests find no route, and the
+        // gateway refuses any that still come.
+        if (m_bServing)
+        {
+            CServiceRoutes::Set(ServiceNewsGuy, "");
+            m_pGateway->DropServer();
+            m_bServing = false;
+        }
+        if (!strProblem.empty())
+        {
+            strStatus = "The Usenet gateway for " + strServer + " did not start: " + strProblem;
+            return false;
+        }
+        if (!settings.m_strServer.empty())
+            strStatus = "The Usenet gateway for " + strServer + " is switched off.";
         return true;
     }
-    std::string strProblem = settings.Validate();
-    // A CA file that cannot be read would fail every download the same way.
-    if (strProblem.empty() && !settings.m_strCAFile.empty() && !std::ifstream(settings.m_strCAFile))
-        strProblem = "Cannot read the CA file " + settings.m_strCAFile + ".";
-    if (strProblem.empty())
+    if (m_pGateway)
+        m_pGateway->SetServer(ServerConfig(settings));
+    else
     {
         SRealGatewayOptions options;
         options.m_server = ServerConfig(settings);
@@ -58,14 +81,12 @@ bool CUsenetGateway::Start(const CUsenetSettings& settings, std::string& strStat
         if (m_pGateway->Start() == 0)
         {
             m_pGateway.reset();
-            strProblem = "No loopback port is free for it.";
+            strStatus =
+                "The Usenet gateway for " + strServer + " did not start: No loopback port is free for it.";
+            return false;
         }
     }
-    if (!strProblem.empty())
-    {
-        strStatus = "The Usenet gateway for " + strServer + " did not start: " + strProblem;
-        return false;
-    }
+    m_bServing = true;
     CServiceRoutes::Set(ServiceNewsGuy, m_pGateway->HostPort());
     strStatus = "Usenet gateway for " + strServer + (settings.m_bTls ? " (TLS)" : "") + " on " +
                 m_pGateway->HostPort() + ".";
@@ -76,12 +97,14 @@ void CUsenetGateway::Stop()
 {
     if (!m_pGateway)
         return;
-    CServiceRoutes::Set(ServiceNewsGuy, "");
+    if (m_bServing)
+        CServiceRoutes::Set(ServiceNewsGuy, "");
+    m_bServing = false;
     m_pGateway->Stop();
     m_pGateway.reset();
 }
 
 std::string CUsenetGateway::HostPort() const
 {
-    return m_pGateway ? m_pGateway->HostPort() : std::string();
+    return m_bServing ? m_pGateway->HostPort() : std::string();
 }

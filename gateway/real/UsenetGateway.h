@@ -27,10 +27,16 @@ public:
     // gateway should run and does not; the rest of the program works on.
     bool Start(const std::string& strIniPath, std::string& strStatus);
     bool Start(const CUsenetSettings& settings, std::string& strStatus);
-    // Stops serving and removes the route. Safe twice.
+    // New values while the program runs (the preferences sheet). Running
+    // downloads are not cut: they finish on the server they started on, and
+    // the next ones use the new values, on the same loopback port. Switched
+    // off (or no server), the route goes and new requests are refused; on
+    // again, the route comes back. Same result and status as Start.
+    bool Apply(const CUsenetSettings& settings, std::string& strStatus);
+    // Stops serving and removes the route; running downloads end. Safe twice.
     void Stop();
 
-    bool IsRunning() const { return m_pGateway != nullptr; }
+    bool IsRunning() const { return m_bServing; }
     // "127.0.0.1:<port>" while running, else "".
     std::string HostPort() const;
 
@@ -38,5 +44,6 @@ public:
     static usenet::SServerConfig ServerConfig(const CUsenetSettings& settings);
 
 private:
-    std::unique_ptr<CRealGateway> m_pGateway;
+    std::unique_ptr<CRealGateway> m_pGateway; // kept when switched off, for its port
+    bool m_bServing = false;
 };

@@ -165,6 +165,7 @@ int main(int argc, char** argv)
     int nResult = 0;
     {
         CDravelinApp dravelin;
+        dravelin.SetUsenetGateway(&usenet);
         std::string strError;
         if (!dravelin.InitInstance(cmd, nullptr, &strError))
         {

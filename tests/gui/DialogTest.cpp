@@ -510,7 +510,7 @@ private slots:
                  "Username=<missing>ProxyPort=<missing>");
 
         frame.OnCommand(ID_FILE_PREFERENCES);
-        QCOMPARE(tabs, QStringList({"Account", "Proxy", "Download", "Queue"}));
+        QCOMPARE(tabs, QStringList({"Account", "Proxy", "Download", "Queue", "Usenet"}));
         QCOMPARE(firstRow, QStringList({"NewsGuy", "ngu", "*********", "2"}));
         QVERIFY(m_pProgram->m_prompts.m_messages.empty());
         // The document took the accounts over; the running NewsGuy download

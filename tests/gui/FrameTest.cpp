@@ -132,7 +132,7 @@ private slots:
         }
         QCOMPARE(titles,
                  QStringList({"&File", "&View", "&Service", "&Article", "&Queue", "&Tools", "&Help"}));
-        QCOMPARE(MenuItems(menus["&File"]), "&Preferences...=32771|-|E&xit=57665");
+        QCOMPARE(MenuItems(menus["&File"]), "Import NZB...=32817|&Preferences...=32771|-|E&xit=57665");
         QCOMPARE(MenuItems(menus["&Service"]), "&NewsGuy=32772|News&Guy Extra=32773|&WebUseNet=32774|"
                                                "WebUseNet &Members=32775|&EasyNews (Port 80)=32776|"
                                                "Eas&yNews (Port 81)=32777");

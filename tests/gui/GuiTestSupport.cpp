@@ -26,6 +26,7 @@ std::string CTestProgram::AccountIni(const std::string& strHost, int nActive)
 void CTestProgram::Start()
 {
     m_pApp = std::make_unique<CDravelinApp>();
+    m_pApp->SetUsenetGateway(m_pUsenet);
     CDravelinApp::CCommandLine cmd;
     cmd.strDataDir = Folder();
     std::string strError;

@@ -76,6 +76,8 @@ public:
     QString EnabledOf(const std::vector<int>& ids) const { return States(ids, &QAction::isEnabled); }
     QString CheckedOf(const std::vector<int>& ids) const { return States(ids, &QAction::isChecked); }
     testsupport::FakePrompts m_prompts;
+    // The in-process Usenet gateway the program restarts (before Start).
+    CUsenetGateway* m_pUsenet = nullptr;
 
 private:
     QString States(const std::vector<int>& ids, bool (QAction::*pfnState)() const) const;

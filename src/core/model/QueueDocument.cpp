@@ -152,6 +152,45 @@ void CQueueDocument::SaveAccounts(const std::string& strIniPath) const
     ini.Write(strIniPath);
 }
 
+void CQueueDocument::FollowRoute(const std::string& strIniPath, int32_t nService,
+                                 const std::string& strOldRoute)
+{
+    CProfileFile ini;
+    ini.Read(strIniPath);
+    ServiceAccount fromFile;
+    fromFile.m_nService = nService;
+    ReadAccount(ini, fromFile);
+    const std::string strRoute = CServiceRoutes::Get(nService);
+    std::lock_guard lock(m_lock);
+    AccountPtr pAccount = FindAccount(nService);
+    if (!strRoute.empty())
+    {
+        if (!pAccount)
+        {
+            pAccount = std::make_shared<ServiceAccount>(fromFile);
+            m_accounts.push_back(pAccount);
+            m_nRoutedOnly |= nService;
+        }
+        std::lock_guard accountLock(pAccount->m_lock);
+        pAccount->m_strHeaderDomain = strRoute;
+        pAccount->m_strDownloadDomain = strRoute;
+        return;
+    }
+    if (!pAccount || strOldRoute.empty())
+        return;
+    if ((m_nRoutedOnly & nService) != 0)
+    {
+        std::erase(m_accounts, pAccount);
+        m_nRoutedOnly &= ~nService;
+        return;
+    }
+    std::lock_guard accountLock(pAccount->m_lock);
+    if (pAccount->m_strHeaderDomain == strOldRoute)
+        pAccount->m_strHeaderDomain = fromFile.m_strHeaderDomain;
+    if (pAccount->m_strDownloadDomain == strOldRoute)
+        pAccount->m_strDownloadDomain = fromFile.m_strDownloadDomain;
+}
+
 AccountPtr CQueueDocument::FindAccount(int32_t nService) const
 {
     for (const auto& pAccount : m_accounts)

@@ -32,6 +32,13 @@ public:
     // since the file holds one account per service.
     int32_t LoadAccounts(const std::string& strIniPath); // returns the largest "MaxDownloads"
     void SaveAccounts(const std::string& strIniPath) const;
+    // The route of nService changed while the program runs (it was
+    // strOldRoute): its account takes the new route as both hosts, or, with
+    // the route gone, the file's hosts again. The account stays the same
+    // object, since running downloads count their end on it; one that only
+    // the old route brought is taken out, and a new route that finds none
+    // adds one, as LoadAccounts would.
+    void FollowRoute(const std::string& strIniPath, int32_t nService, const std::string& strOldRoute);
     // The first account whose service code is nService; null when none.
     AccountPtr FindAccount(int32_t nService) const;
     // Host part of a download address: "user:password@host" or "host";

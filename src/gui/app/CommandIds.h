@@ -17,6 +17,7 @@ enum CommandId : int
 
     // File.
     ID_FILE_PREFERENCES = 32771,
+    ID_FILE_IMPORTNZB = 32817,
     // Service.
     ID_SERVICE_NEWSGUY = 32772,
     ID_SERVICE_NEWSGUYEXTRA = 32773,

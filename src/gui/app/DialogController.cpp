@@ -11,8 +11,11 @@
 #include "dialogs/PreferencesDlg.h"
 #include "filters/ArticleSearch.h"
 #include "filters/KillFile.h"
+#include "gateway/real/UsenetGateway.h"
 #include "lists/ArticleListCtrl.h"
 #include "model/Article.h"
+#include "net/GatewayHosts.h"
+#include "settings/ServiceRoutes.h"
 
 #include <QCheckBox>
 
@@ -171,6 +174,10 @@ void CDialogController::OnPreferences()
         std::lock_guard lock(doc.m_settings.m_lock);
         dlg.m_prefs = doc.m_settings;
     }
+    const std::string strIni = m_doc.GetIniPath();
+    CUsenetSettings usenet;
+    usenet.Load(strIni);
+    dlg.m_usenet = usenet;
     dlg.SetControls();
     CDesktopNotifier& notifier = m_view.Downloads().Notifier();
     dlg.NotificationsCheck()->setChecked(notifier.IsEnabled());
@@ -212,10 +219,30 @@ void CDialogController::OnPreferences()
         std::lock_guard lock(doc.m_settings.m_lock);
         CopyPageValues(dlg.m_prefs, doc.m_settings);
     }
-    const std::string strIni = m_doc.GetIniPath();
     doc.SaveAccounts(strIni);
     doc.m_settings.Save(strIni);
     CDesktopNotifier::WriteEnabled(strIni, notifier.IsEnabled());
+    if (!(dlg.m_usenet == usenet))
+        ApplyUsenet(dlg.m_usenet);
     // The Service menu follows the new subscriptions at the next update pass,
     // which the view runs after every command.
+}
+
+void CDialogController::ApplyUsenet(const CUsenetSettings& usenet)
+{
+    const std::string strIni = m_doc.GetIniPath();
+    std::string strError;
+    if (!usenet.Save(strIni, &strError))
+        m_view.AppendStatusLine(strError);
+    CUsenetGateway* pGateway = m_doc.UsenetGateway();
+    if (!pGateway)
+        return;
+    // Downloads that run go on against the old server; the next ones take
+    // the new values (or, switched off, the account's own hosts).
+    const std::string strOldRoute = CServiceRoutes::Get(ServiceNewsGuy);
+    std::string strStatus;
+    pGateway->Apply(usenet, strStatus);
+    m_doc.Document().FollowRoute(strIni, ServiceNewsGuy, strOldRoute);
+    if (!strStatus.empty())
+        m_view.AppendStatusLine(strStatus);
 }

@@ -6,6 +6,7 @@
 
 class CDravelinDoc;
 class CDravelinView;
+class CUsenetSettings;
 class IPrompts;
 class QDialog;
 
@@ -33,6 +34,9 @@ public:
 private:
     void RegisterCommands();
     bool RunDialog(QDialog& dlg);
+    // Section [Usenet] changed on the sheet: written, and the in-process
+    // gateway restarted with it.
+    void ApplyUsenet(const CUsenetSettings& usenet);
 
     CDravelinDoc& m_doc;
     CDravelinView& m_view;

@@ -18,6 +18,7 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QLabel>
 #include <QToolButton>
 #include <QUrl>
@@ -188,12 +189,25 @@ bool CDownloadController::ImportNzbFile(const std::string& strPath)
         m_prompts.ShowMessage(kBadNzb, PromptIcon::Exclamation);
         return false;
     }
+    bool bHandOff = false;
+    {
+        CPreferences& settings = m_doc.Document().m_settings;
+        std::lock_guard<std::recursive_mutex> lock(settings.m_lock);
+        bHandOff = settings.m_bDoNotQueue && m_pHandOff != nullptr;
+    }
     for (const ArticlePtr& pArticle : result.articles)
-        m_pScheduler->QueueArticle(pArticle, -1, strFolder);
-    std::string strLine("Queued ");
+    {
+        if (bHandOff)
+            m_pHandOff->HandOffArticle(pArticle, -1, strFolder);
+        else
+            m_pScheduler->QueueArticle(pArticle, -1, strFolder);
+    }
+    std::string strLine(bHandOff ? "Handed " : "Queued ");
     strLine += std::to_string(result.articles.size());
     strLine += " file(s) from ";
     strLine += strPath;
+    if (bHandOff)
+        strLine += " to the download manager";
     m_view.AppendStatusLine(strLine);
     return true;
 }
@@ -233,6 +247,19 @@ bool CDownloadController::ImportQueueFile(const std::string& strPath)
     StartDownloads();
     m_frame.UpdateCommandUI();
     return true;
+}
+
+void CDownloadController::OnImportNzb()
+{
+    std::vector<std::string> files;
+    if (m_fnChooseNzb)
+        files = m_fnChooseNzb();
+    else
+        for (const QString& strFile : QFileDialog::getOpenFileNames(
+                 &m_view, QStringLiteral("Import NZB"), QString(), QStringLiteral("NZB files (*.nzb)")))
+            files.push_back(strFile.toLocal8Bit().toStdString());
+    for (const std::string& strFile : files)
+        ImportNzbFile(strFile);
 }
 
 std::string CDownloadController::GetDefaultPath() const
@@ -383,6 +410,7 @@ void CDownloadController::RegisterCommands()
         articleSelection);
     m_view.RegisterCommand(
         ID_ARTICLE_DOWNLOADTO, [this] { DownloadTo(GetDefaultPath()); }, downloadTo);
+    m_view.RegisterCommand(ID_FILE_IMPORTNZB, [this] { OnImportNzb(); });
     m_view.RegisterCommand(
         ID_ARTICLE_DOWNLOADTONEWSGROUP,
         [this]

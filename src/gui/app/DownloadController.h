@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CDownloadToDlg;
 class CDravelinDoc;
@@ -51,6 +52,8 @@ public:
     // Queues the files of an NZB file into the default folder, as the
     // command line's import does. A file that cannot be used shows one
     // message and queues nothing. True when something was queued.
+    // With "DoNotQueue" on, the files go to the hand-off instead, as
+    // "&Download" sends them.
     bool ImportNzbFile(const std::string& strPath);
     // Adds the articles of a queue file to the queue, by the load rules of
     // the start-up's own queue file. A file that cannot be read gets a
@@ -60,6 +63,14 @@ public:
     // NZB file or a queue file, by its name.
     bool OpenFile(const std::string& strPath);
     static bool IsQueueFilePath(const std::string& strPath);
+    // File, "Import NZB...": the chosen files, each as above.
+    void OnImportNzb();
+    // Asks for the NZB files to import (empty when cancelled); tests answer
+    // for the file dialog here.
+    void SetNzbChooser(std::function<std::vector<std::string>()> fnChoose)
+    {
+        m_fnChooseNzb = std::move(fnChoose);
+    }
 
     // A double-click on the progress list: each selected row by its state.
     void OnProgressDoubleClick();
@@ -95,6 +106,7 @@ private:
     CQtClock m_clock;
     std::unique_ptr<CDownloadScheduler> m_pScheduler;
     std::function<bool(CDownloadToDlg&)> m_fnRunDialog;
+    std::function<std::vector<std::string>()> m_fnChooseNzb;
     IArticleHandOff* m_pHandOff = nullptr;
     bool m_bShutDown = false;
     CDesktopNotifier m_notifier;

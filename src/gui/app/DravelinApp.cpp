@@ -82,6 +82,7 @@ bool CDravelinApp::InitInstance(const CCommandLine& cmd, IPrompts* pPrompts, std
     // Document: accounts, then settings with the version check and its
     // message, which does not stop the start-up.
     m_pDoc = std::make_unique<CDravelinDoc>(folder);
+    m_pDoc->SetUsenetGateway(m_pUsenet);
     m_pDoc->OnNewDocument(m_pPrompts);
 
     if (QApplication::windowIcon().isNull())

@@ -7,6 +7,7 @@
 class CDravelinDoc;
 class CDravelinView;
 class CMainFrame;
+class CUsenetGateway;
 class IPrompts;
 
 // The application: reads the command line, builds the document, the frame
@@ -39,6 +40,9 @@ public:
     bool InitInstance(const CCommandLine& cmd, IPrompts* pPrompts = nullptr, std::string* pError = nullptr);
     // Queue files and NZB files from outside join the queue.
     void OpenFiles(const std::vector<std::string>& files);
+    // The in-process Usenet gateway that the document's preferences restart
+    // (set before InitInstance; it must outlive the program object).
+    void SetUsenetGateway(CUsenetGateway* pUsenet) { m_pUsenet = pUsenet; }
     // Destroys view, frame and document in order (each saves its state).
     void ExitInstance();
     // The desktop session ends: the shutdown save's writes, the program left
@@ -56,4 +60,5 @@ private:
     std::unique_ptr<CDravelinDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
     CDravelinView* m_pView = nullptr;
+    CUsenetGateway* m_pUsenet = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+class CUsenetGateway;
 class IPrompts;
 
 // The GUI's document: the core CQueueDocument (settings, accounts, running
@@ -34,7 +35,13 @@ public:
     const CDataFolder& Folder() const { return m_folder; }
     std::string GetIniPath() const { return m_folder.GetIniPath(); }
 
+    // The Usenet gateway inside the program (section [Usenet]), which the
+    // preferences sheet restarts with new values; null when none was given.
+    CUsenetGateway* UsenetGateway() const { return m_pUsenet; }
+    void SetUsenetGateway(CUsenetGateway* pUsenet) { m_pUsenet = pUsenet; }
+
 private:
     CDataFolder m_folder;
+    CUsenetGateway* m_pUsenet = nullptr;
     std::shared_ptr<CQueueDocument> m_pDocument = std::make_shared<CQueueDocument>();
 };

@@ -45,7 +45,11 @@ struct CMenuDef
 };
 
 const CMenuDef kMenus[] = {
-    {"&File", {{ID_FILE_PREFERENCES, "&Preferences..."}, {0, nullptr}, {ID_APP_EXIT, "E&xit"}}},
+    {"&File",
+     {{ID_FILE_IMPORTNZB, "Import NZB..."},
+      {ID_FILE_PREFERENCES, "&Preferences..."},
+      {0, nullptr},
+      {ID_APP_EXIT, "E&xit"}}},
     {"&View", {{ID_VIEW_TOOLBAR, "&Toolbar"}, {ID_VIEW_STATUS_BAR, "&Status Bar"}}},
     {"&Service",
      {{ID_SERVICE_NEWSGUY, "&NewsGuy"},

@@ -4,6 +4,7 @@
 #include "dialogs/PageDownload.h"
 #include "dialogs/PageProxy.h"
 #include "dialogs/PageQueue.h"
+#include "dialogs/PageUsenet.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -20,10 +21,12 @@ CPreferencesDlg::CPreferencesDlg(IPrompts& prompts, QWidget* pParent) : QDialog(
     m_pPageProxy = new CPageProxy(m_pTabs);
     m_pPageDownload = new CPageDownload(m_pTabs);
     m_pPageQueue = new CPageQueue(m_pTabs);
+    m_pPageUsenet = new CPageUsenet(prompts, m_pTabs);
     m_pTabs->addTab(m_pPageAccount, QStringLiteral("Account"));
     m_pTabs->addTab(m_pPageProxy, QStringLiteral("Proxy"));
     m_pTabs->addTab(m_pPageDownload, QStringLiteral("Download"));
     m_pTabs->addTab(m_pPageQueue, QStringLiteral("Queue"));
+    m_pTabs->addTab(m_pPageUsenet, QStringLiteral("Usenet"));
     m_pTabs->setCurrentIndex(0);
     pLayout->addWidget(m_pTabs);
     auto* pButtons = new QDialogButtonBox(this);
@@ -43,6 +46,7 @@ void CPreferencesDlg::SetControls()
     m_pPageProxy->SetControls(m_prefs);
     m_pPageDownload->SetControls(m_prefs);
     m_pPageQueue->SetControls(m_prefs);
+    m_pPageUsenet->SetControls(m_usenet);
 }
 
 void CPreferencesDlg::accept()
@@ -66,6 +70,13 @@ void CPreferencesDlg::accept()
         return;
     }
     m_pPageQueue->GetControls(prefs);
+    CUsenetSettings usenet;
+    if (!m_pPageUsenet->GetControls(usenet))
+    {
+        m_pTabs->setCurrentWidget(m_pPageUsenet);
+        return;
+    }
     m_prefs = prefs;
+    m_usenet = usenet;
     QDialog::accept();
 }

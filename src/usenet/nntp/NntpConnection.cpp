@@ -4,7 +4,9 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -33,14 +35,24 @@ int MsLeft(Clock::time_point deadline)
     return n <= 0 ? 0 : static_cast<int>(n);
 }
 
-// 1 ready, 0 timed out, -1 error (errno set).
-int WaitFd(int fd, short nEvents, Clock::time_point deadline)
+// 1 ready, 0 timed out, -1 error (errno set; ECANCELED when *pCancel turned
+// true). With a cancel flag the wait goes in short slices to look at it.
+int WaitFd(int fd, short nEvents, Clock::time_point deadline, const std::atomic<bool>* pCancel)
 {
+    constexpr int kSliceMs = 50;
     for (;;)
     {
+        if (pCancel && pCancel->load())
+        {
+            errno = ECANCELED;
+            return -1;
+        }
+        const int nLeft = MsLeft(deadline);
         pollfd pfd{fd, nEvents, 0};
-        const int n = ::poll(&pfd, 1, MsLeft(deadline));
+        const int n = ::poll(&pfd, 1, pCancel ? std::min(nLeft, kSliceMs) : nLeft);
         if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 && pCancel && nLeft > kSliceMs)
             continue;
         return n < 0 ? -1 : n;
     }
@@ -197,7 +209,7 @@ SNntpResult CNntpConnection::Connect(SProbeResult*)
             nError = errno;
             if (nError == EINPROGRESS)
             {
-                const int nWait = WaitFd(fd, POLLOUT, deadline);
+                const int nWait = WaitFd(fd, POLLOUT, deadline, m_config.m_pCancel);
                 socklen_t nLen = sizeof nError;
                 if (nWait == 0)
                 {
@@ -278,7 +290,8 @@ SNntpResult CNntpConnection::StartTls(SProbeResult* pProbe)
         const int nErr = SSL_get_error(m_pSsl, r);
         if (nErr == SSL_ERROR_WANT_READ || nErr == SSL_ERROR_WANT_WRITE)
         {
-            const int nWait = WaitFd(m_fd, nErr == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline);
+            const int nWait =
+                WaitFd(m_fd, nErr == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline, m_config.m_pCancel);
             if (nWait == 0)
                 return Fail(ENntpStatus::NetworkError, "Timed out in the TLS handshake with " + Where());
             if (nWait < 0)
@@ -540,7 +553,7 @@ SNntpResult CNntpConnection::Send(std::string_view strLine)
         nSent += static_cast<size_t>(r);
         if (nSent < strOut.size() && r == 0)
         {
-            const int nWait = WaitFd(m_fd, nWaitFor, deadline);
+            const int nWait = WaitFd(m_fd, nWaitFor, deadline, m_config.m_pCancel);
             if (nWait == 0)
                 return Fail(ENntpStatus::NetworkError, "Timed out sending to " + Where());
             if (nWait < 0)
@@ -593,7 +606,7 @@ SNntpResult CNntpConnection::Fill()
             if (r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
                 return Fail(ENntpStatus::NetworkError, "The server " + Where() + " closed the connection");
         }
-        const int nWait = WaitFd(m_fd, nWaitFor, deadline);
+        const int nWait = WaitFd(m_fd, nWaitFor, deadline, m_config.m_pCancel);
         if (nWait == 0)
             return Fail(ENntpStatus::NetworkError, "Timed out waiting for " + Where() + " (no answer in " +
                                                        std::to_string(m_config.m_nReadTimeoutMs) + " ms)");

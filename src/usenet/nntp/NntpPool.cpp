@@ -188,19 +188,36 @@ SProbeResult CNntpPool::Probe(const SServerConfig& config, int nConnections)
     SProbeResult probe;
     std::vector<std::unique_ptr<CNntpConnection>> vecOpen;
     vecOpen.push_back(std::make_unique<CNntpConnection>());
+    auto cancelled = [&config] { return config.m_pCancel && config.m_pCancel->load(); };
     static_cast<SNntpResult&>(probe) = vecOpen.back()->Open(config, &probe);
     if (!probe.Ok())
+    {
+        probe.m_bCancelled = cancelled();
+        if (probe.m_bCancelled)
+            probe.m_strText = "Cancelled";
         return probe;
+    }
     nConnections = std::clamp(nConnections, 1, kMaxConnections);
     probe.m_nConnectionsTried = nConnections;
     probe.m_nConnectionsAllowed = 1;
-    for (int i = 1; i < nConnections; ++i)
+    for (int i = 1; i < nConnections && !cancelled(); ++i)
     {
         auto pConnection = std::make_unique<CNntpConnection>();
-        if (!pConnection->Open(config).Ok())
+        SNntpResult extra = pConnection->Open(config);
+        if (!extra.Ok())
+        {
+            probe.m_strConnectionRefused =
+                extra.m_nCode != 0 ? std::to_string(extra.m_nCode) + " " + extra.m_strText : extra.m_strText;
             break;
+        }
         vecOpen.push_back(std::move(pConnection));
         ++probe.m_nConnectionsAllowed;
+    }
+    probe.m_bCancelled = cancelled();
+    if (probe.m_bCancelled)
+    {
+        probe.m_nStatus = ENntpStatus::NetworkError;
+        probe.m_strText = "Cancelled";
     }
     for (auto& pConnection : vecOpen)
         pConnection->Quit();

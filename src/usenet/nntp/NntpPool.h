@@ -5,6 +5,7 @@
 // when the reply was read whole; a connection that errs is closed, never
 // reused in an unknown state. Safe to use from several threads at once.
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,10 @@ struct SServerConfig
     int m_nConnections = 8;      // 1..50
     int m_nConnectTimeoutMs = 10000;
     int m_nReadTimeoutMs = 30000; // for every single read
+    // When set and it turns true, every wait ends within a fraction of a
+    // second as a network error (a test run the user stopped). The name
+    // look-up alone cannot be stopped; it ends on its own.
+    const std::atomic<bool>* m_pCancel = nullptr;
 };
 
 enum class ENntpStatus
@@ -80,6 +85,8 @@ struct SProbeResult : SNntpResult
     std::vector<std::string> m_vecCapabilities; // empty when the server gave no list
     int m_nConnectionsTried = 0;
     int m_nConnectionsAllowed = 0;        // how many of the tried ones opened and logged in
+    std::string m_strConnectionRefused;   // why the first one beyond them did not open (code, text)
+    bool m_bCancelled = false;            // stopped through m_pCancel
 };
 
 class CNntpConnection;
