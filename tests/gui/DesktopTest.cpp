@@ -14,6 +14,8 @@
 
 #include <QDBusConnection>
 
+#include <csignal>
+
 using namespace guitest;
 
 namespace
@@ -181,12 +183,20 @@ private slots:
         }
     }
 
-    // Two real programs on one data folder.
+    void secondStartHandsFileToFirst_data()
+    {
+        QTest::addColumn<int>("nSignal");
+        for (int nSignal : {SIGTERM, SIGINT, SIGHUP})
+            QTest::newRow(strsignal(nSignal)) << nSignal;
+    }
+
+    // Two real programs on one data folder; the first is told to end by a signal.
     void secondStartHandsFileToFirst()
     {
+        QFETCH(int, nSignal);
         CTestProgram program;
-        program.WriteIni(
-            CTestProgram::CompatibleIni(std::string(), std::string(), "LoadQueue=0\nSaveQueue=1\n"));
+        program.WriteIni(CTestProgram::CompatibleIni("[Favorites]\nTotal=1\nNewsGroup1=alt.kept\n",
+                                                     std::string(), "LoadQueue=0\nSaveQueue=1\n"));
         testsupport::TempDir files;
         const std::string strFile = files.File("handed.dvq");
         WriteQueueFile(strFile);
@@ -209,10 +219,16 @@ private slots:
         QCOMPARE(pThird->exitCode(), 0);
         QCOMPARE(pFirst->state(), QProcess::Running);
 
-        // The first program queued the file: its queue file shows it at exit.
-        pFirst->terminate();
+        // The first program queued the file: its queue file shows it at exit,
+        // and the rest of its state is saved too.
+        ::kill(static_cast<pid_t>(pFirst->processId()), nSignal);
         QVERIFY(pFirst->waitForFinished(30000));
+        QCOMPARE(pFirst->exitStatus(), QProcess::NormalExit);
         QCOMPARE(pFirst->exitCode(), 0);
+        QCOMPARE(program.Keys("Account", {"Active"}) + program.Keys("Favorites", {"Newsgroup1"}) +
+                     program.Keys("Articles", {"Column4"}) + program.Keys("Progress", {"Column6"}) +
+                     program.Keys("Dravelin", {"Maximized"}),
+                 "Active=0Newsgroup1=alt.keptColumn4=364Column6=180Maximized=0");
         std::vector<ArticlePtr> saved;
         CQueueFile::ReadQueueFile(program.Folder() + "/Dravelin.dvq", saved);
         QCOMPARE(saved.size(), size_t(2));

@@ -9,8 +9,6 @@
 
 #include "download/DownloadOptions.h"
 
-#include <csignal>
-
 using namespace guitest;
 
 namespace
@@ -445,49 +443,6 @@ private slots:
         CQueueFile::ReadQueueFile(program.Folder() + "/Dravelin.dvq", saved);
         QCOMPARE(saved.size(), size_t(3));
         QCOMPARE(saved[2]->m_strSubject, std::string("running"));
-    }
-
-    void terminationSignalSavesState_data()
-    {
-        QTest::addColumn<int>("nSignal");
-        for (int nSignal : {SIGTERM, SIGINT, SIGHUP})
-            QTest::newRow(strsignal(nSignal)) << nSignal;
-    }
-
-    // The real program in a child process, told to end by a signal.
-    void terminationSignalSavesState()
-    {
-        QFETCH(int, nSignal);
-        CTestProgram program;
-        program.WriteIni(CTestProgram::CompatibleIni("[Favorites]\nTotal=1\nNewsGroup1=alt.kept\n",
-                                                     std::string(), "LoadQueue=0\nSaveQueue=1\n"));
-        QProcess& child = *StartChild(
-            this, DRAVELIN_PROGRAM, {QStringLiteral("--data-dir"), QString::fromStdString(program.Folder())});
-        QVERIFY(child.waitForStarted());
-        // The signal goes once the program catches it (or after a while anyway).
-        const qint64 nPid = child.processId();
-        QVERIFY(nPid > 0);
-        const QString strStatus = QStringLiteral("/proc/%1/status").arg(nPid);
-        const quint64 nMask = quint64(1) << (nSignal - 1);
-        auto catches = [&]
-        {
-            QFile file(strStatus);
-            if (file.open(QIODevice::ReadOnly))
-                for (const QByteArray& line : file.readAll().split('\n'))
-                    if (line.startsWith("SigCgt:"))
-                        return (line.mid(7).trimmed().toULongLong(nullptr, 16) & nMask) != 0;
-            return false;
-        };
-        WaitFor(catches, 10000);
-        ::kill(static_cast<pid_t>(nPid), nSignal);
-        QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
-        QCOMPARE(program.Keys("Account", {"Active"}) + program.Keys("Favorites", {"Newsgroup1"}) +
-                     program.Keys("Articles", {"Column4"}) + program.Keys("Progress", {"Column6"}) +
-                     program.Keys("Dravelin", {"Maximized"}),
-                 "Active=0Newsgroup1=alt.keptColumn4=364Column6=180Maximized=0");
-        QVERIFY(QFile::exists(QString::fromStdString(program.Folder() + "/Dravelin.dvq")));
     }
 
     void commandLineSwitches_data() { AddRows(kCommandLineRows); }
