@@ -12,10 +12,6 @@
 #include "gateway/real/UsenetGateway.h"
 #include "settings/ServiceRoutes.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace guitest;
 
 namespace
@@ -28,25 +24,6 @@ CGatewayOptions Corpus(int nFiles, int64_t nFileSize)
     corpus.m_groups.push_back(CGatewayGroup{kGroup, nFiles, 0, 0, false, nFileSize});
     return corpus;
 }
-
-// A loopback port on which nothing listens (bound, never listened on).
-struct SDeadPort
-{
-    SDeadPort()
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        socklen_t nLen = sizeof addr;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
-        m_nPort = ntohs(addr.sin_port);
-    }
-    ~SDeadPort() { ::close(m_fd); }
-    int m_fd = -1;
-    int m_nPort = 0;
-};
 
 void Type(QLineEdit* pEdit, const QString& strText)
 {
@@ -111,7 +88,6 @@ private slots:
         options.m_fault.m_bSilent = row.bSilent;
         CNntpFace face(Corpus(1, 1000), options);
         QVERIFY2(face.Start() > 0, face.GetError().c_str());
-        SDeadPort dead;
 
         testsupport::FakePrompts prompts;
         CPageUsenet page(prompts);
@@ -120,7 +96,8 @@ private slots:
         // The page's values are tested, not saved ones: the port is typed.
         page.SetControls(settings);
         page.TlsCheck()->setChecked(row.bTls);
-        Type(page.PortEdit(), QString::number(row.bNothingListens ? dead.m_nPort : face.Port()));
+        Type(page.PortEdit(),
+             QString::number(row.bNothingListens ? testsupport::ClosedLoopbackPort() : face.Port()));
         Type(page.CAFileEdit(), row.bCaFile ? QString::fromStdString(face.CaFile()) : QString());
         Type(page.UsernameEdit(), QStringLiteral("reader"));
         Type(page.PasswordEdit(), QString::fromLatin1(row.pszPassword));
