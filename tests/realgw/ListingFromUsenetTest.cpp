@@ -1,0 +1,251 @@
+// Go on a newsgroup of a news server, end to end: the simulator's NNTP face
+// posts files as multipart yEnc (parts out of order, one part never posted,
+// a text post), dravelin-cli list reads the gateway's listing through the
+// client's own parser, and a listed file downloads byte for byte.
+
+#include "gateway/NntpFace.h"
+#include "gateway/real/UsenetListing.h"
+#include "listing/ListingText.h"
+#include "support/CliRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+
+using testsupport::CliRun;
+using testsupport::RunCliIn;
+using testsupport::TempDir;
+
+namespace
+{
+constexpr const char* kGroup = "alt.binaries.posted";
+constexpr const char* kManyGroup = "alt.binaries.many";
+constexpr int kFiles = 16;
+constexpr int kHoleFile = 6; // of eight parts in this corpus
+constexpr int kManyFiles = 3000; // two parts each: more than one OVER batch
+constexpr int64_t kPartSize = 30000;
+
+struct SRow
+{
+    int m_nState = 0;
+    int64_t m_nSize = 0;
+    std::string m_strAuthor, m_strDate, m_strFileName, m_strSubject, m_strQuery;
+};
+
+std::vector<std::string> Fields(const std::string& strLine)
+{
+    std::vector<std::string> fields(1);
+    for (size_t i = 0; i < strLine.size(); ++i)
+    {
+        if (strLine[i] == '\t')
+            fields.emplace_back();
+        else if (strLine[i] == '\\' && i + 1 < strLine.size())
+            fields.back() += strLine[++i] == 't' ? '\t' : strLine[i];
+        else
+            fields.back() += strLine[i];
+    }
+    return fields;
+}
+
+// The listed articles by subject, as dravelin-cli list prints them.
+std::map<std::string, SRow> Rows(const std::string& strOut)
+{
+    std::map<std::string, SRow> rows;
+    for (const std::string& strLine : testsupport::SplitLines(strOut))
+    {
+        const std::vector<std::string> f = Fields(strLine);
+        if (f.size() != 10)
+            continue;
+        SRow row{std::atoi(f[0].c_str()), std::atoll(f[3].c_str()), f[4], f[5], f[7], f[8], f[9]};
+        rows[row.m_strSubject] = row;
+    }
+    return rows;
+}
+
+class ListingFromUsenetTest : public ::testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override
+    {
+        CGatewayOptions corpus;
+        corpus.m_groups.push_back(CGatewayGroup{kGroup, kFiles, 0, 10 * kPartSize, false, 0});
+        corpus.m_groups.push_back(CGatewayGroup{kManyGroup, kManyFiles, 0, 0, false, kPartSize * 3 / 2});
+        SNntpFaceOptions options;
+        options.m_nPartSize = kPartSize;
+        options.m_users = {{"reader", "secret"}};
+        options.m_posting.m_bNumbered = true;
+        options.m_posting.m_nHoleFile = kHoleFile;
+        options.m_posting.m_bTextPost = true;
+        options.m_posting.m_bXoverOnly = GetParam();
+        m_pFace = std::make_unique<CNntpFace>(corpus, options);
+        ASSERT_GT(m_pFace->Start(), 0) << m_pFace->GetError();
+        const CliRun run = RunCliIn(m_dir, {"usenet", "set", "--server", "127.0.0.1", "--port",
+                                            std::to_string(m_pFace->Port()), "--tls", "off", "--user", "reader",
+                                            "--password-stdin", "--connections", "3"},
+                                    "secret\n");
+        ASSERT_EQ(run.nExit, 0) << run.strErr;
+    }
+
+    CliRun List(const std::string& strGroup) { return RunCliIn(m_dir, {"list", "--service", "newsguy", strGroup}); }
+
+    TempDir m_dir;
+    std::unique_ptr<CNntpFace> m_pFace;
+};
+
+// A posted subject with its counter saying how many parts are listed.
+std::string ListedSubject(const std::string& strPosted, int nPresent)
+{
+    const size_t nOpen = strPosted.rfind('(');
+    const size_t nSlash = strPosted.find('/', nOpen);
+    return strPosted.substr(0, nOpen + 1) + std::to_string(nPresent) + strPosted.substr(nSlash);
+}
+
+TEST_P(ListingFromUsenetTest, GroupedFilesListAndDownload)
+{
+    CliRun run = List(kGroup);
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    const std::map<std::string, SRow> rows = Rows(run.strOut);
+    EXPECT_EQ(rows.size(), static_cast<size_t>(kFiles + 1)) << run.strOut << run.strErr;
+    EXPECT_NE(run.strErr.find("Retrieving headers: 100%"), std::string::npos) << run.strErr;
+
+    std::string strMultipart; // a complete file of several parts, to download
+    for (int i = 0; i < kFiles; ++i)
+    {
+        const CGatewayArticle article = m_pFace->Article(kGroup, i);
+        const int nParts = m_pFace->PartCount(article);
+        const bool bHole = i == kHoleFile;
+        if (bHole)
+        {
+            ASSERT_GE(nParts, 3) << "the corpus changed: the hole file must have parts around its hole";
+        }
+        const auto it = rows.find(ListedSubject(m_pFace->Subject(article, 1), bHole ? nParts - 1 : nParts));
+        ASSERT_NE(it, rows.end()) << i << ": " << m_pFace->Subject(article, 1) << "\n" << run.strOut;
+        const SRow& row = it->second;
+        EXPECT_EQ(row.m_nState, bHole ? 5 : -1) << row.m_strSubject;
+        EXPECT_EQ(row.m_strAuthor, article.m_strAuthor);
+        // The first part's date, in UTC, as the NZB of the group has it.
+        const time_t tPosted = 1700000000 - time_t{article.m_nDay} * 86400;
+        struct tm tmPosted{};
+        gmtime_r(&tPosted, &tmPosted);
+        char szDate[32];
+        std::snprintf(szDate, sizeof szDate, "%02d/%02d", tmPosted.tm_mon + 1, tmPosted.tm_mday);
+        EXPECT_EQ(row.m_strDate, szDate);
+        // The size is estimated from the article sizes: within 3% and the
+        // size text's last digit.
+        const int64_t nStep = article.m_nSize < 1000 ? 1 : article.m_nSize < 1000000 ? 100 : 100000;
+        const int64_t nHave = bHole ? article.m_nSize - std::min(kPartSize, article.m_nSize - kPartSize) : article.m_nSize;
+        EXPECT_LE(std::llabs(row.m_nSize - nHave), nHave * 3 / 100 + nStep + 400)
+            << row.m_strSubject << ": listed " << row.m_nSize << ", posted " << nHave;
+        if (article.m_nIndex % 4 == 0 && article.m_strFileName.find('-') == std::string::npos)
+        {
+            EXPECT_EQ(row.m_strFileName, article.m_strFileName);
+        }
+        if (!bHole && nParts >= 3 && strMultipart.empty())
+            strMultipart = row.m_strSubject;
+    }
+    ASSERT_FALSE(strMultipart.empty());
+    const auto text = rows.find(CNntpFace::TextPostSubject());
+    ASSERT_NE(text, rows.end()) << run.strOut;
+    EXPECT_EQ(text->second.m_nState, -1);
+
+    // Queued the way Article, Download queues a listed row; each into a folder of its own.
+    const std::vector<std::pair<std::string, std::string>> downloads = {
+        {strMultipart, ""}, {CNntpFace::TextPostSubject(), m_pFace->TextPostBody(kGroup)}};
+    for (size_t i = 0; i < downloads.size(); ++i)
+    {
+        const SRow& row = rows.at(downloads[i].first);
+        const std::string strOut = (m_dir.Path() / ("out" + std::to_string(i))).string() + "/";
+        std::filesystem::create_directories(strOut);
+        run = RunCliIn(m_dir, {"queue", "add", "--service", "1", "--size", std::to_string(row.m_nSize), "--subject",
+                               row.m_strSubject, "--decode-query", row.m_strQuery, "--file-name",
+                               row.m_strFileName, "--path", strOut});
+        ASSERT_EQ(run.nExit, 0) << run.strErr;
+    }
+    run = RunCliIn(m_dir, {"download"});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    for (size_t i = 0; i < downloads.size(); ++i)
+    {
+        std::string strExpected = downloads[i].second;
+        if (i == 0)
+        {
+            for (int f = 0; f < kFiles; ++f)
+            {
+                const CGatewayArticle article = m_pFace->Article(kGroup, f);
+                if (ListedSubject(m_pFace->Subject(article, 1), m_pFace->PartCount(article)) == downloads[i].first)
+                    strExpected = m_pFace->FileBytes(article);
+            }
+        }
+        const std::filesystem::path folder = m_dir.Path() / ("out" + std::to_string(i));
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            files.push_back(entry.path());
+        ASSERT_EQ(files.size(), 1u) << folder << "\n" << run.strErr;
+        EXPECT_TRUE(testsupport::ReadFile(files[0].string()) == strExpected)
+            << files[0] << ": " << std::filesystem::file_size(files[0]) << " bytes, " << strExpected.size()
+            << " expected";
+    }
+}
+
+TEST_P(ListingFromUsenetTest, ManyThousandsAndMissingGroups)
+{
+    CliRun run = List(kManyGroup);
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    const std::map<std::string, SRow> rows = Rows(run.strOut);
+    EXPECT_EQ(rows.size(), static_cast<size_t>(kManyFiles + 1));
+    size_t nComplete = 0;
+    for (const auto& [strSubject, row] : rows)
+        nComplete += row.m_nState == -1;
+    EXPECT_EQ(nComplete, rows.size() - 1) << "the hole file alone is incomplete";
+    // Two OVER batches, each over numbers not asked for before.
+    EXPECT_EQ(m_pFace->OverviewNumbers(), 2 * kManyFiles + 1);
+
+    run = List("alt.binaries.nowhere");
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_NE(run.strErr.find("Cannot access Newsgroup."), std::string::npos) << run.strErr;
+    EXPECT_TRUE(Rows(run.strOut).empty()) << run.strOut;
+}
+
+INSTANTIATE_TEST_SUITE_P(OverAndXover, ListingFromUsenetTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Xover" : "Over"; });
+
+// The listing's own texts, read back the way the client reads them.
+TEST(ListingTextsTest, SizesAndDates)
+{
+    const struct
+    {
+        uint64_t nSize;
+        const char* pszText;
+    } sizes[] = {{0, "0B"}, {999, "999B"}, {1000, "1.0K"}, {1599, "1.5K"}, {999999, "999.9K"},
+                 {1000000, "1.0M"}, {12345678, "12.3M"}, {4700000000ull, "4700.0M"}};
+    for (const auto& c : sizes)
+    {
+        const std::string strText = CUsenetListing::SizeText(c.nSize);
+        EXPECT_EQ(strText, c.pszText);
+        // Never more than the size, less by at most the last digit.
+        const int64_t nRead = ListingText::SizeOfText(strText);
+        EXPECT_LE(nRead, static_cast<int64_t>(c.nSize)) << strText;
+        EXPECT_GT(nRead + (c.nSize < 1000 ? 1 : c.nSize < 1000000 ? 100 : 100000), static_cast<int64_t>(c.nSize));
+    }
+    const struct
+    {
+        const char* pszDate;
+        const char* pszMonthDay;
+    } dates[] = {
+        {"Tue, 14 Nov 2023 22:13:20 +0000", "11/14"},
+        {"14 Nov 2023 22:13:20 GMT", "11/14"},
+        {"Tue, 14 Nov 2023 22:13:20 -0300", "11/15"},  // 01:13 the next day in UTC
+        {"Wed, 1 Mar 2024 00:30 +0100", "02/29"},      // a leap day
+        {"Thu, 01 Jan 70 00:00:00 +0000", "01/01"},    // two-digit year
+        {"Sat, 31 Dec 2022 23:59:59 -2359", "01/01"},
+        {"yesterday", ""},
+        {"", ""},
+    };
+    for (const auto& c : dates)
+        EXPECT_EQ(CUsenetListing::MonthDay(c.pszDate), c.pszMonthDay) << c.pszDate;
+}
+} // namespace
