@@ -268,6 +268,8 @@ public:
         std::vector<int64_t> m_vecFirst; // per file, from m_nBase; one more entry at the end
         int64_t High() const { return m_nBase + m_vecFirst.back() - 1; }
     };
+    // The numbers a group has now (SetPosted): [nLow, nHigh].
+    void Numbers(const CGatewayGroup& group, const SLayout& layout, int64_t& nLow, int64_t& nHigh) const;
     std::shared_ptr<const SLayout> Layout(const CGatewayGroup& group) const;
     // The overview line of article nNumber; false when there is none.
     bool OverviewLine(const CGatewayGroup& group, const SLayout& layout, int64_t nNumber, std::string& strLine) const;
@@ -297,7 +299,22 @@ public:
     std::atomic<long long> m_nOverviewNumbers{0};
     mutable std::mutex m_layoutMutex;
     mutable std::map<std::string, std::shared_ptr<const SLayout>> m_layouts;
+    std::map<std::string, std::pair<int32_t, int64_t>> m_posted; // group -> files posted, low mark
 };
+
+void CNntpFace::CImpl::Numbers(const CGatewayGroup& group, const SLayout& layout, int64_t& nLow, int64_t& nHigh) const
+{
+    std::lock_guard lock(m_mutex);
+    nLow = 1;
+    nHigh = layout.High();
+    const auto it = m_posted.find(group.m_strName);
+    if (it == m_posted.end())
+        return;
+    const int32_t nFiles = it->second.first;
+    if (nFiles >= 0 && nFiles < group.m_nArticles)
+        nHigh = layout.m_nBase + layout.m_vecFirst[static_cast<size_t>(nFiles)] - 1;
+    nLow = std::max<int64_t>(1, it->second.second);
+}
 
 bool CNntpFace::CImpl::SetUpTls()
 {
@@ -560,12 +577,13 @@ void CNntpFace::CImpl::Session(CStream& stream, bool& bCounted)
             {
                 strGroup = strArg;
                 const auto pLayout = Layout(*pGroup);
-                const int64_t nHigh = pLayout->High();
+                int64_t nLow = 1, nHigh = 0;
+                Numbers(*pGroup, *pLayout, nLow, nHigh);
                 const bool bHole = m_options.m_posting.m_nHoleFile >= 0 &&
                                    m_options.m_posting.m_nHoleFile < pGroup->m_nArticles;
-                const int64_t nCount = std::max<int64_t>(0, nHigh - (bHole ? 1 : 0));
-                bOk = stream.Write("211 " + std::to_string(nCount) + " " + (nHigh > 0 ? "1 " : "0 ") +
-                                   std::to_string(nHigh) + " " + strArg + "\r\n");
+                const int64_t nCount = std::max<int64_t>(0, nHigh - nLow + 1 - (bHole ? 1 : 0));
+                bOk = stream.Write("211 " + std::to_string(nCount) + " " + std::to_string(nHigh >= nLow ? nLow : 0) +
+                                   " " + std::to_string(nHigh) + " " + strArg + "\r\n");
             }
             else
             {
@@ -798,15 +816,24 @@ bool CNntpFace::CImpl::Over(CStream& stream, const std::string& strGroup, const 
     const long long nLow = std::strtoll(strRange.c_str(), &pEnd, 10);
     if (pEnd == strRange.c_str())
         return stream.Write("420 No current article selected\r\n");
+    int64_t nFirst = 1, nLast = 0;
+    Numbers(*pGroup, *pLayout, nFirst, nLast);
     long long nHigh = nLow;
     if (*pEnd == '-')
-        nHigh = pEnd[1] ? std::strtoll(pEnd + 1, nullptr, 10) : pLayout->High();
+        nHigh = pEnd[1] ? std::strtoll(pEnd + 1, nullptr, 10) : nLast;
     ++m_nOverviews;
-    nHigh = std::min<long long>(nHigh, pLayout->High());
+    int nDelayMs = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        nDelayMs = m_fault.m_nOverviewDelayMs;
+    }
+    for (int i = 0; i < nDelayMs / 10 && !m_bStop; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    nHigh = std::min<long long>(nHigh, nLast);
     std::string strOut("224 Overview information follows\r\n");
     bool bAny = false;
     std::string strLine;
-    for (long long n = std::max(1LL, nLow); n <= nHigh && !m_bStop; ++n)
+    for (long long n = std::max<long long>(nFirst, nLow); n <= nHigh && !m_bStop; ++n)
     {
         ++m_nOverviewNumbers;
         if (OverviewLine(*pGroup, *pLayout, n, strLine))
@@ -904,6 +931,12 @@ void CNntpFace::SetFault(const SNntpFaceFault& fault)
     std::lock_guard lock(m_pImpl->m_mutex);
     m_pImpl->m_fault = fault;
     m_pImpl->m_mapDrops.clear();
+}
+
+void CNntpFace::SetPosted(const std::string& strGroup, int32_t nFiles, int64_t nLow)
+{
+    std::lock_guard lock(m_pImpl->m_mutex);
+    m_pImpl->m_posted[strGroup] = {nFiles, nLow};
 }
 
 CGatewayArticle CNntpFace::Article(const std::string& strGroup, int32_t nIndex) const

@@ -24,6 +24,7 @@ struct SNntpFaceFault
     int64_t m_nThrottle = 0;     // bytes per second on every connection, 0 = no limit
     bool m_bGreeting400 = false; // every connection: "400" and close
     bool m_bSilent = false;      // every connection: accepted, then nothing is ever said
+    int m_nOverviewDelayMs = 0;  // every OVER / XOVER waits this long before it answers
 };
 
 // How the groups read by number (GROUP, OVER / XOVER). Off: GROUP counts
@@ -70,6 +71,9 @@ public:
     std::string CaFile() const;
 
     void SetFault(const SNntpFaceFault& fault);
+    // Reading by number: only the group's first nFiles files are posted so
+    // far (-1: all), and the articles below nLow have expired.
+    void SetPosted(const std::string& strGroup, int32_t nFiles, int64_t nLow = 1);
 
     // The corpus as posted.
     CGatewayArticle Article(const std::string& strGroup, int32_t nIndex) const;

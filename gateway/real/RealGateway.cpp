@@ -277,7 +277,8 @@ void CRealGateway::CImpl::ServeListing(const httplib::Request& req, const std::s
     std::string strHost = req.get_header_value("Host");
     if (strHost.empty() || strHost.find_first_of("\"<> ") != std::string::npos)
         strHost = HostPort();
-    auto pListing = std::make_shared<CUsenetListing>(m_pool, request, strHost, m_options.m_log);
+    auto pListing =
+        std::make_shared<CUsenetListing>(m_pool, request, strHost, m_options.m_strCacheFile, m_options.m_log);
     std::string strPage;
     res.status = 200;
     if (!pListing->Open(strPage) || req.method == "HEAD")

@@ -116,8 +116,10 @@ bool SListingRequest::Parse(const std::string& strQuery, SListingRequest& reques
     return true;
 }
 
-CUsenetListing::CUsenetListing(usenet::CNntpPool& pool, SListingRequest request, std::string strLinkHost, LogFn log)
-    : m_pool(pool), m_request(std::move(request)), m_strLinkHost(std::move(strLinkHost)), m_log(std::move(log))
+CUsenetListing::CUsenetListing(usenet::CNntpPool& pool, SListingRequest request, std::string strLinkHost,
+                               std::string strCacheFile, LogFn log)
+    : m_pool(pool), m_request(std::move(request)), m_strLinkHost(std::move(strLinkHost)),
+      m_strCacheFile(std::move(strCacheFile)), m_log(std::move(log))
 {
 }
 
@@ -139,10 +141,43 @@ bool CUsenetListing::Open(std::string& strPage)
     m_nHigh = group.m_nHigh;
     m_nLow = std::max({group.m_nLow, 1LL, m_nHigh - m_request.m_nNewest + 1});
     m_nNext = m_nLow;
+    m_nCachedTo = m_nLow - 1;
+    if (!m_strCacheFile.empty())
+        OpenCache();
     m_pGrouper = std::make_unique<usenet::CPostGrouper>([this](usenet::SPostedFile&& file) { Emit(std::move(file)); });
     m_nStage = 1;
     strPage = PageHeader(m_request.m_strGroup);
     return true;
+}
+
+void CUsenetListing::OpenCache()
+{
+    auto pCache = std::make_unique<usenet::CHeaderCache>();
+    std::string strError;
+    if (!pCache->Open(m_strCacheFile, strError))
+    {
+        m_log(strError + "; listing without it");
+        return;
+    }
+    const std::string& strGroup = m_request.m_strGroup;
+    // What lies below the listing (expired on the server, or older than
+    // what it reads) is forgotten; a run that does not reach down to the
+    // listing's first article, or that lies above the server's numbers
+    // (a group renumbered), is read afresh.
+    const usenet::CHeaderCache::SRun run = pCache->GetRun(strGroup);
+    if (run.m_nHigh > 0 && (run.m_nHigh > m_nHigh || run.m_nFirst > m_nLow || run.m_nHigh + 1 < m_nLow))
+        pCache->Clear(strGroup);
+    else if (run.m_nHigh > 0)
+    {
+        pCache->DropBelow(strGroup, m_nLow);
+        m_nCachedTo = run.m_nHigh;
+    }
+    m_pCache = std::move(pCache);
+}
+
+void CUsenetListing::Feed(const usenet::SOverviewPost& post)
+{
+    m_pGrouper->Add(post);
 }
 
 void CUsenetListing::Emit(usenet::SPostedFile&& file)
@@ -163,33 +198,56 @@ bool CUsenetListing::Next(std::string& strOut)
         const int nPercent = static_cast<int>((m_nNext - m_nLow) * 100 / nSpan);
         if (nPercent != m_nPercent)
         {
+            // Sent on its own, before the batch is asked for: the client's
+            // progress moves while the server answers.
             strOut += Progress(nPercent);
             m_nPercent = nPercent;
+            m_pOut = nullptr;
+            return true;
         }
-        const long long nLast = std::min(m_nHigh, m_nNext + kBatch - 1);
-        std::string strData;
-        const usenet::SNntpResult result = m_pReader->Over(m_nNext, nLast, strData);
-        if (!result.Ok())
+        const long long nLast = std::min(m_nNext <= m_nCachedTo ? m_nCachedTo : m_nHigh, m_nNext + kBatch - 1);
+        if (m_nNext <= m_nCachedTo)
         {
-            // What was read is listed; the page ends early.
-            m_log("the overview of " + m_request.m_strGroup + " ends at article " + std::to_string(m_nNext) + ": " +
-                  result.m_strText);
-            m_nNext = m_nHigh + 1;
+            if (!m_pCache->Read(m_request.m_strGroup, m_nNext, nLast,
+                                [this](const usenet::SOverviewPost& post) { Feed(post); }))
+                m_log("the header cache of " + m_request.m_strGroup + " cannot be read");
+            m_nNext = nLast + 1;
         }
         else
         {
-            usenet::SOverviewPost post;
-            size_t nPos = 0;
-            while (nPos < strData.size())
+            std::string strData;
+            const usenet::SNntpResult result = m_pReader->Over(m_nNext, nLast, strData);
+            if (!result.Ok())
             {
-                size_t nEol = strData.find('\n', nPos);
-                if (nEol == std::string::npos)
-                    nEol = strData.size();
-                if (usenet::ParseOverviewLine(std::string_view(strData).substr(nPos, nEol - nPos), post))
-                    m_pGrouper->Add(post);
-                nPos = nEol + 1;
+                // What was read is listed; the page ends early.
+                m_log("the overview of " + m_request.m_strGroup + " ends at article " + std::to_string(m_nNext) +
+                      ": " + result.m_strText);
+                m_nNext = m_nHigh + 1;
             }
-            m_nNext = nLast + 1;
+            else
+            {
+                std::vector<usenet::SOverviewPost> vecPosts;
+                usenet::SOverviewPost post;
+                size_t nPos = 0;
+                while (nPos < strData.size())
+                {
+                    size_t nEol = strData.find('\n', nPos);
+                    if (nEol == std::string::npos)
+                        nEol = strData.size();
+                    if (usenet::ParseOverviewLine(std::string_view(strData).substr(nPos, nEol - nPos), post))
+                        vecPosts.push_back(post);
+                    nPos = nEol + 1;
+                }
+                // Stored before it is listed: what a client saw is in the cache.
+                if (m_pCache && !m_pCache->StoreBatch(m_request.m_strGroup, m_nLow, vecPosts, nLast))
+                {
+                    m_log("the header cache of " + m_request.m_strGroup + " cannot be written; listing without it");
+                    m_pCache.reset();
+                }
+                for (const usenet::SOverviewPost& one : vecPosts)
+                    Feed(one);
+                m_nNext = nLast + 1;
+            }
         }
         m_pOut = nullptr;
         return true;
@@ -209,7 +267,8 @@ std::string CUsenetListing::PageHeader(const std::string& strGroup)
            "</title>\n"
            "<script language=\"JavaScript\">\n"
            "function BatchLink(id, subject, parts, n) { document.write(subject); }\n"
-           "function setProgress(n) { window.status = n + '%'; }\n"
+           // Defined without the call's bracket: a line with one is a progress report.
+           "var setProgress = function (n) { window.status = n + '%'; };\n"
            "</script></head>\n"
            "<body bgcolor=\"#FFFFFF\">\n"
            "<table border=0 cellpadding=2 cellspacing=0 width=\"100%\">\n";

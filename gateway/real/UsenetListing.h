@@ -13,6 +13,7 @@
 //   the sort letter, b1 and o shaped the old service's page and change
 //   nothing here: files are listed as they are completed, oldest first.
 
+#include "cache/HeaderCache.h"
 #include "nntp/NntpPool.h"
 #include "posts/PostGrouper.h"
 
@@ -37,8 +38,10 @@ class CUsenetListing
 public:
     using LogFn = std::function<void(const std::string&)>;
 
-    // strLinkHost: the host the page's download links name.
-    CUsenetListing(usenet::CNntpPool& pool, SListingRequest request, std::string strLinkHost, LogFn log);
+    // strLinkHost: the host the page's download links name; strCacheFile:
+    // the server's header cache, "" for none.
+    CUsenetListing(usenet::CNntpPool& pool, SListingRequest request, std::string strLinkHost,
+                   std::string strCacheFile, LogFn log);
     ~CUsenetListing();
 
     // Selects the group. False when it cannot be read (no such group, no
@@ -65,13 +68,18 @@ public:
 
 private:
     void Emit(usenet::SPostedFile&& file);
+    void OpenCache();
+    void Feed(const usenet::SOverviewPost& post);
 
     usenet::CNntpPool& m_pool;
     SListingRequest m_request;
     std::string m_strLinkHost;
+    std::string m_strCacheFile;
     LogFn m_log;
     std::unique_ptr<usenet::CNntpGroupReader> m_pReader;
     std::unique_ptr<usenet::CPostGrouper> m_pGrouper;
+    std::unique_ptr<usenet::CHeaderCache> m_pCache;
+    long long m_nCachedTo = 0; // the numbers up to here come from the cache
     long long m_nLow = 0;
     long long m_nHigh = 0;
     long long m_nNext = 0;

@@ -16,6 +16,10 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testsupport::CliRun;
 using testsupport::RunCliIn;
@@ -35,6 +39,7 @@ struct SRow
     int m_nState = 0;
     int64_t m_nSize = 0;
     std::string m_strAuthor, m_strDate, m_strFileName, m_strSubject, m_strQuery;
+    bool operator==(const SRow&) const = default;
 };
 
 std::vector<std::string> Fields(const std::string& strLine)
@@ -70,6 +75,8 @@ std::map<std::string, SRow> Rows(const std::string& strOut)
 class ListingFromUsenetTest : public ::testing::TestWithParam<bool>
 {
 protected:
+    ListingFromUsenetTest() : m_cache("XDG_CACHE_HOME", m_dir.File("cache").c_str()) {}
+
     void SetUp() override
     {
         CGatewayOptions corpus;
@@ -93,7 +100,21 @@ protected:
 
     CliRun List(const std::string& strGroup) { return RunCliIn(m_dir, {"list", "--service", "newsguy", strGroup}); }
 
+    // dravelin-cli usenet cache, its lines.
+    std::vector<std::string> Cache(const std::vector<std::string>& args = {})
+    {
+        std::vector<std::string> command = {"usenet", "cache"};
+        command.insert(command.end(), args.begin(), args.end());
+        const CliRun run = RunCliIn(m_dir, command);
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+        std::vector<std::string> lines = testsupport::SplitLines(run.strOut);
+        if (!lines.empty() && lines[0].rfind("Header cache: " + m_dir.File("cache/dravelin/"), 0) == 0)
+            lines.erase(lines.begin());
+        return lines;
+    }
+
     TempDir m_dir;
+    testsupport::ScopedEnv m_cache;
     std::unique_ptr<CNntpFace> m_pFace;
 };
 
@@ -208,6 +229,82 @@ TEST_P(ListingFromUsenetTest, ManyThousandsAndMissingGroups)
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_NE(run.strErr.find("Cannot access Newsgroup."), std::string::npos) << run.strErr;
     EXPECT_TRUE(Rows(run.strOut).empty()) << run.strOut;
+}
+
+// The header cache: a second Go asks the server only for the numbers above
+// what is stored, and forgets what expired there.
+TEST_P(ListingFromUsenetTest, SecondGoReadsOnlyNewArticles)
+{
+    m_pFace->SetPosted(kManyGroup, 2000);
+    CliRun run = List(kManyGroup);
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(Rows(run.strOut).size(), 2001u);
+    EXPECT_EQ(m_pFace->OverviewNumbers(), 4001);
+
+    // 1000 more files posted; the text post and the first 500 files expired.
+    m_pFace->SetPosted(kManyGroup, kManyFiles, 1002);
+    run = List(kManyGroup);
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    std::map<std::string, SRow> rows = Rows(run.strOut);
+    EXPECT_EQ(rows.size(), static_cast<size_t>(kManyFiles - 500));
+    EXPECT_EQ(rows.count(CNntpFace::TextPostSubject()), 0u);
+    EXPECT_EQ(m_pFace->OverviewNumbers(), 6001);
+    EXPECT_EQ(Cache(), std::vector<std::string>{"alt.binaries.many: 5000 articles, 1002-6001"});
+
+    run = List(kManyGroup); // nothing new: the server is asked for no overview
+    EXPECT_EQ(Rows(run.strOut), rows);
+    EXPECT_EQ(m_pFace->OverviewNumbers(), 6001);
+
+    EXPECT_EQ(Cache({"--clear", kManyGroup}),
+              std::vector<std::string>{"Cleared alt.binaries.many from the header cache."});
+    EXPECT_EQ(Cache(), std::vector<std::string>{"The header cache is empty."});
+}
+
+// dravelin-cli list killed while the gateway in it waits for the second
+// batch: the first is in the cache, whole, and the next Go goes on from it.
+TEST_P(ListingFromUsenetTest, KillDuringABatchLeavesAUsableCache)
+{
+    SNntpFaceFault fault;
+    fault.m_nOverviewDelayMs = 2500; // the second batch cannot be stored before the kill
+    m_pFace->SetFault(fault);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0)
+    {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        const int nNull = open("/dev/null", O_WRONLY);
+        dup2(nNull, 2);
+        setenv("HOME", m_dir.Path().c_str(), 1);
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("DRAVELIN_HOME");
+        const std::string strData = (m_dir.Path() / "data").string();
+        execl(DRAVELIN_CLI_PATH, DRAVELIN_CLI_PATH, "--data-dir", strData.c_str(), "list", "--service", "newsguy",
+              kManyGroup, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string strOut;
+    char buf[4096];
+    ssize_t n = 0;
+    while (std::count(strOut.begin(), strOut.end(), '\n') < 100 && (n = read(fds[0], buf, sizeof buf)) > 0)
+        strOut.append(buf, static_cast<size_t>(n));
+    kill(pid, SIGKILL);
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    close(fds[0]);
+    ASSERT_TRUE(WIFSIGNALED(nStatus)) << "the listing ended before the kill";
+
+    // Numbers 1 to 5000, but for the part never posted.
+    EXPECT_EQ(Cache(), std::vector<std::string>{"alt.binaries.many: 4999 articles, 1-5000"});
+    m_pFace->SetFault(SNntpFaceFault{});
+    const long long nAsked = m_pFace->OverviewNumbers();
+    const CliRun run = List(kManyGroup);
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(Rows(run.strOut).size(), static_cast<size_t>(kManyFiles + 1));
+    EXPECT_EQ(m_pFace->OverviewNumbers() - nAsked, 2 * kManyFiles + 1 - 5000);
 }
 
 INSTANTIATE_TEST_SUITE_P(OverAndXover, ListingFromUsenetTest, ::testing::Bool(),
