@@ -253,7 +253,7 @@ std::string CHeaderCache::DefaultPath(const std::string& strHost, int nPort)
     for (char c : strHost)
         strName += (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-') ? c : '_';
     if (strName.empty() || strName[0] == '.')
-        strName.insert(0, "_");
+        strName = "_" + strName;
     return (folder / "dravelin" / (strName + "_" + std::to_string(nPort) + ".sqlite")).string();
 }
 

@@ -248,7 +248,10 @@ SGroupResult CNntpGroupReader::Group(std::string_view strGroup)
 SNntpResult CNntpGroupReader::Over(long long nLow, long long nHigh, std::string& strData)
 {
     strData.clear();
-    const std::string strRange = " " + std::to_string(nLow) + "-" + std::to_string(nHigh);
+    std::string strRange(1, ' ');
+    strRange += std::to_string(nLow);
+    strRange += '-';
+    strRange += std::to_string(nHigh);
     SNntpReplyLine reply;
     SNntpResult result;
     if (!m_bXover)

@@ -1,0 +1,152 @@
+// A newsgroup of 1,000,000 parts (100,000 files of ten) listed from the
+// simulator's NNTP face through the real gateway, the page read over HTTP by
+// the client's own NewsGuy parser:
+//   1. the first Go: the whole overview from the server, grouped and stored
+//      in the header cache;
+//   2. a repeated Go: all of it from the cache.
+// Seconds to the last row, the rows, and the peak resident memory of this
+// process (the NNTP face, the gateway and the counting client together).
+// The first Go includes the simulator's cost of writing the overview (it
+// yEnc-encodes every part to give its true size).
+//   overview_bench [--files N] [--parts N]
+
+#include "gateway/NntpFace.h"
+#include "gateway/real/RealGateway.h"
+#include "listing/LineSource.h"
+#include "listing/ListingSink.h"
+#include "listing/NewsGuyParser.h"
+#include "net/GatewayHosts.h"
+#include "net/HttpRequestFramework.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+long StatusKiB(const char* pszKey)
+{
+    std::ifstream in("/proc/self/status");
+    std::string strLine;
+    while (std::getline(in, strLine))
+        if (strLine.rfind(pszKey, 0) == 0)
+            return std::atol(strLine.c_str() + std::strlen(pszKey));
+    return 0;
+}
+
+class CRequestLines : public ILineSource
+{
+public:
+    explicit CRequestLines(CHttpRequest& request) : m_request(request) {}
+    bool ReadLine(std::string& strLine) override { return m_request.ReadLine(strLine); }
+
+private:
+    CHttpRequest& m_request;
+};
+
+class CCountingSink : public IListingSink
+{
+public:
+    void OnArticle(ArticlePtr) override
+    {
+        ++m_nRows;
+        m_tLast = Clock::now();
+    }
+    void OnProgress(int) override { ++m_nProgress; }
+    void OnStatusLine(const std::string&) override {}
+    size_t m_nRows = 0;
+    size_t m_nProgress = 0;
+    Clock::time_point m_tLast;
+};
+
+struct SGo
+{
+    double m_fSeconds = 0;
+    size_t m_nRows = 0;
+    size_t m_nProgress = 0;
+};
+
+SGo Go(const std::string& strHostPort, const std::string& strObject)
+{
+    CInternetSession session(CProxyChoice{}, HttpFlags::kListingSession);
+    CHttpConnection connection(session, strHostPort, 0);
+    CCountingSink sink;
+    const auto t0 = Clock::now();
+    CHttpRequest request(connection, strObject, HttpFlags::kNewsGuyListingRequest, false);
+    if (request.Send())
+    {
+        CRequestLines lines(request);
+        CNewsGuyParser(ServiceNewsGuy).ParsePage(lines, sink);
+    }
+    return SGo{std::chrono::duration<double>(sink.m_tLast - t0).count(), sink.m_nRows, sink.m_nProgress};
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int nFiles = 100000;
+    int nParts = 10;
+    for (int i = 1; i + 1 < argc; i += 2)
+    {
+        if (std::strcmp(argv[i], "--files") == 0)
+            nFiles = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--parts") == 0)
+            nParts = std::atoi(argv[i + 1]);
+    }
+    const std::string strGroup = "alt.binaries.overview.bench";
+    constexpr int64_t kPartSize = 1000; // small parts: the simulator encodes each for its size
+    CGatewayOptions corpus;
+    corpus.m_groups.push_back(CGatewayGroup{strGroup, nFiles, 0, 0, false, kPartSize * nParts});
+    SNntpFaceOptions faceOptions;
+    faceOptions.m_nPartSize = kPartSize;
+    faceOptions.m_posting.m_bNumbered = true;
+    CNntpFace face(corpus, faceOptions);
+    if (face.Start() == 0)
+    {
+        std::fprintf(stderr, "the NNTP face did not start: %s\n", face.GetError().c_str());
+        return 1;
+    }
+    const std::filesystem::path cacheFile =
+        std::filesystem::temp_directory_path() / ("dravelin-overview-bench-" + std::to_string(getpid()) + ".sqlite");
+    SRealGatewayOptions options;
+    options.m_server.m_strHost = "127.0.0.1";
+    options.m_server.m_nPort = face.Port();
+    options.m_server.m_nConnections = 4;
+    options.m_strCacheFile = cacheFile.string();
+    CRealGateway gateway(options);
+    if (gateway.Start() == 0)
+    {
+        std::fprintf(stderr, "the gateway did not start\n");
+        return 1;
+    }
+    // Every article of the group: the client's own request asks for the
+    // newest 100,000.
+    const long long nArticles = static_cast<long long>(nFiles) * nParts;
+    const std::string strObject = "news-bin/wwwlist?-sz,b1,o,n" + std::to_string(nArticles) + "+" + strGroup;
+    const long nRssBefore = StatusKiB("VmRSS:");
+    const SGo first = Go(gateway.HostPort(), strObject);
+    const long nPeakFirst = StatusKiB("VmHWM:");
+    const SGo second = Go(gateway.HostPort(), strObject);
+    const long nPeakSecond = StatusKiB("VmHWM:");
+    gateway.Stop();
+    face.Stop();
+    const auto nCacheBytes = std::filesystem::file_size(cacheFile);
+    for (const char* pszSuffix : {"", "-wal", "-shm"})
+        std::filesystem::remove(cacheFile.string() + pszSuffix);
+
+    std::printf("group: %lld parts, %d files\n", nArticles, nFiles);
+    std::printf("first Go, to the last row:    %.2f s  (%zu rows, %zu progress reports)\n", first.m_fSeconds,
+                first.m_nRows, first.m_nProgress);
+    std::printf("repeated Go, from the cache:  %.2f s  (%zu rows)\n", second.m_fSeconds, second.m_nRows);
+    std::printf("peak RSS: %.1f MB after the first Go, %.1f MB after the second (%.1f MB at start)\n",
+                nPeakFirst / 1024.0, nPeakSecond / 1024.0, nRssBefore / 1024.0);
+    std::printf("header cache: %.1f MB\n", static_cast<double>(nCacheBytes) / 1e6);
+    return first.m_nRows == static_cast<size_t>(nFiles) && second.m_nRows == first.m_nRows ? 0 : 1;
+}
