@@ -95,6 +95,10 @@ bool SListingRequest::Parse(const std::string& strQuery, SListingRequest& reques
     request = SListingRequest();
     request.m_cSort = strQuery[2];
     request.m_strGroup = strQuery.substr(nPlus + 1);
+    // It goes into an NNTP command line: no blanks, no control characters.
+    for (const char c : request.m_strGroup)
+        if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f')
+            return false;
     const std::string strOptions = strQuery.substr(3, nPlus - 3);
     size_t nPos = 0;
     while (nPos <= strOptions.size())
