@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(OverAndXover, ListingFromUsenetTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Xover" : "Over"; });
 
 // The listing's own texts, read back the way the client reads them.
-TEST(ListingTextsTest, SizesAndDates)
+TEST(ListingTextsTest, SizesDatesAndRequests)
 {
     const struct
     {
@@ -344,5 +344,32 @@ TEST(ListingTextsTest, SizesAndDates)
     };
     for (const auto& c : dates)
         EXPECT_EQ(CUsenetListing::MonthDay(c.pszDate), c.pszMonthDay) << c.pszDate;
+
+    const struct
+    {
+        const char* pszQuery;
+        bool bOk;
+        const char* pszGroup;
+        long long nNewest;
+        bool bBinariesOnly;
+    } requests[] = {
+        {"-sz,b1,o,n100000+alt.test", true, "alt.test", 100000, false},
+        {"-sb,b1,o,n50,B+comp.lang.c++", true, "comp.lang.c++", 50, true}, // the first "+" ends the options
+        {"-sz,n0+alt.test", true, "alt.test", 100000, false},              // no count: the default
+        {"-sz+alt.test", true, "alt.test", 100000, false},
+        {"-sz,b1,o,n100000+", false, "", 0, false},
+        {"-sz,b1+alt.te\x01st", false, "", 0, false},
+        {"group=alt.test", false, "", 0, false},
+    };
+    for (const auto& c : requests)
+    {
+        SListingRequest request;
+        EXPECT_EQ(SListingRequest::Parse(c.pszQuery, request), c.bOk) << c.pszQuery;
+        if (!c.bOk)
+            continue;
+        EXPECT_EQ(request.m_strGroup, c.pszGroup);
+        EXPECT_EQ(request.m_nNewest, c.nNewest);
+        EXPECT_EQ(request.m_bBinariesOnly, c.bBinariesOnly);
+    }
 }
 } // namespace
