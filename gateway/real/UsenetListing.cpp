@@ -179,11 +179,6 @@ void CUsenetListing::OpenCache()
     m_pCache = std::move(pCache);
 }
 
-void CUsenetListing::Feed(const usenet::SOverviewPost& post)
-{
-    m_pGrouper->Add(post);
-}
-
 void CUsenetListing::Emit(usenet::SPostedFile&& file)
 {
     if (m_request.m_bBinariesOnly && !file.m_bYenc && !file.m_bCounter)
@@ -213,7 +208,7 @@ bool CUsenetListing::Next(std::string& strOut)
         if (m_nNext <= m_nCachedTo)
         {
             if (!m_pCache->Read(m_request.m_strGroup, m_nNext, nLast,
-                                [this](const usenet::SOverviewPost& post) { Feed(post); }))
+                                [this](const usenet::SOverviewPost& post) { m_pGrouper->Add(post); }))
                 m_log("the header cache of " + m_request.m_strGroup + " cannot be read");
             m_nNext = nLast + 1;
         }
@@ -249,7 +244,7 @@ bool CUsenetListing::Next(std::string& strOut)
                     m_pCache.reset();
                 }
                 for (const usenet::SOverviewPost& one : vecPosts)
-                    Feed(one);
+                    m_pGrouper->Add(one);
                 m_nNext = nLast + 1;
             }
         }

@@ -69,7 +69,6 @@ public:
 private:
     void Emit(usenet::SPostedFile&& file);
     void OpenCache();
-    void Feed(const usenet::SOverviewPost& post);
 
     usenet::CNntpPool& m_pool;
     SListingRequest m_request;
