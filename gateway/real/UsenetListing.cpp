@@ -142,46 +142,64 @@ bool CUsenetListing::Open(std::string& strPage)
         m_nStage = 2;
         return false;
     }
-    m_nHigh = group.m_nHigh;
-    m_nLow = std::max({group.m_nLow, 1LL, m_nHigh - m_request.m_nNewest + 1});
-    m_nNext = m_nLow;
-    m_nCachedTo = m_nLow - 1;
-    if (!m_strCacheFile.empty())
-        OpenCache();
+    Plan(group.m_nLow, group.m_nHigh);
     m_pGrouper = std::make_unique<usenet::CPostGrouper>([this](usenet::SPostedFile&& file) { Emit(std::move(file)); });
     m_nStage = 1;
     strPage = PageHeader(m_request.m_strGroup);
     return true;
 }
 
-void CUsenetListing::OpenCache()
+void CUsenetListing::AddSpan(bool bCache, bool bDown, long long nFrom, long long nTo)
 {
-    auto pCache = std::make_unique<usenet::CHeaderCache>();
-    std::string strError;
-    if (!pCache->Open(m_strCacheFile, strError))
+    if (nFrom > nTo)
+        return;
+    m_vecSpans.push_back(SSpan{bCache, bDown, nFrom, nTo, bDown ? nTo : nFrom});
+    m_nNumbers += nTo - nFrom + 1;
+}
+
+void CUsenetListing::Plan(long long nLow, long long nHigh)
+{
+    nLow = std::max(nLow, 1LL);
+    if (nHigh < nLow)
+        return;
+    usenet::CHeaderCache::SRun run;
+    if (!m_strCacheFile.empty())
     {
-        m_log(strError + "; listing without it");
+        auto pCache = std::make_unique<usenet::CHeaderCache>();
+        std::string strError;
+        if (pCache->Open(m_strCacheFile, strError))
+        {
+            run = pCache->GetRun(m_request.m_strGroup);
+            // A run above the server's numbers (the group was renumbered) or
+            // wholly expired is read afresh; what expired is forgotten.
+            if (run.m_nHigh > 0 && (run.m_nHigh > nHigh || run.m_nHigh < nLow))
+            {
+                pCache->Clear(m_request.m_strGroup);
+                run = {};
+            }
+            else if (run.m_nHigh > 0 && run.m_nFirst < nLow)
+            {
+                pCache->DropBelow(m_request.m_strGroup, nLow);
+                run.m_nFirst = nLow;
+            }
+            m_pCache = std::move(pCache);
+        }
+        else
+            m_log(strError + "; listing without it");
+    }
+    if (run.m_nHigh == 0)
+    {
+        AddSpan(false, true, nLow, nHigh);
         return;
     }
-    const std::string& strGroup = m_request.m_strGroup;
-    // What lies below the listing (expired on the server, or older than
-    // what it reads) is forgotten; a run that does not reach down to the
-    // listing's first article, or that lies above the server's numbers
-    // (a group renumbered), is read afresh.
-    const usenet::CHeaderCache::SRun run = pCache->GetRun(strGroup);
-    if (run.m_nHigh > 0 && (run.m_nHigh > m_nHigh || run.m_nFirst > m_nLow || run.m_nHigh + 1 < m_nLow))
-        pCache->Clear(strGroup);
-    else if (run.m_nHigh > 0)
-    {
-        pCache->DropBelow(strGroup, m_nLow);
-        m_nCachedTo = run.m_nHigh;
-    }
-    m_pCache = std::move(pCache);
+    AddSpan(false, false, run.m_nHigh + 1, nHigh);
+    AddSpan(true, true, run.m_nFirst, run.m_nHigh);
+    AddSpan(false, true, nLow, run.m_nFirst - 1);
 }
 
 void CUsenetListing::Emit(usenet::SPostedFile&& file)
 {
-    if (m_request.m_bBinariesOnly && !file.m_bYenc && !file.m_bCounter)
+    if (m_nEntries >= m_request.m_nNewest || (m_request.m_bBinariesOnly && !file.m_bYenc && !file.m_bCounter))
         return;
     m_pOut->append(Entry(file, m_request.m_strGroup, ++m_nEntries, m_strLinkHost));
 }
@@ -191,10 +209,11 @@ bool CUsenetListing::Next(std::string& strOut)
     if (m_nStage != 1)
         return false;
     m_pOut = &strOut;
-    const long long nSpan = std::max(1LL, m_nHigh - m_nLow + 1);
-    if (m_nNext <= m_nHigh)
+    const bool bEnough = m_nEntries >= m_request.m_nNewest;
+    if (!bEnough && m_nSpan < m_vecSpans.size())
     {
-        const int nPercent = static_cast<int>((m_nNext - m_nLow) * 100 / nSpan);
+        const int nPercent = static_cast<int>(std::max(m_nRead * 100 / std::max(1LL, m_nNumbers),
+                                                       m_nEntries * 100 / std::max(1LL, m_request.m_nNewest)));
         if (nPercent != m_nPercent)
         {
             // Sent on its own, before the batch is asked for: the client's
@@ -204,24 +223,35 @@ bool CUsenetListing::Next(std::string& strOut)
             m_pOut = nullptr;
             return true;
         }
-        const long long nLast = std::min(m_nNext <= m_nCachedTo ? m_nCachedTo : m_nHigh, m_nNext + kBatch - 1);
-        if (m_nNext <= m_nCachedTo)
+        SSpan& span = m_vecSpans[m_nSpan];
+        const bool bCache = span.m_bCache;
+        // Downwards the newest come first, in the batch too, so that the
+        // newest files are the ones listed.
+        const bool bDown = span.m_bDown;
+        const long long nFrom = span.m_bDown ? std::max(span.m_nFrom, span.m_nNext - kBatch + 1) : span.m_nNext;
+        const long long nTo = span.m_bDown ? span.m_nNext : std::min(span.m_nTo, span.m_nNext + kBatch - 1);
+        span.m_nNext = span.m_bDown ? nFrom - 1 : nTo + 1;
+        if (span.m_bDown ? span.m_nNext < span.m_nFrom : span.m_nNext > span.m_nTo)
+            ++m_nSpan;
+        m_nRead += nTo - nFrom + 1;
+        m_nLowestRead = m_nLowestRead == 0 ? nFrom : std::min(m_nLowestRead, nFrom);
+        if (bCache)
         {
-            if (!m_pCache->Read(m_request.m_strGroup, m_nNext, nLast,
+            if (!m_pCache->Read(m_request.m_strGroup, nFrom, nTo, bDown,
                                 [this](const usenet::SOverviewPost& post) { m_pGrouper->Add(post); }))
                 m_log("the header cache of " + m_request.m_strGroup + " cannot be read");
-            m_nNext = nLast + 1;
         }
         else
         {
             std::string strData;
-            const usenet::SNntpResult result = m_pReader->Over(m_nNext, nLast, strData);
+            const usenet::SNntpResult result = m_pReader->Over(nFrom, nTo, strData);
             if (!result.Ok())
             {
                 // What was read is listed; the page ends early.
-                m_log("the overview of " + m_request.m_strGroup + " ends at article " + std::to_string(m_nNext) +
-                      ": " + result.m_strText);
-                m_nNext = m_nHigh + 1;
+                m_log("the overview of " + m_request.m_strGroup + " breaks off at articles " +
+                      std::to_string(nFrom) + "-" + std::to_string(nTo) + ": " + result.m_strText);
+                m_nSpan = m_vecSpans.size();
+                m_nLowestRead = 0;
             }
             else
             {
@@ -238,21 +268,35 @@ bool CUsenetListing::Next(std::string& strOut)
                     nPos = nEol + 1;
                 }
                 // Stored before it is listed: what a client saw is in the cache.
-                if (m_pCache && !m_pCache->StoreBatch(m_request.m_strGroup, m_nLow, vecPosts, nLast))
+                if (m_pCache && !m_pCache->StoreBatch(m_request.m_strGroup, nFrom, nTo, vecPosts))
                 {
                     m_log("the header cache of " + m_request.m_strGroup + " cannot be written; listing without it");
                     m_pCache.reset();
+                    // What it was to give comes from the server instead.
+                    for (size_t i = m_nSpan; i < m_vecSpans.size(); ++i)
+                        m_vecSpans[i].m_bCache = false;
                 }
+                if (bDown)
+                    std::reverse(vecPosts.begin(), vecPosts.end());
                 for (const usenet::SOverviewPost& one : vecPosts)
                     m_pGrouper->Add(one);
-                m_nNext = nLast + 1;
             }
         }
         m_pOut = nullptr;
         return true;
     }
-    m_pGrouper->Finish();
+    if (bEnough)
+    {
+        // The files still open lack parts below where the reading stopped;
+        // and what the cache holds below it is no longer listed.
+        m_pGrouper->Discard();
+        if (m_pCache && m_nLowestRead > 0)
+            m_pCache->DropBelow(m_request.m_strGroup, m_nLowestRead);
+    }
+    else
+        m_pGrouper->Finish();
     m_pReader.reset(); // the connection goes back to the pool
+    m_pCache.reset();
     strOut += Progress(100);
     strOut += PageFooter();
     m_nStage = 2;

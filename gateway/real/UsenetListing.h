@@ -8,10 +8,15 @@
 //
 // The request is "news-bin/wwwlist?-s" + sort letter + options + "+" + group.
 // For a real group the options mean:
-//   n<N>  read the newest N articles (article numbers, that is parts);
+//   n<N>  list the newest N articles (posted files, not parts): the overview
+//         is read from the newest number down until N are listed;
 //   B     binaries only: text posts are left out;
 //   the sort letter, b1 and o shaped the old service's page and change
-//   nothing here: files are listed as they are completed, oldest first.
+//   nothing here: files are listed as they are completed.
+// With the header cache, what was posted since the last listing is read
+// from the server first (upwards from the stored high mark, so the stored
+// run of numbers never has a gap), then the stored run, then the server
+// again below it while fewer than N are listed.
 
 #include "cache/HeaderCache.h"
 #include "nntp/NntpPool.h"
@@ -21,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct SListingRequest
 {
@@ -68,7 +74,8 @@ public:
 
 private:
     void Emit(usenet::SPostedFile&& file);
-    void OpenCache();
+    void Plan(long long nLow, long long nHigh);
+    void AddSpan(bool bCache, bool bDown, long long nFrom, long long nTo);
 
     usenet::CNntpPool& m_pool;
     SListingRequest m_request;
@@ -78,10 +85,21 @@ private:
     std::unique_ptr<usenet::CNntpGroupReader> m_pReader;
     std::unique_ptr<usenet::CPostGrouper> m_pGrouper;
     std::unique_ptr<usenet::CHeaderCache> m_pCache;
-    long long m_nCachedTo = 0; // the numbers up to here come from the cache
-    long long m_nLow = 0;
-    long long m_nHigh = 0;
-    long long m_nNext = 0;
+    // What is read, in order: article numbers from the server or the cache,
+    // upwards or downwards, in batches.
+    struct SSpan
+    {
+        bool m_bCache = false;
+        bool m_bDown = false;
+        long long m_nFrom = 0; // inclusive
+        long long m_nTo = 0;
+        long long m_nNext = 0;
+    };
+    std::vector<SSpan> m_vecSpans;
+    size_t m_nSpan = 0;
+    long long m_nNumbers = 0; // in all spans
+    long long m_nRead = 0;    // numbers read so far
+    long long m_nLowestRead = 0;
     int m_nPercent = -1;
     int m_nStage = 0; // 0 not open, 1 reading, 2 done
     long long m_nEntries = 0;

@@ -4,10 +4,12 @@
 // client's own parser, and a listed file downloads byte for byte.
 
 #include "gateway/NntpFace.h"
+#include "gateway/real/RealGateway.h"
 #include "gateway/real/UsenetListing.h"
 #include "listing/ListingText.h"
 #include "support/CliRun.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -225,6 +227,36 @@ TEST_P(ListingFromUsenetTest, ManyThousandsAndMissingGroups)
     // Two OVER batches, each over numbers not asked for before.
     EXPECT_EQ(m_pFace->OverviewNumbers(), 2 * kManyFiles + 1);
 
+    // The newest hundred files, binaries only, as a page: one batch is read.
+    SRealGatewayOptions options;
+    options.m_server.m_strHost = "127.0.0.1";
+    options.m_server.m_nPort = m_pFace->Port();
+    options.m_server.m_strUser = "reader";
+    options.m_server.m_strPassword = "secret";
+    CRealGateway gateway(options);
+    ASSERT_GT(gateway.Start(), 0);
+    const long long nAsked = m_pFace->OverviewNumbers();
+    std::string strPage;
+    CURL* pCurl = curl_easy_init();
+    const std::string strUrl = "http://" + gateway.HostPort() + "/news-bin/wwwlist?-sz,b1,o,n100,B+" + kManyGroup;
+    curl_easy_setopt(pCurl, CURLOPT_URL, strUrl.c_str());
+    curl_easy_setopt(pCurl, CURLOPT_PROXY, "");
+    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, +[](char* p, size_t n, size_t m, void* pOut) {
+        static_cast<std::string*>(pOut)->append(p, n * m);
+        return n * m;
+    });
+    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &strPage);
+    EXPECT_EQ(curl_easy_perform(pCurl), CURLE_OK);
+    curl_easy_cleanup(pCurl);
+    size_t nEntries = 0;
+    for (size_t n = strPage.find("BatchLink('"); n != std::string::npos; n = strPage.find("BatchLink('", n + 1))
+        ++nEntries;
+    EXPECT_EQ(nEntries, 100u);
+    const std::string strNewest = m_pFace->Subject(m_pFace->Article(kManyGroup, kManyFiles - 1), 1);
+    EXPECT_NE(strPage.find(ListedSubject(strNewest, 2).substr(0, 12)), std::string::npos);
+    EXPECT_EQ(strPage.find(CNntpFace::TextPostSubject().substr(0, 12)), std::string::npos);
+    EXPECT_EQ(m_pFace->OverviewNumbers() - nAsked, CUsenetListing::kBatch);
+
     run = List("alt.binaries.nowhere");
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_NE(run.strErr.find("Cannot access Newsgroup."), std::string::npos) << run.strErr;
@@ -297,8 +329,8 @@ TEST_P(ListingFromUsenetTest, KillDuringABatchLeavesAUsableCache)
     close(fds[0]);
     ASSERT_TRUE(WIFSIGNALED(nStatus)) << "the listing ended before the kill";
 
-    // Numbers 1 to 5000, but for the part never posted.
-    EXPECT_EQ(Cache(), std::vector<std::string>{"alt.binaries.many: 4999 articles, 1-5000"});
+    // The newest batch: numbers 1002 to 6001.
+    EXPECT_EQ(Cache(), std::vector<std::string>{"alt.binaries.many: 5000 articles, 1002-6001"});
     m_pFace->SetFault(SNntpFaceFault{});
     const long long nAsked = m_pFace->OverviewNumbers();
     const CliRun run = List(kManyGroup);

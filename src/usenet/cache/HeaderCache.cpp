@@ -167,14 +167,15 @@ bool CHeaderCache::DropBelow(const std::string& strGroup, long long nLow)
            Exec("COMMIT");
 }
 
-bool CHeaderCache::StoreBatch(const std::string& strGroup, long long nFirst,
-                              const std::vector<SOverviewPost>& vecPosts, long long nHigh)
+bool CHeaderCache::StoreBatch(const std::string& strGroup, long long nFrom, long long nTo,
+                              const std::vector<SOverviewPost>& vecPosts)
 {
     if (!Exec("BEGIN IMMEDIATE"))
         return false;
     const long long nId = GroupId(strGroup, true);
     CStatement insert(m_pDb, "INSERT OR REPLACE INTO articles VALUES(?,?,?,?,?,?,?)");
-    CStatement mark(m_pDb, "UPDATE groups SET first=CASE WHEN high=0 THEN ? ELSE first END, high=? WHERE id=?");
+    CStatement mark(m_pDb, "UPDATE groups SET first=CASE WHEN high=0 THEN ?1 ELSE min(first, ?1) END,"
+                           " high=max(high, ?2) WHERE id=?3");
     bool bOk = nId != 0 && insert.Ok();
     for (const SOverviewPost& post : vecPosts)
     {
@@ -189,21 +190,23 @@ bool CHeaderCache::StoreBatch(const std::string& strGroup, long long nFirst,
                   .Bind(7, post.m_nBytes)
                   .Run();
     }
-    bOk = bOk && mark.Bind(1, nFirst).Bind(2, nHigh).Bind(3, nId).Run();
+    bOk = bOk && mark.Bind(1, nFrom).Bind(2, nTo).Bind(3, nId).Run();
     if (bOk && Exec("COMMIT"))
         return true;
     Exec("ROLLBACK");
     return false;
 }
 
-bool CHeaderCache::Read(const std::string& strGroup, long long nFrom, long long nTo,
+bool CHeaderCache::Read(const std::string& strGroup, long long nFrom, long long nTo, bool bDown,
                         const std::function<void(const SOverviewPost&)>& fnPost)
 {
     const long long nId = GroupId(strGroup, false);
     if (nId == 0)
         return true;
-    CStatement select(m_pDb, "SELECT number, message_id, subject, poster, date, bytes FROM articles"
-                             " WHERE grp=? AND number BETWEEN ? AND ? ORDER BY number");
+    CStatement select(m_pDb, bDown ? "SELECT number, message_id, subject, poster, date, bytes FROM articles"
+                                     " WHERE grp=? AND number BETWEEN ? AND ? ORDER BY number DESC"
+                                   : "SELECT number, message_id, subject, poster, date, bytes FROM articles"
+                                     " WHERE grp=? AND number BETWEEN ? AND ? ORDER BY number");
     select.Bind(1, nId).Bind(2, nFrom).Bind(3, nTo);
     int r = 0;
     while ((r = select.Step()) == SQLITE_ROW)

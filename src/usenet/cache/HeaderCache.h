@@ -42,12 +42,12 @@ public:
     // Keeps only the articles from nLow on (expired ones, or ones below
     // what a listing reads, are forgotten).
     bool DropBelow(const std::string& strGroup, long long nLow);
-    // Stores the overview of one batch and moves the high mark to nHigh, in
-    // one transaction. The first batch of an empty group starts its run at nFirst.
-    bool StoreBatch(const std::string& strGroup, long long nFirst, const std::vector<SOverviewPost>& vecPosts,
-                    long long nHigh);
-    // The stored articles nFrom..nTo, in number order.
-    bool Read(const std::string& strGroup, long long nFrom, long long nTo,
+    // Stores the overview of the batch nFrom..nTo, in one transaction, and
+    // widens the run by it. The batch must join the run (or start it).
+    bool StoreBatch(const std::string& strGroup, long long nFrom, long long nTo,
+                    const std::vector<SOverviewPost>& vecPosts);
+    // The stored articles nFrom..nTo, in number order (the highest first with bDown).
+    bool Read(const std::string& strGroup, long long nFrom, long long nTo, bool bDown,
               const std::function<void(const SOverviewPost&)>& fnPost);
     // Forgets a group; false when it was not stored.
     bool Clear(const std::string& strGroup);

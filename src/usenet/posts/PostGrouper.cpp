@@ -106,7 +106,7 @@ void CPostGrouper::Emit(OpenList::iterator it)
 
 void CPostGrouper::Add(const SOverviewPost& post)
 {
-    m_nHighest = std::max(m_nHighest, post.m_nNumber);
+    ++m_nSeen;
     const SSubjectShape shape = ParseSubjectShape(post.m_strSubject);
     const std::string strId(StripBrackets(post.m_strMessageId));
     if (!shape.HasCounter() || shape.m_nTotal == 1)
@@ -151,7 +151,7 @@ void CPostGrouper::Add(const SOverviewPost& post)
         }
         SOpen& open = *it;
         SPostedFile& file = open.m_file;
-        open.m_nLastNumber = std::max(open.m_nLastNumber, post.m_nNumber);
+        open.m_nLastSeen = m_nSeen;
         auto pos = std::lower_bound(file.m_vecParts.begin(), file.m_vecParts.end(), shape.m_nPart,
                                     [](const SSegmentRef& ref, int n) { return ref.m_nNumber < n; });
         // A part posted twice: the first copy serves.
@@ -170,7 +170,7 @@ void CPostGrouper::Add(const SOverviewPost& post)
         if (file.IsComplete())
             Emit(it);
     }
-    while (!m_lstOpen.empty() && m_lstOpen.front().m_nLastNumber + m_nPatience < m_nHighest)
+    while (!m_lstOpen.empty() && m_lstOpen.front().m_nLastSeen + m_nPatience < m_nSeen)
         Emit(m_lstOpen.begin());
 }
 
@@ -184,6 +184,12 @@ void CPostGrouper::Finish()
               [](const auto& a, const auto& b) { return a->m_file.m_nFirstNumber < b->m_file.m_nFirstNumber; });
     for (auto it : vecOpen)
         Emit(it);
+}
+
+void CPostGrouper::Discard()
+{
+    m_mapOpen.clear();
+    m_lstOpen.clear();
 }
 
 } // namespace usenet

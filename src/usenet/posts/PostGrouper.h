@@ -63,20 +63,23 @@ class CPostGrouper
 public:
     using EmitFn = std::function<void(SPostedFile&&)>;
 
-    // nPatience: article numbers an open file waits for its next part
-    // before it is handed out incomplete.
+    // nPatience: articles added while an open file waits for its next part
+    // before it is handed out incomplete. The articles may come in any
+    // order of numbers (a listing reads the newest batch first).
     explicit CPostGrouper(EmitFn fnEmit, long long nPatience = 50000);
 
     void Add(const SOverviewPost& post);
     // Hands out every open file, the lowest first number first.
     void Finish();
+    // Drops the open files unseen: the reading stopped short of their other parts.
+    void Discard();
     size_t GetOpenCount() const { return m_mapOpen.size(); }
 
 private:
     struct SOpen
     {
         SPostedFile m_file;
-        long long m_nLastNumber = 0;
+        long long m_nLastSeen = 0; // m_nSeen when a part of it last came
         int m_nFirstPart = 0; // the lowest part seen: its date and subject are the file's
         std::string m_strKey;
     };
@@ -86,7 +89,7 @@ private:
 
     EmitFn m_fnEmit;
     long long m_nPatience;
-    long long m_nHighest = 0;
+    long long m_nSeen = 0; // articles added
     OpenList m_lstOpen; // least recently added to first
     // Keyed by a view of the entry's own m_strKey (list nodes never move).
     std::unordered_map<std::string_view, OpenList::iterator> m_mapOpen;
