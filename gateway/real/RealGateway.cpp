@@ -1,6 +1,7 @@
 #include "gateway/real/RealGateway.h"
 
 #include "gateway/real/PartStream.h"
+#include "gateway/real/UsenetListing.h"
 
 #include "nzb/DecodeQuery.h"
 
@@ -80,6 +81,7 @@ public:
     void Handle(const httplib::Request& req, httplib::Response& res);
     bool Authorized(const httplib::Request& req) const;
     void ServeFile(const httplib::Request& req, const std::string& strQuery, httplib::Response& res);
+    void ServeListing(const httplib::Request& req, const std::string& strQuery, httplib::Response& res);
     std::string HostPort() const
     {
         const std::string strAddress =
@@ -140,6 +142,8 @@ void CRealGateway::CImpl::Handle(const httplib::Request& req, httplib::Response&
         ErrorPage(res, 405, "Method Not Allowed");
     else if ((strPath == "/news-bin/wwwdecode" || strPath == "/drn-bin/wwwdecode") && nQuestion != std::string::npos)
         ServeFile(req, strTarget.substr(nQuestion + 1), res);
+    else if (strPath == "/news-bin/wwwlist" && nQuestion != std::string::npos)
+        ServeListing(req, strTarget.substr(nQuestion + 1), res);
     else
         ErrorPage(res, 404, "Not Found");
     // The library slices any answer by the Range header; only a 206 may be.
@@ -287,6 +291,47 @@ void CRealGateway::CImpl::ServeFile(const httplib::Request& req, const std::stri
             pStream->Cancel();
             std::lock_guard lock(m_mutex);
             m_streams.erase(pStream.get());
+        });
+}
+
+void CRealGateway::CImpl::ServeListing(const httplib::Request& req, const std::string& strQuery,
+                                       httplib::Response& res)
+{
+    SListingRequest request;
+    if (!SListingRequest::Parse(strQuery, request))
+    {
+        ErrorPage(res, 404, "Not Found");
+        return;
+    }
+    std::string strHost = req.get_header_value("Host");
+    if (strHost.empty() || strHost.find_first_of("\"<> ") != std::string::npos)
+        strHost = HostPort();
+    auto pListing =
+        std::make_shared<CUsenetListing>(m_pool, request, strHost, m_options.m_strCacheFile, m_options.m_log);
+    std::string strPage;
+    res.status = 200;
+    if (!pListing->Open(strPage) || req.method == "HEAD")
+    {
+        res.set_content(strPage, "text/html");
+        return;
+    }
+    // Streamed batch by batch: the client's rows and progress move while a
+    // big group is read, and the page never sits in memory whole.
+    auto pFirst = std::make_shared<std::string>(std::move(strPage));
+    res.set_chunked_content_provider(
+        "text/html",
+        [this, pListing, pFirst](size_t, httplib::DataSink& sink) -> bool
+        {
+            if (m_bStopping)
+                return false;
+            std::string strOut;
+            strOut.swap(*pFirst);
+            const bool bMore = pListing->Next(strOut);
+            if (!strOut.empty() && !sink.write(strOut.data(), strOut.size()))
+                return false;
+            if (!bMore)
+                sink.done();
+            return true;
         });
 }
 

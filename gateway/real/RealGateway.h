@@ -26,6 +26,9 @@ struct SRealGatewayOptions
     // Parts in flight or waiting per download; 0 = two per connection.
     int m_nWindow = 0;
     int m_nThreads = 16; // HTTP server threads
+    // The server's header cache (a SQLite file); empty = listings read the
+    // whole overview every time.
+    std::string m_strCacheFile;
     // Where failures are told (one line each); empty = standard error.
     std::function<void(const std::string&)> m_log;
 };

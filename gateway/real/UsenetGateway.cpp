@@ -2,6 +2,7 @@
 
 #include "net/GatewayHosts.h"
 #include "gateway/real/RealGateway.h"
+#include "cache/HeaderCache.h"
 #include "settings/ServiceRoutes.h"
 #include "settings/UsenetSettings.h"
 
@@ -25,6 +26,11 @@ usenet::SServerConfig CUsenetGateway::ServerConfig(const CUsenetSettings& settin
     config.m_strPassword = settings.m_strPassword;
     config.m_nConnections = settings.m_nConnections;
     return config;
+}
+
+std::string CUsenetGateway::CacheFile(const CUsenetSettings& settings)
+{
+    return usenet::CHeaderCache::DefaultPath(settings.m_strServer, settings.m_nPort);
 }
 
 bool CUsenetGateway::Start(const std::string& strIniPath, std::string& strStatus)
@@ -77,6 +83,7 @@ bool CUsenetGateway::Apply(const CUsenetSettings& settings, std::string& strStat
     {
         SRealGatewayOptions options;
         options.m_server = ServerConfig(settings);
+        options.m_strCacheFile = CacheFile(settings);
         m_pGateway = std::make_unique<CRealGateway>(std::move(options));
         if (m_pGateway->Start() == 0)
         {

@@ -40,6 +40,8 @@ public:
     // "127.0.0.1:<port>" while running, else "".
     std::string HostPort() const;
 
+    // The header cache of the section's server.
+    static std::string CacheFile(const CUsenetSettings& settings);
     // The NNTP server as the section describes it.
     static usenet::SServerConfig ServerConfig(const CUsenetSettings& settings);
 
