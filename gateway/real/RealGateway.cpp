@@ -306,8 +306,19 @@ void CRealGateway::CImpl::ServeListing(const httplib::Request& req, const std::s
     std::string strHost = req.get_header_value("Host");
     if (strHost.empty() || strHost.find_first_of("\"<> ") != std::string::npos)
         strHost = HostPort();
-    auto pListing =
-        std::make_shared<CUsenetListing>(m_pool, request, strHost, m_options.m_strCacheFile, m_options.m_log);
+    std::shared_ptr<usenet::CNntpPool> pPool;
+    std::string strCacheFile;
+    {
+        std::lock_guard lock(m_mutex);
+        pPool = m_pPool;
+        strCacheFile = m_options.m_strCacheFile;
+    }
+    if (!pPool)
+    {
+        ErrorPage(res, 503, "Service Unavailable");
+        return;
+    }
+    auto pListing = std::make_shared<CUsenetListing>(*pPool, request, strHost, strCacheFile, m_options.m_log);
     std::string strPage;
     res.status = 200;
     if (!pListing->Open(strPage) || req.method == "HEAD")
@@ -320,7 +331,8 @@ void CRealGateway::CImpl::ServeListing(const httplib::Request& req, const std::s
     auto pFirst = std::make_shared<std::string>(std::move(strPage));
     res.set_chunked_content_provider(
         "text/html",
-        [this, pListing, pFirst](size_t, httplib::DataSink& sink) -> bool
+        // The pool goes with the listing: a server change lets it finish.
+        [this, pPool, pListing, pFirst](size_t, httplib::DataSink& sink) -> bool
         {
             if (m_bStopping)
                 return false;
@@ -397,7 +409,7 @@ void CRealGateway::Stop()
     impl.m_thread.join();
 }
 
-void CRealGateway::SetServer(const usenet::SServerConfig& server)
+void CRealGateway::SetServer(const usenet::SServerConfig& server, std::string strCacheFile)
 {
     CImpl& impl = *m_pImpl;
     auto pPool = std::make_shared<usenet::CNntpPool>(server);
@@ -405,6 +417,7 @@ void CRealGateway::SetServer(const usenet::SServerConfig& server)
     std::lock_guard lock(impl.m_mutex);
     pOld = std::exchange(impl.m_pPool, std::move(pPool));
     impl.m_options.m_server = server;
+    impl.m_options.m_strCacheFile = std::move(strCacheFile);
 }
 
 void CRealGateway::DropServer()

@@ -78,7 +78,7 @@ bool CUsenetGateway::Apply(const CUsenetSettings& settings, std::string& strStat
         return true;
     }
     if (m_pGateway)
-        m_pGateway->SetServer(ServerConfig(settings));
+        m_pGateway->SetServer(ServerConfig(settings), CacheFile(settings));
     else
     {
         SRealGatewayOptions options;
