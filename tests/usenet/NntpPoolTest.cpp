@@ -108,9 +108,7 @@ SFetched FetchAll(CNntpPool& pool, const SFace& face, int nThreads)
     return fetched;
 }
 
-class NntpPoolFetch : public ::testing::TestWithParam<bool>
-{
-};
+using NntpPoolFetch = ::testing::TestWithParam<bool>;
 
 TEST_P(NntpPoolFetch, FiftyPartsArriveByteIdentical)
 {
@@ -211,9 +209,7 @@ struct SConnectCase
     const char* m_pszText;
 };
 
-class NntpPoolConnect : public ::testing::TestWithParam<SConnectCase>
-{
-};
+using NntpPoolConnect = ::testing::TestWithParam<SConnectCase>;
 
 TEST_P(NntpPoolConnect, FailsWithAClearReason)
 {

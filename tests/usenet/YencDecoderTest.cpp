@@ -121,9 +121,7 @@ std::vector<SCase> Cases()
     };
 }
 
-class YencDecodeTest : public ::testing::TestWithParam<std::tuple<EYencKernel, size_t>>
-{
-};
+using YencDecodeTest = ::testing::TestWithParam<std::tuple<EYencKernel, size_t>>;
 
 TEST_P(YencDecodeTest, EveryCaseInEveryChunking)
 {

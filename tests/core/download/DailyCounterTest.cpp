@@ -1,5 +1,6 @@
 #include "download/DailyCounter.h"
 #include "settings/ProfileFile.h"
+#include "support/Articles.h"
 #include "support/TestSupport.h"
 #include "ui/Clock.h"
 
@@ -9,6 +10,8 @@
 
 namespace
 {
+using testsupport::LocalTime;
+
 class FakeClock : public IClock
 {
 public:
@@ -20,24 +23,9 @@ public:
     std::vector<std::pair<int, int64_t>> m_timers;
 };
 
-std::time_t LocalAt(int nYear, int nMonth, int nDay, int nHour, int nMinute = 0)
-{
-    std::tm tmAt{};
-    tmAt.tm_year = nYear - 1900;
-    tmAt.tm_mon = nMonth - 1;
-    tmAt.tm_mday = nDay;
-    tmAt.tm_hour = nHour;
-    tmAt.tm_min = nMinute;
-    tmAt.tm_isdst = -1;
-    return std::mktime(&tmAt);
-}
-
 ArticlePtr MakeArticle(int32_t nSize)
 {
-    auto pArticle = std::make_shared<CArticle>();
-    pArticle->m_nService = 2;
-    pArticle->m_nSize = nSize;
-    return pArticle;
+    return testsupport::NewArticle({.nService = 2, .nSize = nSize});
 }
 
 class DailyCounterTest : public ::testing::Test
@@ -57,7 +45,7 @@ protected:
     {
         for (const auto& [pszKey, pszValue] : keys)
             Write(pszKey, pszValue);
-        m_clock.m_now = LocalAt(2026, 6, 15, nHour);
+        m_clock.m_now = LocalTime(2026, 6, 15, nHour);
         m_counter.SetupDailyCounter(Ini(), &m_clock);
     }
 
@@ -68,7 +56,7 @@ protected:
 
 TEST_F(DailyCounterTest, FirstStartWritesDefaultsAndResets)
 {
-    m_clock.m_now = LocalAt(2026, 6, 15, 10, 30);
+    m_clock.m_now = LocalTime(2026, 6, 15, 10, 30);
     int nChanged = 0;
     m_counter.SetLabelsChanged([&] { ++nChanged; });
     m_counter.SetupDailyCounter(Ini(), &m_clock);
@@ -106,13 +94,13 @@ TEST_F(DailyCounterTest, ResetDueRule)
     EXPECT_EQ(m_clock.m_timers.back().second, 6 * 3600 * 1000LL);
 
     // Today's date stored: no reset, even after the hour has passed.
-    EXPECT_FALSE(CDailyCounter::IsResetDue("15 06 2026", 0, LocalAt(2026, 6, 15, 23)));
+    EXPECT_FALSE(CDailyCounter::IsResetDue("15 06 2026", 0, LocalTime(2026, 6, 15, 23)));
     // Two days ago at the hour: more than a day has passed.
-    EXPECT_TRUE(CDailyCounter::IsResetDue("13 06 2026", 16, LocalAt(2026, 6, 15, 10)));
-    EXPECT_TRUE(CDailyCounter::IsResetDue("14 06 2026", 16, LocalAt(2026, 6, 15, 16, 1)));
+    EXPECT_TRUE(CDailyCounter::IsResetDue("13 06 2026", 16, LocalTime(2026, 6, 15, 10)));
+    EXPECT_TRUE(CDailyCounter::IsResetDue("14 06 2026", 16, LocalTime(2026, 6, 15, 16, 1)));
     // Dates that make no time.
     for (const char* pszDate : {"00 00 0000", "31 02 2026", "garbage"})
-        EXPECT_TRUE(CDailyCounter::IsResetDue(pszDate, 0, LocalAt(2026, 6, 15, 10))) << pszDate;
+        EXPECT_TRUE(CDailyCounter::IsResetDue(pszDate, 0, LocalTime(2026, 6, 15, 10))) << pszDate;
 }
 
 TEST_F(DailyCounterTest, LimitRefusesAndIgnoring)
@@ -165,7 +153,7 @@ TEST_F(DailyCounterTest, StoredIgnoreSwitchAppliesAtSetup)
 TEST_F(DailyCounterTest, TimerRearmsForADayAndResets)
 {
     Start(10, {{"BytesToday", "5000000"}, {"Reset", "15 06 2026"}});
-    m_clock.m_now = LocalAt(2026, 6, 16, 0);
+    m_clock.m_now = LocalTime(2026, 6, 16, 0);
     m_counter.OnTimer(2); // not ours
     EXPECT_EQ(m_counter.m_nBytesToday, 5000000u);
     m_counter.OnTimer(1);

@@ -2,6 +2,7 @@
 // exit while downloads run, and the progress they report.
 
 #include "GatewayDownloadFixture.h"
+#include "support/WithRow.h"
 
 #include <filesystem>
 
@@ -99,9 +100,7 @@ TEST_F(GatewayDownloadTest, ExitWhileRunningLeavesTheArticleToItsWorker)
     EXPECT_EQ(m_pQueue->Count("done:0") + m_pQueue->Count("done:1"), 0u);
 }
 
-class GatewayProgressTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
-{
-};
+using GatewayProgressTest = testsupport::WithRow<GatewayDownloadTest, bool>;
 
 TEST_P(GatewayProgressTest, ReportsSpeedUnlessSwitchedOff)
 {

@@ -1,6 +1,7 @@
 #include "SchedulerFixture.h"
 
 #include "download/DailyCounter.h"
+#include "support/WithRow.h"
 #include "ui/Clock.h"
 
 #include <filesystem>
@@ -18,30 +19,25 @@ protected:
         m_pDoc->m_settings.m_bRetryInfinite = 0;
     }
 
-    ArticlePtr List(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)
+    ArticlePtr List(int32_t nService, const std::string& strSubject, int32_t nState = StateListed,
+                    int32_t nSize = 1000)
     {
         auto pArticle = MakeListed(nService, strSubject, nSize);
+        pArticle->m_nState = nState;
         m_articles.AddArticleRow(pArticle);
         return pArticle;
     }
     ArticlePtr Queue(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)
     {
-        auto pArticle = List(nService, strSubject, nSize);
+        auto pArticle = List(nService, strSubject, StateListed, nSize);
         m_scheduler.QueueArticle(pArticle, m_articles.FindArticleRow(pArticle.get()), m_dir.Path().string());
         return pArticle;
     }
     // What a worker does at its end, then the view's handling of its message.
     void Finish(const ArticlePtr& pArticle, bool bSuccess)
     {
-        AccountPtr pAccount = m_pDoc->FindAccount(pArticle->m_nService);
-        {
-            std::lock_guard lock(pArticle->m_lock);
-            pArticle->m_hRunEvent->Reset();
-        }
-        {
-            std::lock_guard lock(pAccount->m_lock);
-            --pAccount->m_nRunning;
-        }
+        pArticle->m_hRunEvent->Reset();
+        --m_pDoc->FindAccount(pArticle->m_nService)->m_nRunning;
         m_scheduler.OnDownloadDone(bSuccess, pArticle);
     }
     std::vector<std::string> Started() const
@@ -51,6 +47,14 @@ protected:
             subjects.push_back(pParams->m_pArticle->m_strSubject);
         return subjects;
     }
+    // The states of the article list's rows, top to bottom.
+    std::vector<int32_t> States() const
+    {
+        std::vector<int32_t> states;
+        for (int i = 0; i < m_articles.GetItemCount(); ++i)
+            states.push_back(m_articles.GetArticle(i)->m_nState);
+        return states;
+    }
 };
 
 TEST_F(SchedulerTest, GlobalAndAccountLimits)
@@ -59,15 +63,14 @@ TEST_F(SchedulerTest, GlobalAndAccountLimits)
     auto pEasy = AddAccount(*m_pDoc, 16, 2);
     AddAccount(*m_pDoc, 4, 0); // never starts
     m_scheduler.SetEasyNewsPort81(true);
-    auto pZero = Queue(4, "Z");
+    Queue(4, "Z");
     auto pA = Queue(1, "A");
-    auto pB = Queue(1, "B");
-    auto pC = Queue(1, "C");
+    Queue(1, "B");
+    Queue(1, "C");
     auto pD = Queue(16, "D");
     EXPECT_EQ(Started(), (std::vector<std::string>{"A", "D"}));
-    EXPECT_EQ(pB->m_nState, StateQueued);
-    EXPECT_EQ(pC->m_nState, StateQueued);
-    EXPECT_EQ(pZero->m_nState, StateQueued);
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateQueued, StateDownloading, StateQueued, StateQueued,
+                                              StateDownloading}));
     EXPECT_EQ(m_scheduler.GetActiveDownloads(), 2);
     EXPECT_EQ(pNewsGuy->m_nRunning, 1);
     EXPECT_EQ(pEasy->m_nRunning, 1);
@@ -88,9 +91,7 @@ TEST_F(SchedulerTest, GlobalAndAccountLimits)
     EXPECT_EQ(m_tools.m_nHangUps, 0);
 }
 
-class SchedulerRetryTest : public SchedulerTest, public ::testing::WithParamInterface<bool>
-{
-};
+using SchedulerRetryTest = testsupport::WithRow<SchedulerTest, bool>;
 
 TEST_P(SchedulerRetryTest, ThreeAttemptsThenFailedAndKeepFailedDecides)
 {
@@ -221,13 +222,12 @@ TEST_F(SchedulerTest, DailyLimitPressesPauseAndThePassContinues)
     auto pBig = Queue(2, "Big", 700);
     auto pFit = Queue(2, "Fit", 400);
     auto pEasy = Queue(16, "Easy", 5000);
-    auto pExact = Queue(2, "Exact", 600);
+    Queue(2, "Exact", 600);
     m_scheduler.SetPaused(false);
     // Big passes; Fit (400) does not fit beside it, so Pause is pressed, yet
     // the pass goes on and starts Easy.
     EXPECT_EQ(Started(), (std::vector<std::string>{"Big", "Easy"}));
-    EXPECT_EQ(pFit->m_nState, StateQueued);
-    EXPECT_EQ(pExact->m_nState, StateQueued);
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateDownloading, StateQueued, StateDownloading, StateQueued}));
     EXPECT_TRUE(m_scheduler.IsPaused());
     EXPECT_EQ(pauses, (std::vector<bool>{false, true}));
     EXPECT_EQ(counter.m_nBytesToday, 700u);
@@ -292,44 +292,32 @@ TEST_F(SchedulerTest, QueueSelectedAsksByState)
     m_scheduler.SetPaused(true);
     auto pListed = List(1, "L");
     auto pQueued = Queue(1, "Q");
-    auto pExported = List(1, "X");
-    pExported->m_nState = StateExported;
-    auto pDone = List(1, "D");
-    pDone->m_nState = StateDone;
-    auto pFailed = List(1, "F");
-    pFailed->m_nState = StateFailed;
+    List(1, "X", StateExported);
+    auto pDone = List(1, "D", StateDone);
+    auto pFailed = List(1, "F", StateFailed);
     pFailed->m_nRetries = 3;
-    auto pIncomplete = List(1, "I");
-    pIncomplete->m_nState = StateIncomplete;
-    auto pRunning = List(1, "R");
-    pRunning->m_nState = StateDownloading;
+    List(1, "I", StateIncomplete);
+    List(1, "R", StateDownloading);
     for (int i = 0; i < m_articles.GetItemCount(); ++i)
         m_articles.SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
     // Q: remove it (Yes); X: again (No); D: again (Yes).
     m_prompts.m_answers = {true, false, true};
     m_scheduler.QueueSelectedArticles("/dl/");
 
-    ASSERT_EQ(m_prompts.m_questions.size(), 3u);
-    EXPECT_EQ(m_prompts.m_questions[0],
-              "Article is queued for downloading.\nAre you sure you want to remove it from the queue?");
-    EXPECT_EQ(m_prompts.m_questions[1],
-              "Article was copied to Clipboard.\nDo you want to download it again?");
-    EXPECT_EQ(m_prompts.m_questions[2],
-              "Article was downloaded successfully.\nDo you want to download it again?");
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0], "Article is incomplete. It cannot be downloaded!");
+    EXPECT_EQ(m_prompts.m_questions,
+              (std::vector<std::string>{
+                  "Article is queued for downloading.\nAre you sure you want to remove it from the queue?",
+                  "Article was copied to Clipboard.\nDo you want to download it again?",
+                  "Article was downloaded successfully.\nDo you want to download it again?"}));
+    EXPECT_EQ(m_prompts.m_messages,
+              std::vector<std::string>{"Article is incomplete. It cannot be downloaded!"});
     EXPECT_EQ(m_prompts.m_icons[0], PromptIcon::Question);
 
-    EXPECT_EQ(pListed->m_nState, StateQueued);
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateQueued, StateListed, StateExported, StateQueued,
+                                              StateQueued, StateIncomplete, StateDownloading}));
     EXPECT_EQ(pListed->m_strDownloadPath, "/dl/");
-    EXPECT_EQ(pQueued->m_nState, StateListed);
     EXPECT_EQ(pQueued->m_nLists, ListArticles);
-    EXPECT_EQ(pExported->m_nState, StateExported);
-    EXPECT_EQ(pDone->m_nState, StateQueued);
-    EXPECT_EQ(pFailed->m_nState, StateQueued);
     EXPECT_EQ(pFailed->m_nRetries, 0);
-    EXPECT_EQ(pIncomplete->m_nState, StateIncomplete);
-    EXPECT_EQ(pRunning->m_nState, StateDownloading);
     EXPECT_EQ(QueueOrder(), "LDF");
     EXPECT_EQ(pDone->m_nLists, ListArticles | ListProgress);
 }

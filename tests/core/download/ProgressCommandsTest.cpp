@@ -1,6 +1,8 @@
 #include "download/ProgressCommands.h"
 #include "model/ArticleList.h"
+#include "support/Articles.h"
 #include "support/TestSupport.h"
+#include "support/WithRow.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +14,10 @@ protected:
     void Fill(int nRows)
     {
         for (int i = 0; i < nRows; ++i)
-        {
-            auto pArticle = std::make_shared<CArticle>();
-            pArticle->m_strSubject = std::string(1, static_cast<char>('A' + i));
-            pArticle->m_nLists = ListProgress;
-            pArticle->m_nState = StateQueued;
-            m_progress.AddArticleRow(pArticle);
-        }
+            m_progress.AddArticleRow(
+                testsupport::NewArticle({.nState = StateQueued,
+                                         .strSubject = std::string(1, static_cast<char>('A' + i)),
+                                         .nLists = ListProgress}));
     }
     void Select(std::initializer_list<int> rows)
     {
@@ -106,9 +105,7 @@ struct MoveCase
     const char* pszSelected;
 };
 
-class ProgressMove : public ProgressCommandsTest, public ::testing::WithParamInterface<MoveCase>
-{
-};
+using ProgressMove = testsupport::WithRow<ProgressCommandsTest, MoveCase>;
 
 TEST_P(ProgressMove, ByOneRow)
 {

@@ -17,9 +17,7 @@ struct StepCase
     const char* pszTimeLeft; // expected when reported
 };
 
-class TransferProgressStep : public ::testing::TestWithParam<StepCase>
-{
-};
+using TransferProgressStep = ::testing::TestWithParam<StepCase>;
 
 TEST_P(TransferProgressStep, SpeedAndTimeRemaining)
 {

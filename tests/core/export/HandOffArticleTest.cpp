@@ -1,5 +1,6 @@
 #include "export/ClipboardHandOff.h"
 #include "export/ExportFixture.h"
+#include "support/WithRow.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +64,7 @@ struct ManagerCase
     const char* pszMessage;
 };
 
-class UnreachableManagerTest : public ExportTest, public ::testing::WithParamInterface<ManagerCase>
-{
-};
+using UnreachableManagerTest = testsupport::WithRow<ExportTest, ManagerCase>;
 
 TEST_P(UnreachableManagerTest, FailsWithItsMessageAndLeavesTheArticleAsDescribed)
 {

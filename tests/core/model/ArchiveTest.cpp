@@ -1,4 +1,5 @@
 #include "model/Archive.h"
+#include "support/Articles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,18 +17,16 @@ std::string StoreString(const std::string& str)
 
 ArticlePtr FilledArticle()
 {
-    auto p = std::make_shared<CArticle>();
-    p->m_nRetries = 3;
-    p->m_nService = 16;
-    p->m_nSize = 123456789;
-    p->m_nState = StateFailed;
-    p->m_strAuthor = "poster@example.invalid";
-    p->m_strDate = "12 Mar 2001";
-    p->m_strDownloadPath = "/home/u/News/";
-    p->m_strFileName = "file.rar";
-    p->m_strSubject = "a \"subject\" (1/1)";
-    p->m_strDecodeQuery = "/dl/alt.test/123?x=1";
-    return p;
+    return testsupport::NewArticle({.nState = StateFailed,
+                                    .nRetries = 3,
+                                    .nService = 16,
+                                    .nSize = 123456789,
+                                    .strAuthor = "poster@example.invalid",
+                                    .strDate = "12 Mar 2001",
+                                    .strPath = "/home/u/News/",
+                                    .strFileName = "file.rar",
+                                    .strSubject = "a \"subject\" (1/1)",
+                                    .strQuery = "/dl/alt.test/123?x=1"});
 }
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "model/ArticleList.h"
+#include "support/Articles.h"
 #include "support/RecordingListView.h"
 #include "support/TestSupport.h"
 
@@ -15,12 +16,8 @@ namespace
 {
 ArticlePtr MakeArticle(int32_t nState, int32_t nLists, const std::string& strSubject = "")
 {
-    auto p = std::make_shared<CArticle>();
-    p->m_nState = nState;
-    p->m_nLists = nLists;
-    p->m_nRetries = 2;
-    p->m_strSubject = strSubject;
-    return p;
+    return testsupport::NewArticle(
+        {.nState = nState, .nRetries = 2, .strSubject = strSubject, .nLists = nLists});
 }
 
 // A list of the given kind with its view; the progress list also has prompts

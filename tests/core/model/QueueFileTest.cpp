@@ -1,6 +1,7 @@
 #include "model/QueueFile.h"
 #include "model/Archive.h"
 #include "model/ArticleList.h"
+#include "support/Articles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,13 +20,8 @@ namespace
 {
 ArticlePtr MakeArticle(int32_t nState, const std::string& strSubject)
 {
-    auto p = std::make_shared<CArticle>();
-    p->m_nState = nState;
-    p->m_nService = 1;
-    p->m_nSize = 1000 + nState;
-    p->m_strSubject = strSubject;
-    p->m_strDecodeQuery = "q-" + strSubject;
-    return p;
+    return testsupport::NewArticle(
+        {.nState = nState, .nSize = 1000 + nState, .strSubject = strSubject, .strQuery = "q-" + strSubject});
 }
 
 std::vector<int32_t> States(const CArticleList& list)

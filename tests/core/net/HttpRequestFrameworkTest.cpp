@@ -21,9 +21,7 @@ struct ProxyCase
     const char* pszName;
 };
 
-class ResolveProxyTable : public ::testing::TestWithParam<ProxyCase>
-{
-};
+using ResolveProxyTable = ::testing::TestWithParam<ProxyCase>;
 
 TEST_P(ResolveProxyTable, AccessTypeAndName)
 {
@@ -51,9 +49,7 @@ struct HostCase
     int nPort;
 };
 
-class SplitHostPortTable : public ::testing::TestWithParam<HostCase>
-{
-};
+using SplitHostPortTable = ::testing::TestWithParam<HostCase>;
 
 TEST_P(SplitHostPortTable, ExplicitPortWins)
 {
@@ -81,9 +77,7 @@ struct LocationCase
     const char* pszObject;
 };
 
-class RedirectObjectTable : public ::testing::TestWithParam<LocationCase>
-{
-};
+using RedirectObjectTable = ::testing::TestWithParam<LocationCase>;
 
 TEST_P(RedirectObjectTable, SameHostTargetWithoutLineEnds)
 {
