@@ -1,6 +1,7 @@
 #include "download/DailyCounter.h"
 #include "settings/ProfileFile.h"
 #include "support/Articles.h"
+#include "support/Join.h"
 #include "support/TestSupport.h"
 #include "ui/Clock.h"
 
@@ -61,17 +62,13 @@ TEST_F(DailyCounterTest, FirstStartWritesDefaultsAndResets)
     m_counter.SetLabelsChanged([&] { ++nChanged; });
     m_counter.SetupDailyCounter(Ini(), &m_clock);
 
-    EXPECT_EQ(Key("MaxBytes"), "524288000");
-    EXPECT_EQ(Key("PSTTimeDiff"), "0");
-    EXPECT_EQ(Key("BytesToday"), "0");
-    EXPECT_EQ(Key("Reset"), "15 06 2026");
-    EXPECT_EQ(m_counter.GetResetText(), "Reset at 00:00");
-    EXPECT_EQ(m_counter.GetCountText(), "0.00 MB downloaded from NewsGuy");
+    EXPECT_EQ(testsupport::Join(Key("MaxBytes"), Key("PSTTimeDiff"), Key("BytesToday"), Key("Reset")),
+              "524288000|0|0|15 06 2026|");
+    EXPECT_EQ(m_counter.GetResetText() + ", " + m_counter.GetCountText(),
+              "Reset at 00:00, 0.00 MB downloaded from NewsGuy");
     EXPECT_GT(nChanged, 0);
     // Next midnight: 13.5 hours away.
-    ASSERT_EQ(m_clock.m_timers.size(), 1u);
-    EXPECT_EQ(m_clock.m_timers[0].first, 1);
-    EXPECT_EQ(m_clock.m_timers[0].second, (13 * 3600 + 30 * 60) * 1000LL);
+    EXPECT_EQ(m_clock.m_timers, (std::vector<std::pair<int, int64_t>>{{1, (13 * 3600 + 30 * 60) * 1000LL}}));
 }
 
 TEST_F(DailyCounterTest, NegativeHourGetsTwentyFourAdded)
@@ -158,9 +155,8 @@ TEST_F(DailyCounterTest, TimerRearmsForADayAndResets)
     EXPECT_EQ(m_counter.m_nBytesToday, 5000000u);
     m_counter.OnTimer(1);
     EXPECT_EQ(m_clock.m_timers.back(), std::make_pair(1, int64_t{86400000}));
-    EXPECT_EQ(m_counter.m_nBytesToday, 0u);
-    EXPECT_EQ(Key("BytesToday"), "0");
-    EXPECT_EQ(Key("Reset"), "16 06 2026");
-    EXPECT_EQ(m_counter.GetCountText(), "0 bytes downloaded from NewsGuy");
+    EXPECT_EQ(
+        testsupport::Join(m_counter.m_nBytesToday, Key("BytesToday"), Key("Reset"), m_counter.GetCountText()),
+        "0|0|16 06 2026|0 bytes downloaded from NewsGuy|");
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include "SchedulerFixture.h"
 
 #include "download/DailyCounter.h"
+#include "support/Join.h"
 #include "support/WithRow.h"
 #include "ui/Clock.h"
 
@@ -71,18 +72,15 @@ TEST_F(SchedulerTest, GlobalAndAccountLimits)
     EXPECT_EQ(Started(), (std::vector<std::string>{"A", "D"}));
     EXPECT_EQ(States(), (std::vector<int32_t>{StateQueued, StateDownloading, StateQueued, StateQueued,
                                               StateDownloading}));
-    EXPECT_EQ(m_scheduler.GetActiveDownloads(), 2);
-    EXPECT_EQ(pNewsGuy->m_nRunning, 1);
-    EXPECT_EQ(pEasy->m_nRunning, 1);
+    EXPECT_EQ(testsupport::Join(m_scheduler.GetActiveDownloads(), pNewsGuy->m_nRunning, pEasy->m_nRunning),
+              "2|1|1|");
     // What the worker gets.
     const auto& easy = *m_scheduler.m_started[1];
-    EXPECT_TRUE(easy.m_bPort81);
-    EXPECT_FALSE(m_scheduler.m_started[0]->m_bPort81);
+    EXPECT_EQ(testsupport::Join(easy.m_bPort81, m_scheduler.m_started[0]->m_bPort81), "1|0|");
     ASSERT_TRUE(easy.m_pRunEvent);
     EXPECT_TRUE(easy.m_pRunEvent->IsSet());
-    EXPECT_EQ(easy.m_pRunEvent, pD->m_hRunEvent);
-    EXPECT_EQ(easy.m_pSettings.get(), &m_pDoc->m_settings);
-    EXPECT_EQ(easy.m_pView, m_pQueue);
+    EXPECT_EQ(testsupport::Join(easy.m_pRunEvent, easy.m_pSettings.get(), easy.m_pView),
+              testsupport::Join(pD->m_hRunEvent, &m_pDoc->m_settings, m_pQueue));
 
     Finish(pA, true);
     EXPECT_EQ(pA->m_nState, StateDone);
@@ -128,12 +126,10 @@ TEST_P(SchedulerRetryTest, ThreeAttemptsThenFailedAndKeepFailedDecides)
     EXPECT_TRUE(std::filesystem::exists(m_dir.File("a.bin")));
     // Third failure: MaxRetries 2 exceeded.
     failA();
-    EXPECT_EQ(pA->m_nRetries, 3);
-    EXPECT_EQ(m_scheduler.m_started.size(), 5u);
-    EXPECT_EQ(pA->m_nState, StateFailed);
+    EXPECT_EQ(testsupport::Join(pA->m_nRetries, m_scheduler.m_started.size(), pA->m_nState, pC->m_nState,
+                                m_scheduler.GetActiveDownloads()),
+              testsupport::Join(3, 5, StateFailed, StateDone, 0));
     EXPECT_EQ(std::filesystem::exists(m_dir.File("a.bin")), bKeepFailed);
-    EXPECT_EQ(pC->m_nState, StateDone);
-    EXPECT_EQ(m_scheduler.GetActiveDownloads(), 0);
     EXPECT_EQ(m_tools.m_nHangUps, 0); // not chosen
 }
 
@@ -188,13 +184,12 @@ TEST_F(SchedulerTest, MissingAccountFailsAndThePassGoesOn)
 {
     AddAccount(*m_pDoc, 16, 2);
     m_scheduler.SetPaused(true);
-    auto pA = Queue(4, "A");
-    auto pB = Queue(16, "B");
+    Queue(4, "A");
+    Queue(16, "B");
     m_scheduler.SetPaused(false);
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0], "The account information for this article is no longer available!");
-    EXPECT_EQ(pA->m_nState, StateFailed);
-    EXPECT_EQ(pB->m_nState, StateDownloading);
+    EXPECT_EQ(m_prompts.m_messages,
+              std::vector<std::string>{"The account information for this article is no longer available!"});
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateFailed, StateDownloading}));
     EXPECT_EQ(Started(), (std::vector<std::string>{"B"}));
 }
 
@@ -277,13 +272,11 @@ TEST_F(SchedulerTest, ThreadStartFailurePutsTheArticleBack)
     auto pAccount = AddAccount(*m_pDoc, 1, 2);
     m_scheduler.m_bFailStart = true;
     auto pA = Queue(1, "A");
-    EXPECT_EQ(pA->m_nState, StateQueued);
-    EXPECT_EQ(pAccount->m_nRunning, 0);
-    EXPECT_EQ(m_scheduler.GetActiveDownloads(), 0);
+    EXPECT_EQ(testsupport::Join(pA->m_nState, pAccount->m_nRunning, m_scheduler.GetActiveDownloads()),
+              testsupport::Join(StateQueued, 0, 0));
     m_scheduler.m_bFailStart = false;
     m_scheduler.StartDownloads();
-    EXPECT_EQ(pA->m_nState, StateDownloading);
-    EXPECT_EQ(pAccount->m_nRunning, 1);
+    EXPECT_EQ(testsupport::Join(pA->m_nState, pAccount->m_nRunning), testsupport::Join(StateDownloading, 1));
 }
 
 TEST_F(SchedulerTest, QueueSelectedAsksByState)
@@ -341,9 +334,8 @@ TEST_F(SchedulerTest, DoNotQueueHandsOffOnlyWithAHandOff)
     m_scheduler.QueueSelectedArticles("/y/");
     EXPECT_EQ(QueueOrder(), "A");
     ASSERT_EQ(handOff.m_articles.size(), 1u);
-    EXPECT_EQ(handOff.m_articles[0], pB);
-    EXPECT_EQ(handOff.m_rows[0], 1);
-    EXPECT_EQ(handOff.m_strFolder, "/y/");
+    EXPECT_EQ(testsupport::Join(handOff.m_articles[0], handOff.m_rows[0], handOff.m_strFolder),
+              testsupport::Join(pB, 1, "/y/"));
 }
 
 TEST_F(SchedulerTest, QueueingAgainMovesToTheEndAndStartsAfresh)
@@ -358,10 +350,9 @@ TEST_F(SchedulerTest, QueueingAgainMovesToTheEndAndStartsAfresh)
     pA->m_strResumeValidator = "\"etag\"";
     m_scheduler.QueueArticle(pA, 0, "/other/");
     EXPECT_EQ(QueueOrder(), "BA");
-    EXPECT_EQ(pA->m_nRetries, 0);
-    EXPECT_EQ(pA->m_strDownloadPath, "/other/");
-    EXPECT_TRUE(pA->m_strResumeValidator.empty());
-    EXPECT_EQ(pA->m_nLists, ListArticles | ListProgress);
+    EXPECT_EQ(
+        testsupport::Join(pA->m_nRetries, pA->m_strDownloadPath, pA->m_strResumeValidator, pA->m_nLists),
+        testsupport::Join(0, "/other/", "", ListArticles | ListProgress));
     m_pDoc->m_settings.m_nMaxDownloads = 0;
     EXPECT_FALSE(m_scheduler.CanStartDownloading());
 }

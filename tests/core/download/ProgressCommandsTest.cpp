@@ -1,6 +1,7 @@
 #include "download/ProgressCommands.h"
 #include "model/ArticleList.h"
 #include "support/Articles.h"
+#include "support/Join.h"
 #include "support/TestSupport.h"
 #include "support/WithRow.h"
 
@@ -60,12 +61,15 @@ TEST_F(ProgressCommandsTest, CancelMovesRunningRowsToTheBottomInTheirOrder)
     auto pThird = m_progress.GetArticle(2);
     EXPECT_EQ(CProgressCommands::CancelDownload(m_progress), 2);
     EXPECT_EQ(Order(), "BDEAC");
-    EXPECT_EQ(pFirst->m_nState, StateCancelled);
-    EXPECT_FALSE(pFirst->m_hRunEvent->IsSet());
-    EXPECT_EQ(pThird->m_nState, StateCancelled);
-    EXPECT_EQ(m_progress.GetArticle(0)->m_nState, StateDownloading);
-    EXPECT_TRUE(m_progress.GetArticle(0)->m_hRunEvent->IsSet());
-    EXPECT_EQ(m_progress.GetArticle(2)->m_nState, StateQueued);
+    // The rows' states and whether their workers may still run: B D E A C.
+    std::string strRows;
+    for (int i = 0; i < m_progress.GetItemCount(); ++i)
+    {
+        const ArticlePtr& p = m_progress.GetArticle(i);
+        strRows += testsupport::Join(p->m_nState, p->m_hRunEvent && p->m_hRunEvent->IsSet());
+    }
+    EXPECT_EQ(strRows, testsupport::Join(StateDownloading, true, StateDownloading, true, StateQueued, false,
+                                         StateCancelled, false, StateCancelled, false));
 }
 
 TEST_F(ProgressCommandsTest, EditPathRefusesRunningRowsOncePerRow)
@@ -75,12 +79,13 @@ TEST_F(ProgressCommandsTest, EditPathRefusesRunningRowsOncePerRow)
     Run(2);
     Select({0, 1, 2});
     CProgressCommands::EditDownloadPath(m_progress, "/new/", &m_prompts);
-    ASSERT_EQ(m_prompts.m_messages.size(), 2u);
-    EXPECT_EQ(m_prompts.m_messages[0], "Article is already downloading. The path cannot be changed.");
-    EXPECT_EQ(m_progress.GetArticle(0)->m_strDownloadPath, "");
-    EXPECT_EQ(m_progress.GetArticle(1)->m_strDownloadPath, "/new/");
-    EXPECT_EQ(m_progress.GetArticle(2)->m_strDownloadPath, "");
-    EXPECT_EQ(m_progress.GetArticle(3)->m_strDownloadPath, ""); // not selected
+    EXPECT_EQ(m_prompts.m_messages,
+              std::vector<std::string>(2, "Article is already downloading. The path cannot be changed."));
+    // Row 3 is not selected.
+    EXPECT_EQ(testsupport::Join(
+                  m_progress.GetArticle(0)->m_strDownloadPath, m_progress.GetArticle(1)->m_strDownloadPath,
+                  m_progress.GetArticle(2)->m_strDownloadPath, m_progress.GetArticle(3)->m_strDownloadPath),
+              "|/new/|||");
 }
 
 TEST_F(ProgressCommandsTest, MoveToTop)

@@ -1,5 +1,6 @@
 #include "model/Archive.h"
 #include "support/Articles.h"
+#include "support/Join.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -119,11 +120,9 @@ TEST(ArchiveTest, ArticleRoundTripKeepsStoredFieldsOnly)
     CArchive again;
     again.WriteObject(*pLoaded);
     EXPECT_EQ(again.GetBuffer(), ar.GetBuffer());
-    EXPECT_EQ(pLoaded->m_strSubject, pArticle->m_strSubject);
-    EXPECT_EQ(pLoaded->m_nLists, 0);
-    EXPECT_EQ(pLoaded->m_fSpeed, 0.0f);
-    EXPECT_EQ(pLoaded->m_strTimeLeft, "");
-    EXPECT_EQ(pLoaded->m_strSavedName, "");
+    EXPECT_EQ(testsupport::Join(pLoaded->m_strSubject, pLoaded->m_nLists, pLoaded->m_fSpeed,
+                                pLoaded->m_strTimeLeft, pLoaded->m_strSavedName),
+              testsupport::Join(pArticle->m_strSubject, 0, 0, "", ""));
 }
 
 TEST(ArchiveTest, FieldOrderOnDisk)
