@@ -57,8 +57,6 @@ TEST_F(ProgressCommandsTest, CancelMovesRunningRowsToTheBottomInTheirOrder)
     for (int i = 0; i < 4; ++i)
         Run(i);
     Select({0, 2, 4}); // E does not run: it stays
-    auto pFirst = m_progress.GetArticle(0);
-    auto pThird = m_progress.GetArticle(2);
     EXPECT_EQ(CProgressCommands::CancelDownload(m_progress), 2);
     EXPECT_EQ(Order(), "BDEAC");
     // The rows' states and whether their workers may still run: B D E A C.
