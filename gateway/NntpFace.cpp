@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <list>
 #include <map>
+#include <numeric>
 #include <mutex>
 #include <netinet/in.h>
 #include <pthread.h>
@@ -175,6 +176,53 @@ std::string XmlEscape(const std::string& str)
 }
 
 constexpr const char* kIdDomain = "@nntp.dravelin.invalid";
+constexpr const char* kTextPostId = ".readme";
+// Dates as the NZB of a group gives them: days before a fixed moment.
+constexpr int64_t kPostedEpoch = 1700000000;
+
+std::string PostedDate(int32_t nDaysAgo)
+{
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const time_t t = static_cast<time_t>(kPostedEpoch - int64_t{nDaysAgo} * 86400);
+    struct tm tmUtc{};
+    gmtime_r(&t, &tmUtc);
+    char sz[64];
+    std::snprintf(sz, sizeof sz, "%s, %02d %s %04d %02d:%02d:%02d +0000", kDays[tmUtc.tm_wday], tmUtc.tm_mday,
+                  kMonths[tmUtc.tm_mon], tmUtc.tm_year + 1900, tmUtc.tm_hour, tmUtc.tm_min, tmUtc.tm_sec);
+    return sz;
+}
+
+// The part posted at position i of a file's n numbers: a fixed shuffle per
+// file (a step prime to n), as parts sent over several connections arrive.
+int PostedPart(int64_t i, int64_t n, uint64_t nKey)
+{
+    if (n <= 1)
+        return 1;
+    int64_t nStep = static_cast<int64_t>(nKey % static_cast<uint64_t>(n)) | 1;
+    while (std::gcd(nStep, n) != 1)
+        nStep += 2;
+    const int64_t nOffset = static_cast<int64_t>((nKey >> 17) % static_cast<uint64_t>(n));
+    return static_cast<int>((i * nStep + nOffset) % n) + 1;
+}
+
+std::string DotStuffed(const std::string& strBody)
+{
+    std::string strOut;
+    strOut.reserve(strBody.size() + 16);
+    size_t nPos = 0;
+    while (nPos < strBody.size())
+    {
+        size_t nEol = strBody.find('\n', nPos);
+        nEol = nEol == std::string::npos ? strBody.size() : nEol + 1;
+        if (strBody[nPos] == '.')
+            strOut += '.';
+        strOut.append(strBody, nPos, nEol - nPos);
+        nPos = nEol;
+    }
+    return strOut;
+}
 
 } // namespace
 
@@ -209,6 +257,23 @@ public:
     bool FindPart(const std::string& strId, CGatewayArticle& article, int& nPart) const;
     std::string PartBody(const CGatewayArticle& article, int nPart, const SNntpFaceFault& fault) const;
     std::string Subject(const CGatewayArticle& article, int nPart) const;
+    int PartCount(const CGatewayArticle& article) const;
+    std::string Headers(const CGatewayArticle& article, int nPart, const std::string& strId) const;
+    std::string TextBody(const std::string& strGroup) const;
+
+    // Reading by number: where each file's parts begin.
+    struct SLayout
+    {
+        int64_t m_nBase = 1;             // the number of the first file's first part
+        std::vector<int64_t> m_vecFirst; // per file, from m_nBase; one more entry at the end
+        int64_t High() const { return m_nBase + m_vecFirst.back() - 1; }
+    };
+    // The numbers a group has now (SetPosted): [nLow, nHigh].
+    void Numbers(const CGatewayGroup& group, const SLayout& layout, int64_t& nLow, int64_t& nHigh) const;
+    std::shared_ptr<const SLayout> Layout(const CGatewayGroup& group) const;
+    // The overview line of article nNumber; false when there is none.
+    bool OverviewLine(const CGatewayGroup& group, const SLayout& layout, int64_t nNumber, std::string& strLine) const;
+    bool Over(CStream& stream, const std::string& strGroup, const std::string& strRange);
 
     CGatewayOptions m_corpusOptions;
     SNntpFaceOptions m_options;
@@ -230,7 +295,26 @@ public:
     std::atomic<int> m_nAccepted{0};
     std::atomic<int> m_nPasswords{0};
     std::atomic<int> m_nBodies{0};
+    std::atomic<int> m_nOverviews{0};
+    std::atomic<long long> m_nOverviewNumbers{0};
+    mutable std::mutex m_layoutMutex;
+    mutable std::map<std::string, std::shared_ptr<const SLayout>> m_layouts;
+    std::map<std::string, std::pair<int32_t, int64_t>> m_posted; // group -> files posted, low mark
 };
+
+void CNntpFace::CImpl::Numbers(const CGatewayGroup& group, const SLayout& layout, int64_t& nLow, int64_t& nHigh) const
+{
+    std::lock_guard lock(m_mutex);
+    nLow = 1;
+    nHigh = layout.High();
+    const auto it = m_posted.find(group.m_strName);
+    if (it == m_posted.end())
+        return;
+    const int32_t nFiles = it->second.first;
+    if (nFiles >= 0 && nFiles < group.m_nArticles)
+        nHigh = layout.m_nBase + layout.m_vecFirst[static_cast<size_t>(nFiles)] - 1;
+    nLow = std::max<int64_t>(1, it->second.second);
+}
 
 bool CNntpFace::CImpl::SetUpTls()
 {
@@ -489,6 +573,18 @@ void CNntpFace::CImpl::Session(CStream& stream, bool& bCounted)
             const CGatewayGroup* pGroup = m_corpus.FindGroup(strArg);
             if (!pGroup)
                 bOk = stream.Write("411 No such newsgroup\r\n");
+            else if (m_options.m_posting.m_bNumbered)
+            {
+                strGroup = strArg;
+                const auto pLayout = Layout(*pGroup);
+                int64_t nLow = 1, nHigh = 0;
+                Numbers(*pGroup, *pLayout, nLow, nHigh);
+                const bool bHole = m_options.m_posting.m_nHoleFile >= 0 &&
+                                   m_options.m_posting.m_nHoleFile < pGroup->m_nArticles;
+                const int64_t nCount = std::max<int64_t>(0, nHigh - nLow + 1 - (bHole ? 1 : 0));
+                bOk = stream.Write("211 " + std::to_string(nCount) + " " + std::to_string(nHigh >= nLow ? nLow : 0) +
+                                   " " + std::to_string(nHigh) + " " + strArg + "\r\n");
+            }
             else
             {
                 strGroup = strArg;
@@ -497,13 +593,46 @@ void CNntpFace::CImpl::Session(CStream& stream, bool& bCounted)
                                    strArg + "\r\n");
             }
         }
+        else if ((strVerb == "OVER" && !m_options.m_posting.m_bXoverOnly) || strVerb == "XOVER")
+        {
+            if (!m_options.m_posting.m_bNumbered)
+                bOk = stream.Write("500 Unknown command\r\n");
+            else if (strGroup.empty())
+                bOk = stream.Write("412 No newsgroup selected\r\n");
+            else
+                bOk = Over(stream, strGroup, strArg);
+        }
         else if (strVerb == "STAT" || strVerb == "BODY" || strVerb == "ARTICLE")
         {
             CGatewayArticle article;
             int nPart = 0;
             if (strArg.size() < 3 || strArg.front() != '<' || strArg.back() != '>')
                 bOk = stream.Write("423 Only message-ids are served here\r\n");
-            else if (!FindPart(strArg.substr(1, strArg.size() - 2), article, nPart))
+            else if (const std::string strId = strArg.substr(1, strArg.size() - 2);
+                     m_options.m_posting.m_bTextPost &&
+                     strId.size() > std::strlen(kTextPostId) + std::strlen(kIdDomain) &&
+                     strId.compare(strId.size() - std::strlen(kIdDomain), std::string::npos, kIdDomain) == 0 &&
+                     m_corpus.FindGroup(strId.substr(0, strId.size() - std::strlen(kIdDomain) -
+                                                            std::strlen(kTextPostId))) &&
+                     strId.compare(strId.size() - std::strlen(kIdDomain) - std::strlen(kTextPostId),
+                                   std::strlen(kTextPostId), kTextPostId) == 0)
+            {
+                const std::string strTextGroup =
+                    strId.substr(0, strId.size() - std::strlen(kIdDomain) - std::strlen(kTextPostId));
+                if (strVerb == "STAT")
+                    bOk = stream.Write("223 0 " + strArg + "\r\n");
+                else
+                {
+                    ++m_nBodies;
+                    std::string strOut((strVerb == "ARTICLE" ? "220 0 " : "222 0 ") + strArg + " follows\r\n");
+                    if (strVerb == "ARTICLE")
+                        strOut += "From: moderator@example.invalid\r\nNewsgroups: " + strTextGroup + "\r\nSubject: " +
+                                  TextPostSubject() + "\r\nMessage-ID: " + strArg + "\r\n\r\n";
+                    strOut += DotStuffed(TextBody(strTextGroup)) + ".\r\n";
+                    bOk = stream.Write(strOut);
+                }
+            }
+            else if (!FindPart(strId, article, nPart))
                 bOk = stream.Write("430 No such article\r\n");
             else if (strVerb == "STAT")
                 bOk = stream.Write("223 0 " + strArg + "\r\n");
@@ -547,6 +676,8 @@ bool CNntpFace::CImpl::FindPart(const std::string& strId, CGatewayArticle& artic
     const int64_t nParts = std::max<int64_t>(1, (article.m_nSize + m_options.m_nPartSize - 1) / m_options.m_nPartSize);
     if (nTotal != nParts || nPart < 1 || nPart > nTotal)
         return false;
+    if (m_options.m_posting.m_nHoleFile == nIndex && nPart == 2)
+        return false;
     std::lock_guard lock(m_mutex);
     return nPart != m_fault.m_nMissingPart;
 }
@@ -581,10 +712,140 @@ std::string CNntpFace::CImpl::PartBody(const CGatewayArticle& article, int nPart
     return strBody;
 }
 
+int CNntpFace::CImpl::PartCount(const CGatewayArticle& article) const
+{
+    return static_cast<int>(std::max<int64_t>(1, (article.m_nSize + m_options.m_nPartSize - 1) / m_options.m_nPartSize));
+}
+
 std::string CNntpFace::CImpl::Subject(const CGatewayArticle& article, int nPart) const
 {
-    const int64_t nParts = std::max<int64_t>(1, (article.m_nSize + m_options.m_nPartSize - 1) / m_options.m_nPartSize);
-    return "\"" + article.m_strFileName + "\" yEnc (" + std::to_string(nPart) + "/" + std::to_string(nParts) + ")";
+    const std::string strCounter = "(" + std::to_string(nPart) + "/" + std::to_string(PartCount(article)) + ")";
+    if (!m_options.m_posting.m_bNumbered)
+        return "\"" + article.m_strFileName + "\" yEnc " + strCounter;
+    // The shapes posters use, file by file.
+    switch (article.m_nIndex % 4)
+    {
+    case 1:
+        return "[" + std::to_string(article.m_nIndex + 1) + "/" + std::to_string(article.m_nIndex + 3) + "] - \"" +
+               article.m_strFileName + "\" yEnc " + strCounter;
+    case 2: return "Posting " + std::to_string(article.m_nIndex) + " - " + article.m_strFileName + " " + strCounter;
+    case 3: return article.m_strFileName + " yEnc " + strCounter;
+    default: return "\"" + article.m_strFileName + "\" yEnc " + strCounter;
+    }
+}
+
+std::string CNntpFace::CImpl::Headers(const CGatewayArticle& article, int nPart, const std::string& strId) const
+{
+    return "Path: dravelin-simulator!not-for-mail\r\nFrom: " + article.m_strAuthor + "\r\nNewsgroups: " +
+           article.m_strGroup + "\r\nSubject: " + Subject(article, nPart) + "\r\nDate: " +
+           PostedDate(article.m_nDay) + "\r\nMessage-ID: <" + strId + ">\r\n\r\n";
+}
+
+std::string CNntpFace::CImpl::TextBody(const std::string& strGroup) const
+{
+    return "Welcome to " + strGroup + ".\r\n\r\nPost complete files only, please.\r\n"
+           ".signature lines begin with a dot here\r\n";
+}
+
+std::shared_ptr<const CNntpFace::CImpl::SLayout> CNntpFace::CImpl::Layout(const CGatewayGroup& group) const
+{
+    std::lock_guard lock(m_layoutMutex);
+    auto& pLayout = m_layouts[group.m_strName];
+    if (!pLayout)
+    {
+        auto pNew = std::make_shared<SLayout>();
+        pNew->m_nBase = m_options.m_posting.m_bTextPost ? 2 : 1;
+        pNew->m_vecFirst.reserve(static_cast<size_t>(group.m_nArticles) + 1);
+        int64_t nNext = 0;
+        for (int32_t i = 0; i < group.m_nArticles; ++i)
+        {
+            pNew->m_vecFirst.push_back(nNext);
+            nNext += PartCount(m_corpus.Article(group, i, CGatewayCorpus::DetailNewsGuyPage));
+        }
+        pNew->m_vecFirst.push_back(nNext);
+        pLayout = std::move(pNew);
+    }
+    return pLayout;
+}
+
+bool CNntpFace::CImpl::OverviewLine(const CGatewayGroup& group, const SLayout& layout, int64_t nNumber,
+                                    std::string& strLine) const
+{
+    if (nNumber < 1 || nNumber > layout.High())
+        return false;
+    std::string strSubject, strFrom, strDate, strId, strBody, strHead;
+    if (nNumber < layout.m_nBase)
+    {
+        strSubject = TextPostSubject();
+        strFrom = "moderator@example.invalid";
+        strDate = PostedDate(0);
+        strId = group.m_strName + kTextPostId + kIdDomain;
+        strBody = TextBody(group.m_strName);
+        strHead = "From: " + strFrom + "\r\nSubject: " + strSubject + "\r\n\r\n";
+    }
+    else
+    {
+        const int64_t nOffset = nNumber - layout.m_nBase;
+        const auto it = std::upper_bound(layout.m_vecFirst.begin(), layout.m_vecFirst.end(), nOffset) - 1;
+        const auto nIndex = static_cast<int32_t>(it - layout.m_vecFirst.begin());
+        const CGatewayArticle article = m_corpus.Article(group, nIndex);
+        const int nParts = PartCount(article);
+        const int nPart = PostedPart(nOffset - *it, nParts, article.m_nBodyKey);
+        if (nIndex == m_options.m_posting.m_nHoleFile && nPart == 2)
+            return false;
+        strSubject = Subject(article, nPart);
+        strFrom = article.m_strAuthor;
+        strDate = PostedDate(article.m_nDay);
+        strId = article.m_strGroup + "." + std::to_string(nIndex) + ".part" + std::to_string(nPart) + "of" +
+                std::to_string(nParts) + kIdDomain;
+        strHead = Headers(article, nPart, strId);
+        strBody = PartBody(article, nPart, SNntpFaceFault{});
+    }
+    const auto nLines = std::count(strBody.begin(), strBody.end(), '\n');
+    strLine = std::to_string(nNumber) + "\t" + strSubject + "\t" + strFrom + "\t" + strDate + "\t<" + strId + ">\t\t" +
+              std::to_string(strHead.size() + strBody.size()) + "\t" + std::to_string(nLines) + "\r\n";
+    return true;
+}
+
+bool CNntpFace::CImpl::Over(CStream& stream, const std::string& strGroup, const std::string& strRange)
+{
+    const CGatewayGroup* pGroup = m_corpus.FindGroup(strGroup);
+    const auto pLayout = Layout(*pGroup);
+    // "n", "n-" or "n-m"
+    char* pEnd = nullptr;
+    const long long nLow = std::strtoll(strRange.c_str(), &pEnd, 10);
+    if (pEnd == strRange.c_str())
+        return stream.Write("420 No current article selected\r\n");
+    int64_t nFirst = 1, nLast = 0;
+    Numbers(*pGroup, *pLayout, nFirst, nLast);
+    long long nHigh = nLow;
+    if (*pEnd == '-')
+        nHigh = pEnd[1] ? std::strtoll(pEnd + 1, nullptr, 10) : nLast;
+    ++m_nOverviews;
+    int nDelayMs = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        nDelayMs = m_fault.m_nOverviewDelayMs;
+    }
+    for (int i = 0; i < nDelayMs / 10 && !m_bStop; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    nHigh = std::min<long long>(nHigh, nLast);
+    std::string strOut("224 Overview information follows\r\n");
+    bool bAny = false;
+    std::string strLine;
+    for (long long n = std::max<long long>(nFirst, nLow); n <= nHigh && !m_bStop; ++n)
+    {
+        ++m_nOverviewNumbers;
+        if (OverviewLine(*pGroup, *pLayout, n, strLine))
+        {
+            strOut += strLine;
+            bAny = true;
+        }
+    }
+    if (!bAny)
+        return stream.Write("423 No articles in that range\r\n");
+    strOut += ".\r\n";
+    return stream.Write(strOut);
 }
 
 bool CNntpFace::CImpl::SendPart(CStream& stream, const std::string& strId, bool bArticle)
@@ -607,24 +868,9 @@ bool CNntpFace::CImpl::SendPart(CStream& stream, const std::string& strId, bool 
     strOut += strId;
     strOut += "> follows\r\n";
     if (bArticle)
-    {
-        strOut += "Path: dravelin-simulator!not-for-mail\r\nFrom: " + article.m_strAuthor + "\r\nNewsgroups: " +
-                  article.m_strGroup + "\r\nSubject: " + Subject(article, nPart) + "\r\nMessage-ID: <" + strId +
-                  ">\r\n\r\n";
-    }
-    const std::string strBody = PartBody(article, nPart, fault);
+        strOut += Headers(article, nPart, strId);
     // Dot-stuffing: a line that begins with "." gets one more in front.
-    strOut.reserve(strOut.size() + strBody.size() + 16);
-    size_t nPos = 0;
-    while (nPos < strBody.size())
-    {
-        size_t nEol = strBody.find('\n', nPos);
-        nEol = nEol == std::string::npos ? strBody.size() : nEol + 1;
-        if (strBody[nPos] == '.')
-            strOut += '.';
-        strOut.append(strBody, nPos, nEol - nPos);
-        nPos = nEol;
-    }
+    strOut += DotStuffed(PartBody(article, nPart, fault));
     strOut += ".\r\n";
     if (bDrop)
     {
@@ -687,6 +933,12 @@ void CNntpFace::SetFault(const SNntpFaceFault& fault)
     m_pImpl->m_mapDrops.clear();
 }
 
+void CNntpFace::SetPosted(const std::string& strGroup, int32_t nFiles, int64_t nLow)
+{
+    std::lock_guard lock(m_pImpl->m_mutex);
+    m_pImpl->m_posted[strGroup] = {nFiles, nLow};
+}
+
 CGatewayArticle CNntpFace::Article(const std::string& strGroup, int32_t nIndex) const
 {
     const CGatewayGroup* pGroup = m_pImpl->m_corpus.FindGroup(strGroup);
@@ -695,8 +947,22 @@ CGatewayArticle CNntpFace::Article(const std::string& strGroup, int32_t nIndex) 
 
 int CNntpFace::PartCount(const CGatewayArticle& article) const
 {
-    const int64_t nPartSize = m_pImpl->m_options.m_nPartSize;
-    return static_cast<int>(std::max<int64_t>(1, (article.m_nSize + nPartSize - 1) / nPartSize));
+    return m_pImpl->PartCount(article);
+}
+
+std::string CNntpFace::Subject(const CGatewayArticle& article, int nPart) const
+{
+    return m_pImpl->Subject(article, nPart);
+}
+
+std::string CNntpFace::TextPostSubject()
+{
+    return "Read me first: the rules of this group";
+}
+
+std::string CNntpFace::TextPostBody(const std::string& strGroup) const
+{
+    return m_pImpl->TextBody(strGroup);
 }
 
 std::string CNntpFace::MessageId(const CGatewayArticle& article, int nPart) const
@@ -759,4 +1025,14 @@ int CNntpFace::PasswordsReceived() const
 int CNntpFace::BodyRequests() const
 {
     return m_pImpl->m_nBodies;
+}
+
+int CNntpFace::OverviewRequests() const
+{
+    return m_pImpl->m_nOverviews;
+}
+
+long long CNntpFace::OverviewNumbers() const
+{
+    return m_pImpl->m_nOverviewNumbers;
 }

@@ -24,6 +24,19 @@ struct SNntpFaceFault
     int64_t m_nThrottle = 0;     // bytes per second on every connection, 0 = no limit
     bool m_bGreeting400 = false; // every connection: "400" and close
     bool m_bSilent = false;      // every connection: accepted, then nothing is ever said
+    int m_nOverviewDelayMs = 0;  // every OVER / XOVER waits this long before it answers
+};
+
+// How the groups read by number (GROUP, OVER / XOVER). Off: GROUP counts
+// files and there is no overview. On: every part is one numbered article,
+// file after file, the parts of each file numbered in a shuffled order, so
+// an overview shows them out of order; subjects take the common shapes.
+struct SNntpFacePosting
+{
+    bool m_bNumbered = false;
+    int m_nHoleFile = -1;       // this file's part 2 was never posted: a gap in the numbers, and 430
+    bool m_bTextPost = false;   // article 1 of every group is a text post
+    bool m_bXoverOnly = false;  // OVER is unknown (500): an older server with XOVER only
 };
 
 struct SNntpFaceOptions
@@ -38,6 +51,7 @@ struct SNntpFaceOptions
                                      // unless another name is given)
     std::string m_strCaFile;         // where the throw-away CA goes (PEM); empty = a temporary file
     SNntpFaceFault m_fault;
+    SNntpFacePosting m_posting;
 };
 
 class CNntpFace
@@ -57,12 +71,20 @@ public:
     std::string CaFile() const;
 
     void SetFault(const SNntpFaceFault& fault);
+    // Reading by number: only the group's first nFiles files are posted so
+    // far (-1: all), and the articles below nLow have expired.
+    void SetPosted(const std::string& strGroup, int32_t nFiles, int64_t nLow = 1);
 
     // The corpus as posted.
     CGatewayArticle Article(const std::string& strGroup, int32_t nIndex) const;
     int PartCount(const CGatewayArticle& article) const;
     std::string MessageId(const CGatewayArticle& article, int nPart) const; // without angle brackets
     std::string FileBytes(const CGatewayArticle& article) const;           // what decoding all parts yields
+    // The subject the parts of a file are posted under.
+    std::string Subject(const CGatewayArticle& article, int nPart) const;
+    // The text post of a group (m_bTextPost): its subject and its body as served.
+    static std::string TextPostSubject();
+    std::string TextPostBody(const std::string& strGroup) const;
     // An NZB 1.1 document of every file in a group ("" for an unknown group).
     std::string Nzb(const std::string& strGroup) const;
 
@@ -70,6 +92,9 @@ public:
     int AcceptedConnections() const;
     int PasswordsReceived() const;  // AUTHINFO PASS commands
     int BodyRequests() const;       // BODY and ARTICLE commands
+    // OVER / XOVER commands, and the article numbers they asked for.
+    int OverviewRequests() const;
+    long long OverviewNumbers() const;
 
 private:
     class CImpl;

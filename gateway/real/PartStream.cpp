@@ -59,6 +59,24 @@ CPartStream::SSlot CPartStream::Fetch(size_t nIndex, bool* pbMissing)
         part.m_strData.reserve(body.m_strBody.size());
         decoder.Feed(body.m_strBody, part.m_strData);
         const EYencResult nResult = decoder.Finish();
+        if (nResult == yrNoBegin && m_vecParts.size() == 1)
+        {
+            // A text post: served as it was posted, named after its id.
+            SDecodedPart& text = slot.m_part;
+            text.m_strData = std::move(body.m_strBody);
+            text.m_nNumber = ref.m_nNumber;
+            text.m_info = SYencInfo();
+            const std::string strId = CNntpPool::BracketId(ref.m_strMessageId);
+            text.m_info.m_strName = strId.substr(1, strId.find('@') == std::string::npos ? strId.size() - 2
+                                                                                       : strId.find('@') - 1) +
+                                    ".txt";
+            text.m_info.m_nFileSize = text.m_strData.size();
+            text.m_nBegin = 0;
+            text.m_nEnd = text.m_strData.size();
+            slot.m_bOk = true;
+            slot.m_strError.clear();
+            return slot;
+        }
         if (nResult != yrOk)
         {
             slot.m_strError = PartName(ref.m_nNumber, ref.m_strMessageId) + " fails its check (" +

@@ -1,6 +1,7 @@
 #include "gateway/real/RealGateway.h"
 
 #include "gateway/real/PartStream.h"
+#include "gateway/real/UsenetListing.h"
 
 #include "nzb/DecodeQuery.h"
 
@@ -80,6 +81,7 @@ public:
     void Handle(const httplib::Request& req, httplib::Response& res);
     bool Authorized(const httplib::Request& req) const;
     void ServeFile(const httplib::Request& req, const std::string& strQuery, httplib::Response& res);
+    void ServeListing(const httplib::Request& req, const std::string& strQuery, httplib::Response& res);
     std::string HostPort() const
     {
         const std::string strAddress =
@@ -140,6 +142,8 @@ void CRealGateway::CImpl::Handle(const httplib::Request& req, httplib::Response&
         ErrorPage(res, 405, "Method Not Allowed");
     else if ((strPath == "/news-bin/wwwdecode" || strPath == "/drn-bin/wwwdecode") && nQuestion != std::string::npos)
         ServeFile(req, strTarget.substr(nQuestion + 1), res);
+    else if (strPath == "/news-bin/wwwlist" && nQuestion != std::string::npos)
+        ServeListing(req, strTarget.substr(nQuestion + 1), res);
     else
         ErrorPage(res, 404, "Not Found");
     // The library slices any answer by the Range header; only a 206 may be.
@@ -290,6 +294,59 @@ void CRealGateway::CImpl::ServeFile(const httplib::Request& req, const std::stri
         });
 }
 
+void CRealGateway::CImpl::ServeListing(const httplib::Request& req, const std::string& strQuery,
+                                       httplib::Response& res)
+{
+    SListingRequest request;
+    if (!SListingRequest::Parse(strQuery, request))
+    {
+        ErrorPage(res, 404, "Not Found");
+        return;
+    }
+    std::string strHost = req.get_header_value("Host");
+    if (strHost.empty() || strHost.find_first_of("\"<> ") != std::string::npos)
+        strHost = HostPort();
+    std::shared_ptr<usenet::CNntpPool> pPool;
+    std::string strCacheFile;
+    {
+        std::lock_guard lock(m_mutex);
+        pPool = m_pPool;
+        strCacheFile = m_options.m_strCacheFile;
+    }
+    if (!pPool)
+    {
+        ErrorPage(res, 503, "Service Unavailable");
+        return;
+    }
+    auto pListing = std::make_shared<CUsenetListing>(*pPool, request, strHost, strCacheFile, m_options.m_log);
+    std::string strPage;
+    res.status = 200;
+    if (!pListing->Open(strPage) || req.method == "HEAD")
+    {
+        res.set_content(strPage, "text/html");
+        return;
+    }
+    // Streamed batch by batch: the client's rows and progress move while a
+    // big group is read, and the page never sits in memory whole.
+    auto pFirst = std::make_shared<std::string>(std::move(strPage));
+    res.set_chunked_content_provider(
+        "text/html",
+        // The pool goes with the listing: a server change lets it finish.
+        [this, pPool, pListing, pFirst](size_t, httplib::DataSink& sink) -> bool
+        {
+            if (m_bStopping)
+                return false;
+            std::string strOut;
+            strOut.swap(*pFirst);
+            const bool bMore = pListing->Next(strOut);
+            if (!strOut.empty() && !sink.write(strOut.data(), strOut.size()))
+                return false;
+            if (!bMore)
+                sink.done();
+            return true;
+        });
+}
+
 CRealGateway::CRealGateway(SRealGatewayOptions options) : m_pImpl(std::make_unique<CImpl>(std::move(options))) {}
 
 CRealGateway::~CRealGateway()
@@ -352,7 +409,7 @@ void CRealGateway::Stop()
     impl.m_thread.join();
 }
 
-void CRealGateway::SetServer(const usenet::SServerConfig& server)
+void CRealGateway::SetServer(const usenet::SServerConfig& server, std::string strCacheFile)
 {
     CImpl& impl = *m_pImpl;
     auto pPool = std::make_shared<usenet::CNntpPool>(server);
@@ -360,6 +417,7 @@ void CRealGateway::SetServer(const usenet::SServerConfig& server)
     std::lock_guard lock(impl.m_mutex);
     pOld = std::exchange(impl.m_pPool, std::move(pPool));
     impl.m_options.m_server = server;
+    impl.m_options.m_strCacheFile = std::move(strCacheFile);
 }
 
 void CRealGateway::DropServer()

@@ -26,6 +26,9 @@ struct SRealGatewayOptions
     // Parts in flight or waiting per download; 0 = two per connection.
     int m_nWindow = 0;
     int m_nThreads = 16; // HTTP server threads
+    // The server's header cache (a SQLite file); empty = listings read the
+    // whole overview every time.
+    std::string m_strCacheFile;
     // Where failures are told (one line each); empty = standard error.
     std::function<void(const std::string&)> m_log;
 };
@@ -44,8 +47,9 @@ public:
     void Stop();
     // New answers fetch from this server from now on; answers already
     // running finish on the connections they started on, which close when
-    // the last of them ends.
-    void SetServer(const usenet::SServerConfig& server);
+    // the last of them ends. Listings use strCacheFile from now on (the
+    // header cache is per server: another server's article numbers differ).
+    void SetServer(const usenet::SServerConfig& server, std::string strCacheFile);
     // New answers get 503 until SetServer; running ones finish as above.
     void DropServer();
     int Port() const;

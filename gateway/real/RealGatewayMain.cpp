@@ -2,6 +2,7 @@
 
 #include "gateway/real/RealGateway.h"
 #include "gateway/real/Upstream.h"
+#include "cache/HeaderCache.h"
 
 #include <cerrno>
 #include <csignal>
@@ -14,7 +15,7 @@ namespace
 {
 const char kUsage[] =
     "Usage: dravelin-gateway --upstream nntp://HOST[:PORT] | nntps://HOST[:PORT] [options]\n"
-    "Serves news-bin/wwwdecode? downloads from a Usenet server.\n"
+    "Serves news-bin/wwwlist? listings and news-bin/wwwdecode? downloads from a Usenet server.\n"
     "Prints the bound port on the first line of output.\n"
     "\n"
     "  --upstream URL        the NNTP server (nntps: implicit TLS, port 563 by default)\n"
@@ -27,6 +28,8 @@ const char kUsage[] =
     "  --bind ADDR           address to bind (default 127.0.0.1)\n"
     "  --user NAME:PASSWORD  our own login asked of Dravelin (repeatable); none = no login\n"
     "  --realm TEXT          realm of that login (default \"Dravelin Gateway\")\n"
+    "  --cache FILE|off      the header cache of listings (default\n"
+    "                        $XDG_CACHE_HOME/dravelin/HOST_PORT.sqlite); off = none\n"
     "  --help                show this text\n";
 
 int Fail(const std::string& strMessage)
@@ -52,6 +55,7 @@ int RunRealGateway(int argc, char** argv)
     SRealGatewayOptions options;
     std::string strUpstream;
     std::string strCredentials;
+    std::string strCache; // "" = the default file
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h")
         {
@@ -83,6 +87,8 @@ int RunRealGateway(int argc, char** argv)
                                          strValue.substr(strValue.find(':') + 1));
         else if (strArg == "--realm")
             options.m_strRealm = strValue;
+        else if (strArg == "--cache")
+            strCache = strValue;
         else
             return Fail("unknown option or bad value: " + strArg + " " + strValue);
     }
@@ -90,6 +96,10 @@ int RunRealGateway(int argc, char** argv)
     if (!CUpstream::ParseAddress(strUpstream, options.m_server, strError))
         return Fail(strError);
     CUpstream::CredentialsFromEnvironment(options.m_server);
+    if (strCache != "off")
+        options.m_strCacheFile =
+            strCache.empty() ? usenet::CHeaderCache::DefaultPath(options.m_server.m_strHost, options.m_server.m_nPort)
+                             : strCache;
     if (!strCredentials.empty() && !CUpstream::ReadCredentials(strCredentials, options.m_server, strError))
     {
         std::cerr << "dravelin-gateway: " << strError << "\n";

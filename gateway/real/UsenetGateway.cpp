@@ -2,6 +2,7 @@
 
 #include "net/GatewayHosts.h"
 #include "gateway/real/RealGateway.h"
+#include "cache/HeaderCache.h"
 #include "settings/ServiceRoutes.h"
 #include "settings/UsenetSettings.h"
 
@@ -25,6 +26,25 @@ usenet::SServerConfig CUsenetGateway::ServerConfig(const CUsenetSettings& settin
     config.m_strPassword = settings.m_strPassword;
     config.m_nConnections = settings.m_nConnections;
     return config;
+}
+
+std::string CUsenetGateway::CacheFile(const CUsenetSettings& settings)
+{
+    return usenet::CHeaderCache::DefaultPath(settings.m_strServer, settings.m_nPort);
+}
+
+void CUsenetGateway::SetCacheFile(const std::string& strServer, int nPort, std::string strFile)
+{
+    m_strOwnCacheServer = strServer + ":" + std::to_string(nPort);
+    m_strOwnCacheFile = std::move(strFile);
+}
+
+std::string CUsenetGateway::CacheFileFor(const CUsenetSettings& settings) const
+{
+    if (!m_strOwnCacheFile.empty() &&
+        m_strOwnCacheServer == settings.m_strServer + ":" + std::to_string(settings.m_nPort))
+        return m_strOwnCacheFile;
+    return CacheFile(settings);
 }
 
 bool CUsenetGateway::Start(const std::string& strIniPath, std::string& strStatus)
@@ -72,11 +92,12 @@ bool CUsenetGateway::Apply(const CUsenetSettings& settings, std::string& strStat
         return true;
     }
     if (m_pGateway)
-        m_pGateway->SetServer(ServerConfig(settings));
+        m_pGateway->SetServer(ServerConfig(settings), CacheFileFor(settings));
     else
     {
         SRealGatewayOptions options;
         options.m_server = ServerConfig(settings);
+        options.m_strCacheFile = CacheFileFor(settings);
         m_pGateway = std::make_unique<CRealGateway>(std::move(options));
         if (m_pGateway->Start() == 0)
         {

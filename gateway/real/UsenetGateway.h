@@ -40,10 +40,20 @@ public:
     // "127.0.0.1:<port>" while running, else "".
     std::string HostPort() const;
 
+    // The header cache of the section's server.
+    static std::string CacheFile(const CUsenetSettings& settings);
+    // Listings from strServer:nPort keep their header cache in strFile
+    // instead (before Start). The demo's news server comes up on another
+    // port at every start, and its cache lives in the demo folder.
+    void SetCacheFile(const std::string& strServer, int nPort, std::string strFile);
     // The NNTP server as the section describes it.
     static usenet::SServerConfig ServerConfig(const CUsenetSettings& settings);
 
 private:
+    std::string CacheFileFor(const CUsenetSettings& settings) const;
+
     std::unique_ptr<CRealGateway> m_pGateway; // kept when switched off, for its port
     bool m_bServing = false;
+    std::string m_strOwnCacheServer; // "host:port" of SetCacheFile
+    std::string m_strOwnCacheFile;
 };

@@ -4,6 +4,7 @@
 #include "CliCommand.h"
 #include "CliFormat.h"
 #include "CliPrompts.h"
+#include "gateway/real/UsenetGateway.h"
 #include "listing/HeaderRetrieval.h"
 #include "model/QueueDocument.h"
 #include "net/GatewayHosts.h"
@@ -147,6 +148,14 @@ int RunListCommand(const CCliContext& context, const std::vector<std::string>& a
     if (CHeaderRetrieval::TrimNewsgroup(strGroup).empty())
         return BadArguments("list needs a newsgroup");
 
+    // Before the accounts are read: the NewsGuy hosts follow the gateway.
+    CUsenetGateway usenet;
+    {
+        std::string strStatus;
+        usenet.Start(strIni, strStatus);
+        if (!strStatus.empty())
+            std::fprintf(stderr, "dravelin-cli: %s\n", strStatus.c_str());
+    }
     CCliPrompts prompts;
     auto pDocument = std::make_shared<CQueueDocument>();
     pDocument->Open(strIni, &prompts);

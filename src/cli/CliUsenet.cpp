@@ -3,6 +3,8 @@
 
 #include "CliCommand.h"
 #include "CliFormat.h"
+#include "cache/HeaderCache.h"
+#include "gateway/real/UsenetGateway.h"
 #include "settings/UsenetSettings.h"
 
 #include <cerrno>
@@ -147,15 +149,61 @@ int SetUsenet(const CCliContext& context, const std::vector<std::string>& args)
     }
     return CliOk;
 }
+// Shows what the header cache of the section's server holds, or forgets a group.
+int CacheUsenet(const CCliContext& context, const std::vector<std::string>& args)
+{
+    std::string strClear;
+    if (args.size() == 1 && IsHelpOption(args[0]))
+        return ShowCommandUsage("usenet");
+    if (args.size() == 2 && args[0] == "--clear" && !args[1].empty())
+        strClear = args[1];
+    else if (!args.empty())
+        return BadArguments("usenet cache takes no arguments but --clear GROUP");
+    CUsenetSettings settings;
+    settings.Load(context.folder.GetIniPath());
+    if (settings.m_strServer.empty())
+        return BadArguments("usenet cache needs a server (usenet set --server HOST)");
+    const std::string strPath = CUsenetGateway::CacheFile(settings);
+    std::error_code ec;
+    const bool bExists = std::filesystem::exists(strPath, ec);
+    usenet::CHeaderCache cache;
+    std::string strError;
+    if (bExists && !cache.Open(strPath, strError))
+    {
+        std::fprintf(stderr, "dravelin-cli: %s\n", strError.c_str());
+        return CliFailed;
+    }
+    if (!strClear.empty())
+    {
+        if (!bExists || !cache.Clear(strClear))
+        {
+            std::fprintf(stderr, "dravelin-cli: %s is not in the header cache\n", strClear.c_str());
+            return CliFailed;
+        }
+        std::printf("Cleared %s from the header cache.\n", strClear.c_str());
+        return CliOk;
+    }
+    std::printf("Header cache: %s\n", strPath.c_str());
+    const std::vector<usenet::CHeaderCache::SGroupInfo> groups =
+        bExists ? cache.GetGroups() : std::vector<usenet::CHeaderCache::SGroupInfo>();
+    if (groups.empty())
+        std::printf("The header cache is empty.\n");
+    for (const auto& group : groups)
+        std::printf("%s: %lld articles, %lld-%lld\n", group.m_strName.c_str(), group.m_nArticles, group.m_nFirst,
+                    group.m_nHigh);
+    return CliOk;
+}
 } // namespace
 
 int RunUsenetCommand(const CCliContext& context, const std::vector<std::string>& args)
 {
     if (!args.empty() && args[0] == "set")
         return SetUsenet(context, std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "cache")
+        return CacheUsenet(context, std::vector<std::string>(args.begin() + 1, args.end()));
     if (!args.empty() && args[0] == "show")
         return ShowUsenet(context, std::vector<std::string>(args.begin() + 1, args.end()));
     if (args.size() == 1 && IsHelpOption(args[0]))
         return ShowCommandUsage("usenet");
-    return BadArguments("usenet needs show or set");
+    return BadArguments("usenet needs show, set or cache");
 }

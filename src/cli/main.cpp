@@ -23,7 +23,7 @@ const CCliCommand kCommands[] = {
     {"download", "download [--max N]", RunDownloadCommand},
     {"usenet",
      "usenet show | usenet set [--server HOST] [--port N] [--tls on|off] [--ca-file PATH] [--user NAME] "
-     "[--password-stdin] [--connections N] [--enabled on|off]",
+     "[--password-stdin] [--connections N] [--enabled on|off] | usenet cache [--clear GROUP]",
      RunUsenetCommand},
 };
 

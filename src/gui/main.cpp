@@ -23,6 +23,7 @@
 
 #ifdef DRAVELIN_HAVE_DEMO
 #include "demo/DemoMode.h"
+#include "gateway/NntpFace.h"
 #endif
 
 namespace
@@ -157,6 +158,10 @@ int main(int argc, char** argv)
     // Section [Usenet]: the gateway runs inside the program, and the NewsGuy
     // hosts follow it before the document reads its accounts.
     CUsenetGateway usenet;
+#ifdef DRAVELIN_HAVE_DEMO
+    if (cmd.bDemo && demo.Nntp())
+        usenet.SetCacheFile("127.0.0.1", demo.Nntp()->Port(), demo.CacheFile());
+#endif
     std::string strUsenetStatus;
     usenet.Start(folder.GetIniPath(), strUsenetStatus);
     if (!strUsenetStatus.empty())

@@ -3,77 +3,24 @@
 
 #include "gateway/real/RealGateway.h"
 
+#include "GatewayFetch.h"
 #include "download/DownloadOptions.h"
-#include "download/DownloadParams.h"
-#include "download/DownloadWorker.h"
 #include "gateway/NntpFace.h"
 #include "nzb/DecodeQuery.h"
-#include "ui/MessageQueue.h"
+#include "support/Articles.h"
+#include "support/TestSupport.h"
+#include "support/WithRow.h"
+#include "support/WorkerRun.h"
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
-#include <unistd.h>
 
 namespace
 {
 constexpr const char* kGroup = "real.test";
 constexpr int64_t kPartSize = 20000;
 constexpr int64_t kFileSize = 49 * kPartSize + 7777; // 50 parts, the last one short
-
-struct SFetch
-{
-    CURLcode m_nResult = CURLE_OK;
-    long m_nStatus = 0;
-    std::string m_strHeaders;
-    std::string m_strBody;
-
-    std::string Header(const std::string& strName) const
-    {
-        std::istringstream in(m_strHeaders);
-        for (std::string strLine; std::getline(in, strLine);)
-            if (strncasecmp(strLine.c_str(), (strName + ":").c_str(), strName.size() + 1) == 0)
-            {
-                std::string strValue = strLine.substr(strName.size() + 1);
-                strValue.erase(0, strValue.find_first_not_of(' '));
-                strValue.erase(strValue.find_last_not_of("\r ") + 1);
-                return strValue;
-            }
-        return {};
-    }
-};
-
-size_t Append(char* p, size_t nSize, size_t nCount, void* pOut)
-{
-    static_cast<std::string*>(pOut)->append(p, nSize * nCount);
-    return nSize * nCount;
-}
-
-SFetch Fetch(const std::string& strUrl, const std::string& strLogin, const std::string& strRange = "")
-{
-    SFetch fetch;
-    CURL* pCurl = curl_easy_init();
-    curl_easy_setopt(pCurl, CURLOPT_URL, strUrl.c_str());
-    curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_PROXY, "");
-    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, Append);
-    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &fetch.m_strBody);
-    curl_easy_setopt(pCurl, CURLOPT_HEADERFUNCTION, Append);
-    curl_easy_setopt(pCurl, CURLOPT_HEADERDATA, &fetch.m_strHeaders);
-    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 60L);
-    if (!strLogin.empty())
-        curl_easy_setopt(pCurl, CURLOPT_USERPWD, strLogin.c_str());
-    if (!strRange.empty())
-        curl_easy_setopt(pCurl, CURLOPT_RANGE, strRange.c_str());
-    fetch.m_nResult = curl_easy_perform(pCurl);
-    curl_easy_getinfo(pCurl, CURLINFO_RESPONSE_CODE, &fetch.m_nStatus);
-    curl_easy_cleanup(pCurl);
-    return fetch;
-}
 
 class RealGatewayTest : public ::testing::Test
 {
@@ -133,7 +80,7 @@ TEST_F(RealGatewayTest, FiftyPartsArriveWholeWithLengthAndName)
 {
     ASSERT_EQ(m_pFace->PartCount(m_article), 50);
     ASSERT_EQ(static_cast<int64_t>(m_strFile.size()), kFileSize);
-    SFetch fetch = Fetch(Url(), "reader:secret");
+    const CGatewayFetch fetch = GatewayFetch(Url(), {}, "reader:secret");
     ASSERT_EQ(fetch.m_nResult, CURLE_OK);
     EXPECT_EQ(fetch.m_nStatus, 200);
     EXPECT_EQ(fetch.Header("Content-Length"), std::to_string(kFileSize));
@@ -143,14 +90,13 @@ TEST_F(RealGatewayTest, FiftyPartsArriveWholeWithLengthAndName)
     EXPECT_EQ(Log(), "");
 }
 
-class RealGatewayRangeTest : public RealGatewayTest, public ::testing::WithParamInterface<int64_t>
-{
-};
+using RealGatewayRangeTest = testsupport::WithRow<RealGatewayTest, int64_t>;
 
 TEST_P(RealGatewayRangeTest, ARangeSkipsWholePartsBeforeIt)
 {
     const int64_t nFrom = GetParam();
-    SFetch fetch = Fetch(Url(), "reader:secret", std::to_string(nFrom) + "-");
+    const CGatewayFetch fetch =
+        GatewayFetch(Url(), {"Range: bytes=" + std::to_string(nFrom) + "-"}, "reader:secret");
     ASSERT_EQ(fetch.m_nResult, CURLE_OK);
     EXPECT_EQ(fetch.m_nStatus, 206);
     EXPECT_EQ(fetch.Header("Content-Range"),
@@ -168,7 +114,7 @@ TEST_F(RealGatewayTest, OurLoginIsAsked)
 {
     for (const char* pszLogin : {"", "reader:wrong"})
     {
-        SFetch fetch = Fetch(Url(), pszLogin);
+        const CGatewayFetch fetch = GatewayFetch(Url(), {}, pszLogin);
         EXPECT_EQ(fetch.m_nStatus, 401) << pszLogin;
         EXPECT_NE(fetch.Header("WWW-Authenticate").find("Basic realm="), std::string::npos);
     }
@@ -183,9 +129,7 @@ struct SFaultCase
     const char* pszLogged;
 };
 
-class RealGatewayFaultTest : public RealGatewayTest, public ::testing::WithParamInterface<SFaultCase>
-{
-};
+using RealGatewayFaultTest = testsupport::WithRow<RealGatewayTest, SFaultCase>;
 
 // A part that cannot be had ends the answer short of its length, and the log names it.
 TEST_P(RealGatewayFaultTest, TheTransferFailsAndThePartIsNamed)
@@ -195,7 +139,7 @@ TEST_P(RealGatewayFaultTest, TheTransferFailsAndThePartIsNamed)
     fault.m_nMissingPart = c.nMissing;
     fault.m_nCorruptPart = c.nCorrupt;
     m_pFace->SetFault(fault);
-    SFetch fetch = Fetch(Url(), "reader:secret");
+    const CGatewayFetch fetch = GatewayFetch(Url(), {}, "reader:secret");
     EXPECT_EQ(fetch.m_nStatus, 200);
     EXPECT_EQ(fetch.m_nResult, CURLE_PARTIAL_FILE);
     const int nPart = c.nMissing + c.nCorrupt;
@@ -219,37 +163,16 @@ TEST_F(RealGatewayTest, TheClientDoesNotMarkAShortFileDone)
     m_pFace->SetFault(fault);
     CDownloadOptions::Reset();
     CDownloadOptions::SetFailureWaitMs(0);
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("realgw-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    auto pParams = std::make_unique<CDownloadParams>();
-    auto pQueue = std::make_shared<CMessageQueue>();
-    pParams->m_pView = pQueue;
-    pParams->m_pAccount = std::make_shared<ServiceAccount>();
-    pParams->m_pAccount->m_nService = 1;
-    pParams->m_pAccount->m_strDownloadDomain = m_pGateway->HostPort();
-    pParams->m_pAccount->m_strUsername = "reader";
-    pParams->m_pAccount->m_strPassword = "secret";
-    pParams->m_pAccount->m_nRunning = 1;
-    pParams->m_pSettings = std::make_shared<CPreferences>();
-    pParams->m_pSettings->m_bUseProxy = 0;
-    pParams->m_pArticle = std::make_shared<CArticle>();
-    pParams->m_pArticle->m_nState = StateDownloading;
-    pParams->m_pArticle->m_strDecodeQuery = Query();
-    pParams->m_pArticle->m_strDownloadPath = dir.string();
-    pParams->m_pRunEvent = std::make_shared<CManualResetEvent>(true);
-    ArticlePtr pArticle = pParams->m_pArticle;
-    DownloadWorker(std::move(pParams));
-    intptr_t nDone = -1;
-    CViewMessage msg;
-    while (pQueue->Wait(msg, std::chrono::milliseconds(0)))
-        if (msg.nMessage == WM_DOWNLOAD_DONE)
-            nDone = msg.wParam;
-    EXPECT_EQ(nDone, 0);
+    testsupport::TempDir dir;
+    auto pSettings = std::make_shared<CPreferences>();
+    pSettings->m_bUseProxy = 0;
+    auto pArticle = testsupport::NewArticle({.strPath = dir.Path().string(), .strQuery = Query()});
+    EXPECT_FALSE(testsupport::RunDownloadWorker(
+        std::make_shared<CMessageQueue>(),
+        testsupport::NewAccount(1, m_pGateway->HostPort(), "reader", "secret"), pSettings, pArticle));
     EXPECT_NE(pArticle->m_strLastError.find("the body ended after " + std::to_string(29 * kPartSize)),
               std::string::npos)
         << pArticle->m_strLastError;
-    std::filesystem::remove_all(dir);
     CDownloadOptions::Reset();
 }
 } // namespace

@@ -19,9 +19,7 @@ struct SAddressCase
     bool bTls;
 };
 
-class UpstreamAddressTest : public ::testing::TestWithParam<SAddressCase>
-{
-};
+using UpstreamAddressTest = ::testing::TestWithParam<SAddressCase>;
 
 TEST_P(UpstreamAddressTest, HostPortAndTls)
 {

@@ -20,9 +20,7 @@ namespace
 constexpr const char* kGroup = "alt.binaries.wire";
 constexpr int kFiles = 3;
 
-class UsenetCliTest : public ::testing::TestWithParam<bool>
-{
-};
+using UsenetCliTest = ::testing::TestWithParam<bool>;
 
 TEST_P(UsenetCliTest, ImportedNzbDownloadsByteForByte)
 {

@@ -1,8 +1,9 @@
 // The NNTP client against the simulator's NNTP face over loopback.
 
-#include "gateway/NntpFace.h"
 #include "nntp/NntpPool.h"
+#include "gateway/NntpFace.h"
 #include "nzb/NzbReader.h"
+#include "support/Join.h"
 #include "yenc/YencDecoder.h"
 
 #include <gtest/gtest.h>
@@ -108,9 +109,7 @@ SFetched FetchAll(CNntpPool& pool, const SFace& face, int nThreads)
     return fetched;
 }
 
-class NntpPoolFetch : public ::testing::TestWithParam<bool>
-{
-};
+using NntpPoolFetch = ::testing::TestWithParam<bool>;
 
 TEST_P(NntpPoolFetch, FiftyPartsArriveByteIdentical)
 {
@@ -143,12 +142,9 @@ TEST_P(NntpPoolFetch, FiftyPartsArriveByteIdentical)
 
     const SProbeResult probe = CNntpPool::Probe(config, 3);
     EXPECT_TRUE(probe.Ok()) << probe.m_strText;
-    EXPECT_EQ(probe.m_nGreetingCode, 200);
-    EXPECT_EQ(probe.m_bTls, GetParam());
-    EXPECT_EQ(probe.m_bTlsVerified, GetParam());
-    EXPECT_EQ(probe.m_strTlsName, GetParam() ? "localhost" : "");
-    EXPECT_TRUE(probe.m_bLoginTried && probe.m_bLoginAccepted);
-    EXPECT_EQ(probe.m_nConnectionsAllowed, 3);
+    EXPECT_EQ(testsupport::Join(probe.m_nGreetingCode, probe.m_bTls, probe.m_bTlsVerified, probe.m_strTlsName,
+                                probe.m_bLoginTried, probe.m_bLoginAccepted, probe.m_nConnectionsAllowed),
+              testsupport::Join(200, GetParam(), GetParam(), GetParam() ? "localhost" : "", true, true, 3));
     EXPECT_NE(std::find(probe.m_vecCapabilities.begin(), probe.m_vecCapabilities.end(), "VERSION 2"),
               probe.m_vecCapabilities.end());
 }
@@ -211,9 +207,7 @@ struct SConnectCase
     const char* m_pszText;
 };
 
-class NntpPoolConnect : public ::testing::TestWithParam<SConnectCase>
-{
-};
+using NntpPoolConnect = ::testing::TestWithParam<SConnectCase>;
 
 TEST_P(NntpPoolConnect, FailsWithAClearReason)
 {

@@ -15,9 +15,7 @@ struct SLineCase
     const char* m_pszText;
 };
 
-class NntpReplyLine : public ::testing::TestWithParam<SLineCase>
-{
-};
+using NntpReplyLine = ::testing::TestWithParam<SLineCase>;
 
 TEST_P(NntpReplyLine, Parses)
 {
@@ -54,9 +52,7 @@ struct SBlockCase
     size_t m_nUsed; // npos: the block does not end in the input
 };
 
-class NntpDotUnstuffer : public ::testing::TestWithParam<SBlockCase>
-{
-};
+using NntpDotUnstuffer = ::testing::TestWithParam<SBlockCase>;
 
 // Every split of the input into two chunks, and byte by byte, gives the same result.
 TEST_P(NntpDotUnstuffer, AnySplit)

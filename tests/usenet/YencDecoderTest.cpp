@@ -1,4 +1,5 @@
 #include "yenc/YencDecoder.h"
+#include "support/Join.h"
 #include "yenc/YencEncoder.h"
 #include "yenc/YencFileCheck.h"
 
@@ -121,9 +122,7 @@ std::vector<SCase> Cases()
     };
 }
 
-class YencDecodeTest : public ::testing::TestWithParam<std::tuple<EYencKernel, size_t>>
-{
-};
+using YencDecodeTest = ::testing::TestWithParam<std::tuple<EYencKernel, size_t>>;
 
 TEST_P(YencDecodeTest, EveryCaseInEveryChunking)
 {
@@ -159,12 +158,9 @@ TEST(YencDecoder, ReadsTheHeaderFields)
     std::string out;
     dec.Feed(YencEncode("0123456789", o), out);
     const SYencInfo& info = dec.GetInfo();
-    EXPECT_EQ(info.m_strName, o.m_strName);
-    EXPECT_EQ(info.m_nPart, 3);
-    EXPECT_EQ(info.m_nTotal, 9);
-    EXPECT_EQ(info.m_nFileSize, 99u);
-    EXPECT_EQ(info.m_nBegin, 11u);
-    EXPECT_EQ(info.m_nEnd, 20u);
+    EXPECT_EQ(testsupport::Join(info.m_strName, info.m_nPart, info.m_nTotal, info.m_nFileSize, info.m_nBegin,
+                                info.m_nEnd),
+              testsupport::Join(o.m_strName, 3, 9, 99, 11, 20));
     EXPECT_EQ(dec.Finish(), yrOk);
 }
 

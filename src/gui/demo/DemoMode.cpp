@@ -17,7 +17,8 @@ const char* const kDemoGroups[] = {"alt.binaries.demo.pictures", "alt.binaries.d
                                    "alt.binaries.demo.linux-isos", "alt.test"};
 const char* const kAccountSections[] = {"NewsGuy", "NewsGuyExtra", "EasyNews"};
 constexpr int kSubscriptions = 1 + 2 + 16;
-constexpr int64_t kNzbPartSize = 100000;
+// Decoded bytes per posted part on the NNTP face.
+constexpr int64_t kPartSize = 100000;
 
 // The corpus of the simulator and of its NNTP face: the standard groups and
 // a few small files for the NZB.
@@ -26,6 +27,9 @@ CGatewayOptions DemoCorpus()
     CGatewayOptions options;
     options.m_users = {{CDemoMode::kUser, CDemoMode::kPassword}};
     options.m_groups.push_back(CGatewayGroup{CDemoMode::kNzbGroup, 6, 0, 3000000, false, 0});
+    // Files of up to 10 MB, not gigabytes: posted in parts of kPartSize, a
+    // first Go on the group reads a few thousand overview lines, not millions.
+    options.m_groups.push_back(CGatewayGroup{"alt.test", 200, 0, 10000000, false, 0});
     return options;
 }
 } // namespace
@@ -92,12 +96,10 @@ bool CDemoMode::PrepareFolder(const std::string& strFolder, const std::string& s
     ini.SetInt("Account", "Subscriptions", kSubscriptions);
     if (nNntpPort > 0)
     {
-        // Off until the user switches it on: while it runs, the NewsGuy
-        // account is served from Usenet and no longer lists the demo groups.
+        // On unless the user switched it off: the NewsGuy account lists and
+        // downloads from the NNTP face through the Usenet gateway.
         CUsenetSettings usenet;
         usenet.Load(ini);
-        if (!ini.HasKey(CUsenetSettings::kSection, "Enabled"))
-            usenet.m_bEnabled = 0;
         usenet.m_strServer.assign("127.0.0.1");
         usenet.m_nPort = nNntpPort;
         usenet.m_bTls = 0;
@@ -136,8 +138,12 @@ bool CDemoMode::Start(const std::string& strDataDir, std::string* pError)
         return false;
     }
     SNntpFaceOptions nntp;
-    nntp.m_nPartSize = kNzbPartSize;
+    nntp.m_nPartSize = kPartSize;
     nntp.m_users = options.m_users;
+    // As a news server has them: every part an article, numbered as posted.
+    nntp.m_posting.m_bNumbered = true;
+    nntp.m_posting.m_nHoleFile = kIncompleteFile;
+    nntp.m_posting.m_bTextPost = true;
     m_pNntp = std::make_unique<CNntpFace>(options, nntp);
     if (m_pNntp->Start() == 0)
     {
@@ -157,6 +163,13 @@ void CDemoMode::Stop()
     if (m_pGateway)
         m_pGateway->Stop();
     m_pGateway.reset();
+}
+
+std::string CDemoMode::CacheFile() const
+{
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::absolute(m_strFolder, ec);
+    return ((ec ? std::filesystem::path(m_strFolder) : folder) / kHeaderCache).string();
 }
 
 std::string CDemoMode::HostPort() const

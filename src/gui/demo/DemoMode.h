@@ -10,8 +10,11 @@ class CNntpFace;
 // loopback port, and a demo data folder holds accounts for NewsGuy, NewsGuy
 // Extra and EasyNews that point at it. The folder is prepared on first use;
 // the hosts are rewritten at every start because the port changes. The
-// simulator's NNTP face runs beside it: section [Usenet] points at it, and
-// the folder holds an NZB of a demo group (kNzbFile) to import.
+// simulator's NNTP face runs beside it and posts the same groups as numbered
+// multipart yEnc (parts out of order, an incomplete file, a text post):
+// section [Usenet] points at it, so the NewsGuy account lists and downloads
+// through the Usenet gateway, whose header cache for it is kHeaderCache in
+// the folder. The folder also holds an NZB of a demo group (kNzbFile).
 class CDemoMode
 {
 public:
@@ -19,6 +22,9 @@ public:
     static constexpr const char* kPassword = "demo";
     static constexpr const char* kNzbGroup = "alt.binaries.demo.nzb";
     static constexpr const char* kNzbFile = "alt.binaries.demo.nzb.nzb";
+    static constexpr const char* kHeaderCache = "HeaderCache.sqlite";
+    // The file of every group whose part 2 was never posted.
+    static constexpr int kIncompleteFile = 7;
 
     CDemoMode();
     ~CDemoMode();
@@ -33,6 +39,8 @@ public:
     std::string HostPort() const;
     CGatewaySimulator* Gateway() const { return m_pGateway.get(); }
     CNntpFace* Nntp() const { return m_pNntp.get(); }
+    // The header cache of the NNTP face (an absolute path in the folder).
+    std::string CacheFile() const;
 
     // Writes the demo settings into strFolder for a gateway at strHostPort:
     // everything on first use, the account hosts every time; with an NNTP

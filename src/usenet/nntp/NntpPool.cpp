@@ -162,25 +162,114 @@ SNntpResult CNntpPool::Stat(std::string_view strMessageId)
     return Run("STAT " + BracketId(strMessageId), 223, false);
 }
 
+namespace
+{
+void ReadGroupNumbers(SGroupResult& group)
+{
+    // "count low high name": lenient about whatever follows the numbers.
+    const char* p = group.m_strText.c_str();
+    char* pEnd = nullptr;
+    long long* pFields[] = {&group.m_nCount, &group.m_nLow, &group.m_nHigh};
+    for (long long* pField : pFields)
+    {
+        *pField = std::strtoll(p, &pEnd, 10);
+        if (pEnd == p)
+            break;
+        p = pEnd;
+    }
+}
+} // namespace
+
 SGroupResult CNntpPool::Group(std::string_view strGroup)
 {
     SGroupResult group;
     static_cast<SNntpResult&>(group) = Run("GROUP " + std::string(strGroup), 211, false);
     if (group.Ok())
+        ReadGroupNumbers(group);
+    return group;
+}
+
+CNntpGroupReader::CNntpGroupReader(CNntpPool& pool) : m_pool(pool) {}
+
+CNntpGroupReader::~CNntpGroupReader()
+{
+    if (m_pConnection)
+        m_pool.Release(std::move(m_pConnection));
+}
+
+SNntpResult CNntpGroupReader::Run(const std::string& strCommand, int nOkCode, bool bMultiLine,
+                                  std::string* pstrData, SNntpReplyLine* pReply)
+{
+    SNntpResult result;
+    for (int nTry = 0; nTry < 2; ++nTry)
     {
-        // "count low high name": lenient about whatever follows the numbers.
-        const char* p = group.m_strText.c_str();
-        char* pEnd = nullptr;
-        long long* pFields[] = {&group.m_nCount, &group.m_nLow, &group.m_nHigh};
-        for (long long* pField : pFields)
+        if (m_pConnection && !m_pConnection->IsUsable())
+            m_pool.Release(std::move(m_pConnection));
+        if (!m_pConnection)
         {
-            *pField = std::strtoll(p, &pEnd, 10);
-            if (pEnd == p)
-                break;
-            p = pEnd;
+            m_pConnection = m_pool.Acquire(nTry > 0, result);
+            if (!m_pConnection)
+                return result;
+            // A group selected on the lost connection is selected anew.
+            if (!m_strGroup.empty() && strCommand.rfind("GROUP ", 0) != 0)
+            {
+                SNntpReplyLine reply;
+                result = m_pConnection->Command("GROUP " + m_strGroup, 211, false, nullptr, &reply);
+                if (result.m_nStatus == ENntpStatus::NetworkError)
+                    continue;
+                if (!result.Ok())
+                    return result;
+            }
         }
+        if (pstrData)
+            pstrData->clear();
+        result = m_pConnection->Command(strCommand, nOkCode, bMultiLine, pstrData, pReply);
+        if (result.m_nStatus != ENntpStatus::NetworkError)
+            break;
+    }
+    return result;
+}
+
+SGroupResult CNntpGroupReader::Group(std::string_view strGroup)
+{
+    SGroupResult group;
+    SNntpReplyLine reply;
+    const std::string strCommand = "GROUP " + std::string(strGroup);
+    static_cast<SNntpResult&>(group) = Run(strCommand, 211, false, nullptr, &reply);
+    m_strGroup.clear();
+    if (group.Ok())
+    {
+        m_strGroup.assign(strGroup);
+        ReadGroupNumbers(group);
     }
     return group;
+}
+
+SNntpResult CNntpGroupReader::Over(long long nLow, long long nHigh, std::string& strData)
+{
+    strData.clear();
+    std::string strRange(1, ' ');
+    strRange += std::to_string(nLow);
+    strRange += '-';
+    strRange += std::to_string(nHigh);
+    SNntpReplyLine reply;
+    SNntpResult result;
+    if (!m_bXover)
+    {
+        result = Run("OVER" + strRange, 224, true, &strData, &reply);
+        // 500: an older server, which reads the same as XOVER. (The
+        // connection that heard the 500 is replaced: the reader treats an
+        // unknown command as a stream it can no longer trust.)
+        m_bXover = result.m_nCode == 500;
+    }
+    if (m_bXover)
+        result = Run("XOVER" + strRange, 224, true, &strData, &reply);
+    if (result.m_nStatus == ENntpStatus::NoSuchArticle)
+    {
+        strData.clear();
+        return {};
+    }
+    return result;
 }
 
 SProbeResult CNntpPool::Probe(const SServerConfig& config, int nConnections)

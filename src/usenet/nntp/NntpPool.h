@@ -90,6 +90,7 @@ struct SProbeResult : SNntpResult
 };
 
 class CNntpConnection;
+struct SNntpReplyLine;
 
 class CNntpPool
 {
@@ -118,6 +119,7 @@ public:
     static std::string BracketId(std::string_view strMessageId);
 
 private:
+    friend class CNntpGroupReader;
     std::unique_ptr<CNntpConnection> Acquire(bool bFresh, SNntpResult& error);
     void Release(std::unique_ptr<CNntpConnection> pConnection);
     SBodyResult Run(const std::string& strCommand, int nOkCode, bool bMultiLine);
@@ -128,6 +130,35 @@ private:
     std::vector<std::unique_ptr<CNntpConnection>> m_vecIdle;
     int m_nOpen = 0;     // lent + idle + being opened
     int m_nCapacity = 0;
+};
+
+// One connection of a pool held for a run of commands that build on each
+// other: GROUP selects the group, OVER reads its overview by numbers. The
+// connection goes back to the pool with the reader. A connection lost under
+// a command is replaced, the group selected again and the command sent once
+// more. Not thread-safe.
+class CNntpGroupReader
+{
+public:
+    explicit CNntpGroupReader(CNntpPool& pool);
+    ~CNntpGroupReader();
+    CNntpGroupReader(const CNntpGroupReader&) = delete;
+    CNntpGroupReader& operator=(const CNntpGroupReader&) = delete;
+
+    SGroupResult Group(std::string_view strGroup);
+    // The overview lines of articles nLow..nHigh (dot-stuffing undone, line
+    // ends as sent) into strData. OVER first; XOVER on a server that does
+    // not know it. No articles in the range (423) is Ok with no lines.
+    SNntpResult Over(long long nLow, long long nHigh, std::string& strData);
+
+private:
+    SNntpResult Run(const std::string& strCommand, int nOkCode, bool bMultiLine, std::string* pstrData,
+                    SNntpReplyLine* pReply);
+
+    CNntpPool& m_pool;
+    std::unique_ptr<CNntpConnection> m_pConnection;
+    std::string m_strGroup;  // selected on the connection
+    bool m_bXover = false;   // the server knows only XOVER
 };
 
 } // namespace usenet

@@ -1,6 +1,7 @@
 #include "model/ArticleList.h"
 #include "model/QueueFile.h"
 #include "nzb/DecodeQuery.h"
+#include "support/Articles.h"
 #include "support/CliRun.h"
 
 #include <gtest/gtest.h>
@@ -63,25 +64,18 @@ TEST(CliImport, QueuesEachFileAndSurvivesSaveAndLoad)
     ASSERT_EQ(progress.GetItemCount(), 3);
     EXPECT_EQ(progress.GetArticle(0)->m_strSubject, "old");
 
+    // Queued (0) for service 1, the sum of the segments' bytes, the day of the post.
     const CArticle& a = *progress.GetArticle(1);
-    EXPECT_EQ(a.m_nService, 1);
-    EXPECT_EQ(a.m_nState, StateQueued);
-    EXPECT_EQ(a.m_strSubject, "[1/2] - \"a.rar\" yEnc (1/3)");
-    EXPECT_EQ(a.m_strAuthor, "Ann <ann@example>");
-    EXPECT_EQ(a.m_strDate, "03/12");
-    EXPECT_EQ(a.m_nSize, 500);
-    EXPECT_EQ(a.m_strFileName, "a.rar");
-    EXPECT_EQ(a.m_strDownloadPath, "/srv/news/");
+    EXPECT_EQ(testsupport::Fields(a, false),
+              "0 0 1 500|Ann <ann@example>|03/12|/srv/news/|a.rar|[1/2] - \"a.rar\" yEnc (1/3)");
     usenet::CDecodeQuery query;
     ASSERT_TRUE(usenet::CDecodeQuery::Decode(a.m_strDecodeQuery, query));
     EXPECT_EQ(query.m_vecGroups, std::vector<std::string>{"alt.binaries.test"});
     EXPECT_EQ(query.m_vecSegments, (std::vector<usenet::SSegmentRef>{{1, "p1@example"}, {2, "p2@example"}}));
     EXPECT_EQ(query.GetMissing(), std::vector<int>{3});
 
-    const CArticle& b = *progress.GetArticle(2);
-    EXPECT_EQ(b.m_strDate, "12/31");
-    EXPECT_EQ(b.m_nSize, 50);
-    EXPECT_EQ(b.m_strFileName, "b.nfo");
+    EXPECT_EQ(testsupport::Fields(*progress.GetArticle(2), false),
+              "0 0 1 50|bob|12/31|/srv/news/|b.nfo|b.nfo (1/1)");
 
     // --path wins over the default folder.
     ASSERT_EQ(RunCliIn(dir, {"queue", "import", dir.File("in.nzb"), "--path", "/tmp/x"}).nExit, 0);
@@ -98,9 +92,7 @@ struct BadCase
     const char* pszError;
 };
 
-class CliImportBad : public testing::TestWithParam<BadCase>
-{
-};
+using CliImportBad = testing::TestWithParam<BadCase>;
 
 TEST_P(CliImportBad, ChangesNothing)
 {

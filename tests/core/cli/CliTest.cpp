@@ -7,7 +7,9 @@
 #include "net/GatewayHosts.h"
 #include "settings/FolderLock.h"
 #include "settings/ProfileFile.h"
-#include "support/TestSupport.h"
+#include "support/Articles.h"
+#include "support/CliRun.h"
+#include "support/Join.h"
 
 #include <gtest/gtest.h>
 
@@ -24,36 +26,24 @@ class CliTest : public ::testing::Test
 protected:
     // A private HOME, so the download folder default does not depend on the
     // machine.
-    CProcessResult RunRaw(const Texts& args, size_t nInterruptAfter = 0)
+    CProcessResult RunRaw(Texts args)
     {
-        Texts argv{DRAVELIN_CLI_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return testsupport::RunProgram(
-            argv, {"XDG_CONFIG_HOME", "DRAVELIN_HOME", "HOME=" + m_dir.Path().string()}, nInterruptAfter);
+        args.insert(args.begin(), DRAVELIN_CLI_PATH);
+        return testsupport::RunProgram(args,
+                                       {"XDG_CONFIG_HOME", "DRAVELIN_HOME", "HOME=" + m_dir.Path().string()});
     }
-    CProcessResult Run(Texts args, size_t nInterruptAfter = 0)
+    CProcessResult Run(const Texts& args, size_t nInterruptAfter = 0)
     {
-        args.insert(args.begin(), {"--data-dir", Data()});
-        return RunRaw(args, nInterruptAfter);
+        return testsupport::RunCliIn(m_dir, args, {}, nInterruptAfter);
     }
     std::string Data() const { return (m_dir.Path() / "data").string(); }
     std::string Ini() const { return Data() + "/Dravelin.ini"; }
     std::string Queue() const { return Data() + "/Dravelin.dvq"; }
 
-    static ArticlePtr MakeArticle(int32_t nState, const std::string& strSubject)
+    static ArticlePtr MakeArticle(int32_t nState, const std::string& strSubject, int32_t nRetries = 1)
     {
-        auto p = std::make_shared<CArticle>();
-        p->m_nState = nState;
-        p->m_nRetries = 1;
-        p->m_nService = 16;
-        p->m_nSize = 4096;
-        p->m_strAuthor = "au";
-        p->m_strDate = "2001-03-12";
-        p->m_strDownloadPath = "/dl/";
-        p->m_strFileName = "f.bin";
-        p->m_strSubject = strSubject;
-        p->m_strDecodeQuery = "/x?y=1";
-        return p;
+        return testsupport::NewArticle(
+            {nState, nRetries, 16, 4096, "au", "2001-03-12", "/dl/", "f.bin", strSubject, "/x?y=1", 0});
     }
 
     testsupport::TempDir m_dir;
@@ -69,33 +59,19 @@ TEST_F(CliTest, SettingsOfAMissingFile)
     EXPECT_EQ(result.strErr, "The Dravelin.ini file is either incompatible "
                              "or\ndoes not exist. Please, "
                              "configure Dravelin first.\n");
-    const Texts expected = {"Dravelin/Version=",
-                            "Dravelin/CompatibleBuild=",
-                            "Preferences/GetRightPath=/usr/local/bin/getright",
-                            "Preferences/LoadOriginalQueue=1",
-                            "Preferences/UpdateArticleStatus=1",
-                            "Preferences/RetryInfinite=0",
-                            "Preferences/UseProxy=1",
-                            "Preferences/ProxySetting=0",
-                            "Preferences/ProxyAddress=",
-                            "Preferences/ProxyPort=80",
-                            "Preferences/ProxyAuthentication=0",
-                            "Preferences/ProxyUsername=",
-                            "Preferences/ProxyPassword=",
-                            "Preferences/DefaultPath=" + m_dir.Path().string() + "/Downloads/",
-                            "Preferences/MaxRetries=4",
-                            "Preferences/MaxDownloads=2",
-                            "Preferences/KeepFailed=1",
-                            "Preferences/ResumeFailed=1",
-                            "Preferences/DeleteTempInet=1",
-                            "Preferences/EmptyRecycleBin=1",
-                            "Preferences/ReplaceUnderscore=0",
-                            "Preferences/DoNotQueue=0",
-                            "Preferences/DownloadManager=0",
-                            "Preferences/LoadQueue=1",
-                            "Preferences/SaveQueue=1",
-                            "Account/Subscriptions=0"};
-    EXPECT_EQ(SplitLines(result.strOut), expected);
+    EXPECT_EQ(
+        result.strOut,
+        "Dravelin/Version=\nDravelin/CompatibleBuild=\nPreferences/GetRightPath=/usr/local/bin/getright\n"
+        "Preferences/LoadOriginalQueue=1\nPreferences/UpdateArticleStatus=1\nPreferences/RetryInfinite=0\n"
+        "Preferences/UseProxy=1\nPreferences/ProxySetting=0\nPreferences/ProxyAddress=\n"
+        "Preferences/ProxyPort=80\nPreferences/ProxyAuthentication=0\nPreferences/ProxyUsername=\n"
+        "Preferences/ProxyPassword=\nPreferences/DefaultPath=" +
+            m_dir.Path().string() +
+            "/Downloads/\nPreferences/MaxRetries=4\nPreferences/MaxDownloads=2\n"
+            "Preferences/KeepFailed=1\nPreferences/ResumeFailed=1\nPreferences/DeleteTempInet=1\n"
+            "Preferences/EmptyRecycleBin=1\nPreferences/ReplaceUnderscore=0\nPreferences/DoNotQueue=0\n"
+            "Preferences/DownloadManager=0\nPreferences/LoadQueue=1\nPreferences/SaveQueue=1\n"
+            "Account/Subscriptions=0\n");
 }
 
 TEST_F(CliTest, SettingsWithAccountsHidePasswords)
@@ -114,28 +90,20 @@ TEST_F(CliTest, SettingsWithAccountsHidePasswords)
     EXPECT_EQ(result.strOut.find("hunter2"), std::string::npos);
     auto lines = SplitLines(result.strOut);
     ASSERT_EQ(lines.size(), 26u + 16u);
-    EXPECT_EQ(lines[0], "Dravelin/Version=2.0");
-    EXPECT_EQ(lines[1], "Dravelin/CompatibleBuild=0328");
-    EXPECT_EQ(lines[12], "Preferences/ProxyPassword=***");
-    EXPECT_EQ(lines[13], "Preferences/DefaultPath=/srv/");
-    EXPECT_EQ(lines[25], "Account/Subscriptions=18");
-    const Texts expected = {"Account.1/Service=2",
-                            "Account.1/HeaderDomain=www.newsguy.com",
-                            "Account.1/DownloadDomain=dl.newsguy.com",
-                            "Account.1/Username=me",
-                            "Account.1/RetrieveBy=3",
-                            "Account.1/ShowOnlyBin=1",
-                            "Account.1/IgnoreNewsGuyLimit=1",
-                            "Account.1/MaxDownloads=2",
-                            "Account.2/Service=16",
-                            "Account.2/HeaderDomain=127.0.0.1:8080",
-                            "Account.2/DownloadDomain=members.easynews.com",
-                            "Account.2/Username=",
-                            "Account.2/RetrieveBy=3",
-                            "Account.2/ShowOnlyBin=0",
-                            "Account.2/IgnoreNewsGuyLimit=0",
-                            "Account.2/MaxDownloads=3"};
-    EXPECT_EQ(Texts(lines.begin() + 26, lines.end()), expected);
+    EXPECT_EQ(testsupport::Join(lines[0], lines[1], lines[12], lines[13], lines[25]),
+              "Dravelin/Version=2.0|Dravelin/CompatibleBuild=0328|Preferences/ProxyPassword=***|"
+              "Preferences/DefaultPath=/srv/|Account/Subscriptions=18|");
+    std::string strAccounts;
+    for (auto it = lines.begin() + 26; it != lines.end(); ++it)
+        strAccounts += *it + "\n";
+    EXPECT_EQ(strAccounts,
+              "Account.1/Service=2\nAccount.1/HeaderDomain=www.newsguy.com\n"
+              "Account.1/DownloadDomain=dl.newsguy.com\nAccount.1/Username=me\nAccount.1/RetrieveBy=3\n"
+              "Account.1/ShowOnlyBin=1\nAccount.1/IgnoreNewsGuyLimit=1\nAccount.1/MaxDownloads=2\n"
+              "Account.2/Service=16\nAccount.2/HeaderDomain=127.0.0.1:8080\n"
+              "Account.2/DownloadDomain=members.easynews.com\nAccount.2/Username=\n"
+              "Account.2/RetrieveBy=3\nAccount.2/ShowOnlyBin=0\nAccount.2/IgnoreNewsGuyLimit=0\n"
+              "Account.2/MaxDownloads=3\n");
 }
 
 TEST_F(CliTest, QueueListingFollowsTheLoadRules)
@@ -190,28 +158,16 @@ TEST_F(CliTest, AddKeepsStoredArticlesAndClearEmpties)
     std::vector<ArticlePtr> articles;
     ASSERT_FALSE(CQueueFile::ReadQueueFile(Queue(), articles).bMalformed);
     ASSERT_EQ(articles.size(), 1u);
-    EXPECT_EQ(articles[0]->m_nState, StateQueued);
-    EXPECT_EQ(articles[0]->m_nService, 16);
-    EXPECT_EQ(articles[0]->m_nSize, 123);
-    EXPECT_EQ(articles[0]->m_strSubject, "Subj");
+    EXPECT_EQ(testsupport::Fields(*articles[0]), "0 0 16 123|||||Subj|/q");
 
     // Stored articles stay byte for byte, states included (no load rules).
     std::vector<ArticlePtr> stored = {MakeArticle(7, "removing"), MakeArticle(3, "done")};
     ASSERT_TRUE(CQueueFile::SaveQueueFile(Queue(), stored));
     CProcessResult add =
-        Run({"queue", "add", "--service", "2", "--size", "9", "--subject", "new", "--decode-query", "nq",
-             "--author", "A", "--date", "D", "--file-name", "F", "--path", "/p/"});
+        Run({"queue", "add", "--service", "16", "--size", "4096", "--subject", "new", "--decode-query",
+             "/x?y=1", "--author", "au", "--date", "2001-03-12", "--file-name", "f.bin", "--path", "/dl/"});
     ASSERT_EQ(add.nExit, 0) << add.strErr;
-    auto pNew = std::make_shared<CArticle>();
-    pNew->m_nService = 2;
-    pNew->m_nSize = 9;
-    pNew->m_strSubject.assign("new");
-    pNew->m_strDecodeQuery.assign("nq");
-    pNew->m_strAuthor.assign("A");
-    pNew->m_strDate.assign("D");
-    pNew->m_strFileName.assign("F");
-    pNew->m_strDownloadPath.assign("/p/");
-    stored.push_back(pNew);
+    stored.push_back(MakeArticle(StateQueued, "new", 0));
     EXPECT_EQ(ReadFile(Queue()), CQueueFile::Serialize(stored));
 
     EXPECT_EQ(Run({"queue", "clear"}).nExit, 0);
@@ -314,12 +270,8 @@ protected:
         CQueueDocument doc;
         for (int32_t nService : {ServiceNewsGuy, ServiceEasyNews})
         {
-            auto pAccount = std::make_shared<ServiceAccount>();
-            pAccount->m_nService = nService;
-            pAccount->m_strHeaderDomain = pAccount->m_strDownloadDomain = m_pGateway->HostPort();
-            pAccount->m_strUsername.assign("user");
-            pAccount->m_strPassword.assign("secret");
-            doc.m_accounts.push_back(pAccount);
+            doc.m_accounts.push_back(
+                testsupport::NewAccount(nService, m_pGateway->HostPort(), "user", "secret"));
         }
         doc.m_settings.m_bUseProxy = 0;
         std::filesystem::create_directories(Data());

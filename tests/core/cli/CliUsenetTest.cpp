@@ -25,9 +25,7 @@ struct SetCase
     std::vector<std::string> expected;
 };
 
-class CliUsenetSet : public testing::TestWithParam<SetCase>
-{
-};
+using CliUsenetSet = testing::TestWithParam<SetCase>;
 
 TEST_P(CliUsenetSet, WritesOrRefuses)
 {

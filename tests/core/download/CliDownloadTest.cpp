@@ -3,20 +3,16 @@
 #include "gateway/GatewaySimulator.h"
 #include "model/QueueFile.h"
 #include "settings/ProfileFile.h"
-#include "support/TestSupport.h"
+#include "support/Articles.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace
 {
@@ -35,13 +31,9 @@ protected:
         m_pSim->Start();
         std::filesystem::create_directories(m_dir.Path() / "data");
         std::filesystem::create_directories(m_dir.Path() / "dl");
-        std::string strIni = Ini();
-        CProfileFile::WriteProfileString("Account", "Subscriptions", "1", strIni);
-        CProfileFile::WriteProfileString("NewsGuy", "DownloadDomain", m_pSim->HostPort(), strIni);
-        CProfileFile::WriteProfileString("NewsGuy", "HeaderDomain", m_pSim->HostPort(), strIni);
-        CProfileFile::WriteProfileString("NewsGuy", "MaxDownloads", "2", strIni);
-        CProfileFile::WriteProfileString("Preferences", "UseProxy", "0", strIni);
-        CProfileFile::WriteProfileString("Preferences", "MaxRetries", "0", strIni);
+        testsupport::WriteFile(Ini(), "[Account]\nSubscriptions=1\n[NewsGuy]\nDownloadDomain=" +
+                                          m_pSim->HostPort() + "\nHeaderDomain=" + m_pSim->HostPort() +
+                                          "\nMaxDownloads=2\n[Preferences]\nUseProxy=0\nMaxRetries=0\n");
     }
 
     std::string Ini() const { return (m_dir.Path() / "data" / "Dravelin.ini").string(); }
@@ -53,15 +45,14 @@ protected:
         std::vector<ArticlePtr> articles;
         for (int32_t nIndex : indices)
         {
-            CGatewayArticle g = m_pSim->Article(kGroup, nIndex);
-            auto pArticle = std::make_shared<CArticle>();
-            pArticle->m_nService = nService;
-            pArticle->m_nState = StateQueued;
-            pArticle->m_nSize = static_cast<int32_t>(g.m_nSize);
-            pArticle->m_strSubject = g.m_strFileName;
-            pArticle->m_strDecodeQuery = nService == 16 ? g.m_strEasyQuery : g.m_strDecodeQuery;
-            pArticle->m_strDownloadPath = Dl();
-            articles.push_back(pArticle);
+            const CGatewayArticle g = m_pSim->Article(kGroup, nIndex);
+            articles.push_back(testsupport::NewArticle(
+                {.nState = StateQueued,
+                 .nService = nService,
+                 .nSize = static_cast<int32_t>(g.m_nSize),
+                 .strPath = Dl(),
+                 .strSubject = g.m_strFileName,
+                 .strQuery = nService == 16 ? g.m_strEasyQuery : g.m_strDecodeQuery}));
         }
         ASSERT_TRUE(CQueueFile::SaveQueueFile(QueuePath(), articles));
     }
@@ -72,35 +63,17 @@ protected:
         return articles;
     }
 
-    // Starts the program with stdout and stderr in files.
-    pid_t Spawn(const std::vector<std::string>& args)
+    // dravelin-cli download args...; its standard error is kept in m_strErr.
+    int Download(const std::vector<std::string>& args, const std::function<void(pid_t)>& fnStarted = {})
     {
-        std::vector<std::string> argv = {DRAVELIN_CLI_PATH, "--data-dir", (m_dir.Path() / "data").string(),
-                                         "download"};
+        std::vector<std::string> argv{"download"};
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> pointers;
-        for (auto& s : argv)
-            pointers.push_back(s.data());
-        pointers.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, m_dir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, m_dir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = -1;
-        int nError = posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(nError, 0);
-        return pid;
-    }
-    int Wait(pid_t pid)
-    {
-        int nStatus = 0;
-        waitpid(pid, &nStatus, 0);
-        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+        const testsupport::CliRun run = testsupport::RunCliIn(m_dir, argv, {}, 0, fnStarted);
+        m_strErr = run.strErr;
+        return run.nExit;
     }
 
+    std::string m_strErr;
     testsupport::TempDir m_dir;
     std::unique_ptr<CGatewaySimulator> m_pSim;
 };
@@ -114,7 +87,7 @@ TEST_F(CliDownloadTest, DownloadsTheQueueAndCountsThisRunsArticles)
     articles[0]->m_nState = StateDone;
     articles[1]->m_nState = StateFailed;
     ASSERT_TRUE(CQueueFile::SaveQueueFile(QueuePath(), articles));
-    EXPECT_EQ(Wait(Spawn({"--max", "1"})), 0);
+    EXPECT_EQ(Download({"--max", "1"}), 0);
     articles = ReadQueue();
     ASSERT_EQ(articles.size(), 5u);
     for (int i = 2; i < 5; ++i)
@@ -124,9 +97,8 @@ TEST_F(CliDownloadTest, DownloadsTheQueueAndCountsThisRunsArticles)
         EXPECT_TRUE(testsupport::ReadFile(Dl() + "/" + g.m_strFileName) == m_pSim->ExpectedBody(g));
     }
     EXPECT_EQ(articles[1]->m_nState, StateFailed);
-    std::string strErr = testsupport::ReadFile(m_dir.File("err"));
-    EXPECT_NE(strErr.find("Download complete. Average: "), std::string::npos);
-    EXPECT_NE(strErr.find("\n3 of 3 articles downloaded\n"), std::string::npos) << strErr;
+    EXPECT_NE(m_strErr.find("Download complete. Average: "), std::string::npos);
+    EXPECT_NE(m_strErr.find("\n3 of 3 articles downloaded\n"), std::string::npos) << m_strErr;
     EXPECT_EQ(m_pSim->Requests().size(), 3u);
 }
 
@@ -136,45 +108,44 @@ TEST_F(CliDownloadTest, AFailureMakesTheExitCodeOne)
     fault.m_nStatus = 503;
     m_pSim->SetArticleFault(kGroup, 1, fault);
     WriteQueue({0, 1});
-    EXPECT_EQ(Wait(Spawn({})), 1);
+    EXPECT_EQ(Download({}), 1);
     auto articles = ReadQueue();
     ASSERT_EQ(articles.size(), 2u);
     EXPECT_EQ(articles[0]->m_nState, StateDone);
     EXPECT_EQ(articles[1]->m_nState, StateFailed);
-    EXPECT_EQ(Wait(Spawn({"--bogus"})), 2);
+    EXPECT_EQ(Download({"--bogus"}), 2);
 }
 
 TEST_F(CliDownloadTest, InterruptStopsAndSavesTheQueueForALaterRun)
 {
-    int32_t nIndex = -1;
-    for (const auto& a : m_pSim->Articles(kGroup))
-        if (a.m_nSize > 500000)
-        {
-            nIndex = a.m_nIndex;
-            break;
-        }
-    ASSERT_GE(nIndex, 0);
+    const auto articles0 = m_pSim->Articles(kGroup);
+    const auto it =
+        std::find_if(articles0.begin(), articles0.end(), [](const auto& a) { return a.m_nSize > 500000; });
+    ASSERT_NE(it, articles0.end());
+    const int32_t nIndex = it->m_nIndex;
     CGatewayFault slow;
     slow.m_nThrottle = 400000;
     m_pSim->SetArticleFault(kGroup, nIndex, slow);
     WriteQueue({nIndex});
-    pid_t pid = Spawn({});
-    // Wait until the download runs, then stop it.
-    for (int i = 0; i < 200 && m_pSim->Attempts(kGroup, nIndex) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_EQ(m_pSim->Attempts(kGroup, nIndex), 1);
-    kill(pid, SIGINT);
-    EXPECT_EQ(Wait(pid), 1);
+    // Once the download runs, SIGINT stops it.
+    EXPECT_EQ(Download({},
+                       [&](pid_t pid)
+                       {
+                           for (int i = 0; i < 200 && m_pSim->Attempts(kGroup, nIndex) == 0; ++i)
+                               std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                           EXPECT_EQ(m_pSim->Attempts(kGroup, nIndex), 1);
+                           kill(pid, SIGINT);
+                       }),
+              1);
     auto articles = ReadQueue();
     ASSERT_EQ(articles.size(), 1u);
     EXPECT_EQ(articles[0]->m_nState, StateQueued);
-    std::string strErr = testsupport::ReadFile(m_dir.File("err"));
-    EXPECT_NE(strErr.find("(stopped)"), std::string::npos);
-    EXPECT_EQ(strErr.find("daily download limit"), std::string::npos) << strErr;
+    EXPECT_NE(m_strErr.find("(stopped)"), std::string::npos);
+    EXPECT_EQ(m_strErr.find("daily download limit"), std::string::npos) << m_strErr;
 
     // The next run finishes it.
     m_pSim->ClearArticleFault(kGroup, nIndex);
-    EXPECT_EQ(Wait(Spawn({})), 0);
+    EXPECT_EQ(Download({}), 0);
     CGatewayArticle g = m_pSim->Article(kGroup, nIndex);
     EXPECT_TRUE(testsupport::ReadFile(Dl() + "/" + g.m_strFileName) == m_pSim->ExpectedBody(g));
     EXPECT_EQ(ReadQueue()[0]->m_nState, StateDone);
@@ -193,7 +164,7 @@ TEST_F(CliDownloadTest, EasyNewsPort81SettingReachesTheDownloads)
     CProfileFile::WriteProfileString("Account", "UseEasyNewsPort81", "1", Ini());
     CProfileFile::WriteProfileString("EasyNews", "DownloadDomain", "127.0.0.1", Ini());
     WriteQueue({0}, 16);
-    EXPECT_EQ(Wait(Spawn({})), 0) << testsupport::ReadFile(m_dir.File("err"));
+    EXPECT_EQ(Download({}), 0) << m_strErr;
     EXPECT_EQ(ReadQueue()[0]->m_nState, StateDone);
     EXPECT_EQ(m_pSim->Attempts(kGroup, 0), 1);
 }

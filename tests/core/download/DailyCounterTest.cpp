@@ -1,5 +1,7 @@
 #include "download/DailyCounter.h"
 #include "settings/ProfileFile.h"
+#include "support/Articles.h"
+#include "support/Join.h"
 #include "support/TestSupport.h"
 #include "ui/Clock.h"
 
@@ -9,6 +11,8 @@
 
 namespace
 {
+using testsupport::LocalTime;
+
 class FakeClock : public IClock
 {
 public:
@@ -20,24 +24,9 @@ public:
     std::vector<std::pair<int, int64_t>> m_timers;
 };
 
-std::time_t LocalAt(int nYear, int nMonth, int nDay, int nHour, int nMinute = 0)
-{
-    std::tm tmAt{};
-    tmAt.tm_year = nYear - 1900;
-    tmAt.tm_mon = nMonth - 1;
-    tmAt.tm_mday = nDay;
-    tmAt.tm_hour = nHour;
-    tmAt.tm_min = nMinute;
-    tmAt.tm_isdst = -1;
-    return std::mktime(&tmAt);
-}
-
 ArticlePtr MakeArticle(int32_t nSize)
 {
-    auto pArticle = std::make_shared<CArticle>();
-    pArticle->m_nService = 2;
-    pArticle->m_nSize = nSize;
-    return pArticle;
+    return testsupport::NewArticle({.nService = 2, .nSize = nSize});
 }
 
 class DailyCounterTest : public ::testing::Test
@@ -57,7 +46,7 @@ protected:
     {
         for (const auto& [pszKey, pszValue] : keys)
             Write(pszKey, pszValue);
-        m_clock.m_now = LocalAt(2026, 6, 15, nHour);
+        m_clock.m_now = LocalTime(2026, 6, 15, nHour);
         m_counter.SetupDailyCounter(Ini(), &m_clock);
     }
 
@@ -68,22 +57,18 @@ protected:
 
 TEST_F(DailyCounterTest, FirstStartWritesDefaultsAndResets)
 {
-    m_clock.m_now = LocalAt(2026, 6, 15, 10, 30);
+    m_clock.m_now = LocalTime(2026, 6, 15, 10, 30);
     int nChanged = 0;
     m_counter.SetLabelsChanged([&] { ++nChanged; });
     m_counter.SetupDailyCounter(Ini(), &m_clock);
 
-    EXPECT_EQ(Key("MaxBytes"), "524288000");
-    EXPECT_EQ(Key("PSTTimeDiff"), "0");
-    EXPECT_EQ(Key("BytesToday"), "0");
-    EXPECT_EQ(Key("Reset"), "15 06 2026");
-    EXPECT_EQ(m_counter.GetResetText(), "Reset at 00:00");
-    EXPECT_EQ(m_counter.GetCountText(), "0.00 MB downloaded from NewsGuy");
+    EXPECT_EQ(testsupport::Join(Key("MaxBytes"), Key("PSTTimeDiff"), Key("BytesToday"), Key("Reset")),
+              "524288000|0|0|15 06 2026|");
+    EXPECT_EQ(m_counter.GetResetText() + ", " + m_counter.GetCountText(),
+              "Reset at 00:00, 0.00 MB downloaded from NewsGuy");
     EXPECT_GT(nChanged, 0);
     // Next midnight: 13.5 hours away.
-    ASSERT_EQ(m_clock.m_timers.size(), 1u);
-    EXPECT_EQ(m_clock.m_timers[0].first, 1);
-    EXPECT_EQ(m_clock.m_timers[0].second, (13 * 3600 + 30 * 60) * 1000LL);
+    EXPECT_EQ(m_clock.m_timers, (std::vector<std::pair<int, int64_t>>{{1, (13 * 3600 + 30 * 60) * 1000LL}}));
 }
 
 TEST_F(DailyCounterTest, NegativeHourGetsTwentyFourAdded)
@@ -106,13 +91,13 @@ TEST_F(DailyCounterTest, ResetDueRule)
     EXPECT_EQ(m_clock.m_timers.back().second, 6 * 3600 * 1000LL);
 
     // Today's date stored: no reset, even after the hour has passed.
-    EXPECT_FALSE(CDailyCounter::IsResetDue("15 06 2026", 0, LocalAt(2026, 6, 15, 23)));
+    EXPECT_FALSE(CDailyCounter::IsResetDue("15 06 2026", 0, LocalTime(2026, 6, 15, 23)));
     // Two days ago at the hour: more than a day has passed.
-    EXPECT_TRUE(CDailyCounter::IsResetDue("13 06 2026", 16, LocalAt(2026, 6, 15, 10)));
-    EXPECT_TRUE(CDailyCounter::IsResetDue("14 06 2026", 16, LocalAt(2026, 6, 15, 16, 1)));
+    EXPECT_TRUE(CDailyCounter::IsResetDue("13 06 2026", 16, LocalTime(2026, 6, 15, 10)));
+    EXPECT_TRUE(CDailyCounter::IsResetDue("14 06 2026", 16, LocalTime(2026, 6, 15, 16, 1)));
     // Dates that make no time.
     for (const char* pszDate : {"00 00 0000", "31 02 2026", "garbage"})
-        EXPECT_TRUE(CDailyCounter::IsResetDue(pszDate, 0, LocalAt(2026, 6, 15, 10))) << pszDate;
+        EXPECT_TRUE(CDailyCounter::IsResetDue(pszDate, 0, LocalTime(2026, 6, 15, 10))) << pszDate;
 }
 
 TEST_F(DailyCounterTest, LimitRefusesAndIgnoring)
@@ -165,14 +150,13 @@ TEST_F(DailyCounterTest, StoredIgnoreSwitchAppliesAtSetup)
 TEST_F(DailyCounterTest, TimerRearmsForADayAndResets)
 {
     Start(10, {{"BytesToday", "5000000"}, {"Reset", "15 06 2026"}});
-    m_clock.m_now = LocalAt(2026, 6, 16, 0);
+    m_clock.m_now = LocalTime(2026, 6, 16, 0);
     m_counter.OnTimer(2); // not ours
     EXPECT_EQ(m_counter.m_nBytesToday, 5000000u);
     m_counter.OnTimer(1);
     EXPECT_EQ(m_clock.m_timers.back(), std::make_pair(1, int64_t{86400000}));
-    EXPECT_EQ(m_counter.m_nBytesToday, 0u);
-    EXPECT_EQ(Key("BytesToday"), "0");
-    EXPECT_EQ(Key("Reset"), "16 06 2026");
-    EXPECT_EQ(m_counter.GetCountText(), "0 bytes downloaded from NewsGuy");
+    EXPECT_EQ(
+        testsupport::Join(m_counter.m_nBytesToday, Key("BytesToday"), Key("Reset"), m_counter.GetCountText()),
+        "0|0|16 06 2026|0 bytes downloaded from NewsGuy|");
 }
 } // namespace

@@ -2,6 +2,8 @@
 // exit while downloads run, and the progress they report.
 
 #include "GatewayDownloadFixture.h"
+#include "support/Join.h"
+#include "support/WithRow.h"
 
 #include <filesystem>
 
@@ -55,15 +57,12 @@ TEST_F(GatewayDownloadTest, CancelledAndRemovedWhileRunning)
     m_pSim->ClearArticleFault(kGroup, nIndex[0]);
     ASSERT_TRUE(RunUntil([&] { return wB.expired() && m_scheduler.GetActiveDownloads() == 0; }));
     EXPECT_EQ(m_pQueue->Count("done:0"), 3u);
-    EXPECT_EQ(pD->m_nState, StateListed);
-    EXPECT_EQ(pD->m_nLists, ListArticles);
     EXPECT_EQ(QueueOrder(), pC->m_strSubject + pA->m_strSubject);
-    EXPECT_EQ(pA->m_nState, StateQueued);
-    EXPECT_EQ(pA->m_nRetries, 1);
+    EXPECT_EQ(testsupport::Join(pD->m_nState, pD->m_nLists, pA->m_nState, pA->m_nRetries),
+              testsupport::Join(StateListed, ListArticles, StateQueued, 1));
     m_scheduler.SetPaused(false);
     ASSERT_TRUE(RunUntilIdle());
-    EXPECT_EQ(pA->m_nState, StateDone);
-    EXPECT_EQ(pC->m_nState, StateDone);
+    EXPECT_EQ(testsupport::Join(pA->m_nState, pC->m_nState), testsupport::Join(StateDone, StateDone));
     EXPECT_TRUE(Saved(pA) == m_pSim->ExpectedBody(Gateway(nIndex[0])));
     EXPECT_EQ(m_pSim->Attempts(kGroup, nIndex[0]), 2);
 }
@@ -78,15 +77,14 @@ TEST_F(GatewayDownloadTest, ExitWhileRunningLeavesTheArticleToItsWorker)
     auto pWaiting = Queue(nIndex == 1 ? 2 : 1);
     m_scheduler.ShutdownDownloads();
     EXPECT_EQ(m_progress.GetItemCount(), 0);
-    EXPECT_EQ(pWaiting->m_nState, StateQueued);
-    EXPECT_EQ(pWaiting->m_nLists, ListArticles);
+    EXPECT_EQ(testsupport::Join(pWaiting->m_nState, pWaiting->m_nLists),
+              testsupport::Join(StateQueued, ListArticles));
     {
         auto pRunning = wArticle.lock();
         ASSERT_TRUE(pRunning);
         std::lock_guard lock(pRunning->m_lock);
-        EXPECT_EQ(pRunning->m_nState, StateShutdown);
-        EXPECT_EQ(pRunning->m_nLists, ListArticles);
-        EXPECT_FALSE(pRunning->m_hRunEvent->IsSet());
+        EXPECT_EQ(testsupport::Join(pRunning->m_nState, pRunning->m_nLists, pRunning->m_hRunEvent->IsSet()),
+                  testsupport::Join(StateShutdown, ListArticles, false));
     }
     m_articles.RemoveAll();
     pWaiting.reset();
@@ -99,9 +97,7 @@ TEST_F(GatewayDownloadTest, ExitWhileRunningLeavesTheArticleToItsWorker)
     EXPECT_EQ(m_pQueue->Count("done:0") + m_pQueue->Count("done:1"), 0u);
 }
 
-class GatewayProgressTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
-{
-};
+using GatewayProgressTest = testsupport::WithRow<GatewayDownloadTest, bool>;
 
 TEST_P(GatewayProgressTest, ReportsSpeedUnlessSwitchedOff)
 {
@@ -115,9 +111,9 @@ TEST_P(GatewayProgressTest, ReportsSpeedUnlessSwitchedOff)
     auto pA = Queue(nIndex);
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pA->m_nState, StateDone);
-    EXPECT_EQ(m_pQueue->Count("progress") == 0, bDisabled);
-    EXPECT_EQ(pA->m_fSpeed == 0.0f, bDisabled);
-    EXPECT_EQ(pA->m_strTimeLeft.size(), bDisabled ? 0u : 8u);
+    EXPECT_EQ(
+        testsupport::Join(m_pQueue->Count("progress") == 0, pA->m_fSpeed == 0.0f, pA->m_strTimeLeft.size()),
+        testsupport::Join(bDisabled, bDisabled, bDisabled ? 0 : 8));
 }
 
 INSTANTIATE_TEST_SUITE_P(Switch, GatewayProgressTest, ::testing::Bool());

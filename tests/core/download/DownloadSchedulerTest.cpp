@@ -1,6 +1,8 @@
 #include "SchedulerFixture.h"
 
 #include "download/DailyCounter.h"
+#include "support/Join.h"
+#include "support/WithRow.h"
 #include "ui/Clock.h"
 
 #include <filesystem>
@@ -18,30 +20,25 @@ protected:
         m_pDoc->m_settings.m_bRetryInfinite = 0;
     }
 
-    ArticlePtr List(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)
+    ArticlePtr List(int32_t nService, const std::string& strSubject, int32_t nState = StateListed,
+                    int32_t nSize = 1000)
     {
         auto pArticle = MakeListed(nService, strSubject, nSize);
+        pArticle->m_nState = nState;
         m_articles.AddArticleRow(pArticle);
         return pArticle;
     }
     ArticlePtr Queue(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)
     {
-        auto pArticle = List(nService, strSubject, nSize);
+        auto pArticle = List(nService, strSubject, StateListed, nSize);
         m_scheduler.QueueArticle(pArticle, m_articles.FindArticleRow(pArticle.get()), m_dir.Path().string());
         return pArticle;
     }
     // What a worker does at its end, then the view's handling of its message.
     void Finish(const ArticlePtr& pArticle, bool bSuccess)
     {
-        AccountPtr pAccount = m_pDoc->FindAccount(pArticle->m_nService);
-        {
-            std::lock_guard lock(pArticle->m_lock);
-            pArticle->m_hRunEvent->Reset();
-        }
-        {
-            std::lock_guard lock(pAccount->m_lock);
-            --pAccount->m_nRunning;
-        }
+        pArticle->m_hRunEvent->Reset();
+        --m_pDoc->FindAccount(pArticle->m_nService)->m_nRunning;
         m_scheduler.OnDownloadDone(bSuccess, pArticle);
     }
     std::vector<std::string> Started() const
@@ -51,6 +48,14 @@ protected:
             subjects.push_back(pParams->m_pArticle->m_strSubject);
         return subjects;
     }
+    // The states of the article list's rows, top to bottom.
+    std::vector<int32_t> States() const
+    {
+        std::vector<int32_t> states;
+        for (int i = 0; i < m_articles.GetItemCount(); ++i)
+            states.push_back(m_articles.GetArticle(i)->m_nState);
+        return states;
+    }
 };
 
 TEST_F(SchedulerTest, GlobalAndAccountLimits)
@@ -59,27 +64,23 @@ TEST_F(SchedulerTest, GlobalAndAccountLimits)
     auto pEasy = AddAccount(*m_pDoc, 16, 2);
     AddAccount(*m_pDoc, 4, 0); // never starts
     m_scheduler.SetEasyNewsPort81(true);
-    auto pZero = Queue(4, "Z");
+    Queue(4, "Z");
     auto pA = Queue(1, "A");
-    auto pB = Queue(1, "B");
-    auto pC = Queue(1, "C");
+    Queue(1, "B");
+    Queue(1, "C");
     auto pD = Queue(16, "D");
     EXPECT_EQ(Started(), (std::vector<std::string>{"A", "D"}));
-    EXPECT_EQ(pB->m_nState, StateQueued);
-    EXPECT_EQ(pC->m_nState, StateQueued);
-    EXPECT_EQ(pZero->m_nState, StateQueued);
-    EXPECT_EQ(m_scheduler.GetActiveDownloads(), 2);
-    EXPECT_EQ(pNewsGuy->m_nRunning, 1);
-    EXPECT_EQ(pEasy->m_nRunning, 1);
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateQueued, StateDownloading, StateQueued, StateQueued,
+                                              StateDownloading}));
+    EXPECT_EQ(testsupport::Join(m_scheduler.GetActiveDownloads(), pNewsGuy->m_nRunning, pEasy->m_nRunning),
+              "2|1|1|");
     // What the worker gets.
     const auto& easy = *m_scheduler.m_started[1];
-    EXPECT_TRUE(easy.m_bPort81);
-    EXPECT_FALSE(m_scheduler.m_started[0]->m_bPort81);
+    EXPECT_EQ(testsupport::Join(easy.m_bPort81, m_scheduler.m_started[0]->m_bPort81), "1|0|");
     ASSERT_TRUE(easy.m_pRunEvent);
     EXPECT_TRUE(easy.m_pRunEvent->IsSet());
-    EXPECT_EQ(easy.m_pRunEvent, pD->m_hRunEvent);
-    EXPECT_EQ(easy.m_pSettings.get(), &m_pDoc->m_settings);
-    EXPECT_EQ(easy.m_pView, m_pQueue);
+    EXPECT_EQ(testsupport::Join(easy.m_pRunEvent, easy.m_pSettings.get(), easy.m_pView),
+              testsupport::Join(pD->m_hRunEvent, &m_pDoc->m_settings, m_pQueue));
 
     Finish(pA, true);
     EXPECT_EQ(pA->m_nState, StateDone);
@@ -88,9 +89,7 @@ TEST_F(SchedulerTest, GlobalAndAccountLimits)
     EXPECT_EQ(m_tools.m_nHangUps, 0);
 }
 
-class SchedulerRetryTest : public SchedulerTest, public ::testing::WithParamInterface<bool>
-{
-};
+using SchedulerRetryTest = testsupport::WithRow<SchedulerTest, bool>;
 
 TEST_P(SchedulerRetryTest, ThreeAttemptsThenFailedAndKeepFailedDecides)
 {
@@ -127,12 +126,10 @@ TEST_P(SchedulerRetryTest, ThreeAttemptsThenFailedAndKeepFailedDecides)
     EXPECT_TRUE(std::filesystem::exists(m_dir.File("a.bin")));
     // Third failure: MaxRetries 2 exceeded.
     failA();
-    EXPECT_EQ(pA->m_nRetries, 3);
-    EXPECT_EQ(m_scheduler.m_started.size(), 5u);
-    EXPECT_EQ(pA->m_nState, StateFailed);
+    EXPECT_EQ(testsupport::Join(pA->m_nRetries, m_scheduler.m_started.size(), pA->m_nState, pC->m_nState,
+                                m_scheduler.GetActiveDownloads()),
+              testsupport::Join(3, 5, StateFailed, StateDone, 0));
     EXPECT_EQ(std::filesystem::exists(m_dir.File("a.bin")), bKeepFailed);
-    EXPECT_EQ(pC->m_nState, StateDone);
-    EXPECT_EQ(m_scheduler.GetActiveDownloads(), 0);
     EXPECT_EQ(m_tools.m_nHangUps, 0); // not chosen
 }
 
@@ -187,13 +184,12 @@ TEST_F(SchedulerTest, MissingAccountFailsAndThePassGoesOn)
 {
     AddAccount(*m_pDoc, 16, 2);
     m_scheduler.SetPaused(true);
-    auto pA = Queue(4, "A");
-    auto pB = Queue(16, "B");
+    Queue(4, "A");
+    Queue(16, "B");
     m_scheduler.SetPaused(false);
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0], "The account information for this article is no longer available!");
-    EXPECT_EQ(pA->m_nState, StateFailed);
-    EXPECT_EQ(pB->m_nState, StateDownloading);
+    EXPECT_EQ(m_prompts.m_messages,
+              std::vector<std::string>{"The account information for this article is no longer available!"});
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateFailed, StateDownloading}));
     EXPECT_EQ(Started(), (std::vector<std::string>{"B"}));
 }
 
@@ -221,13 +217,12 @@ TEST_F(SchedulerTest, DailyLimitPressesPauseAndThePassContinues)
     auto pBig = Queue(2, "Big", 700);
     auto pFit = Queue(2, "Fit", 400);
     auto pEasy = Queue(16, "Easy", 5000);
-    auto pExact = Queue(2, "Exact", 600);
+    Queue(2, "Exact", 600);
     m_scheduler.SetPaused(false);
     // Big passes; Fit (400) does not fit beside it, so Pause is pressed, yet
     // the pass goes on and starts Easy.
     EXPECT_EQ(Started(), (std::vector<std::string>{"Big", "Easy"}));
-    EXPECT_EQ(pFit->m_nState, StateQueued);
-    EXPECT_EQ(pExact->m_nState, StateQueued);
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateDownloading, StateQueued, StateDownloading, StateQueued}));
     EXPECT_TRUE(m_scheduler.IsPaused());
     EXPECT_EQ(pauses, (std::vector<bool>{false, true}));
     EXPECT_EQ(counter.m_nBytesToday, 700u);
@@ -277,13 +272,11 @@ TEST_F(SchedulerTest, ThreadStartFailurePutsTheArticleBack)
     auto pAccount = AddAccount(*m_pDoc, 1, 2);
     m_scheduler.m_bFailStart = true;
     auto pA = Queue(1, "A");
-    EXPECT_EQ(pA->m_nState, StateQueued);
-    EXPECT_EQ(pAccount->m_nRunning, 0);
-    EXPECT_EQ(m_scheduler.GetActiveDownloads(), 0);
+    EXPECT_EQ(testsupport::Join(pA->m_nState, pAccount->m_nRunning, m_scheduler.GetActiveDownloads()),
+              testsupport::Join(StateQueued, 0, 0));
     m_scheduler.m_bFailStart = false;
     m_scheduler.StartDownloads();
-    EXPECT_EQ(pA->m_nState, StateDownloading);
-    EXPECT_EQ(pAccount->m_nRunning, 1);
+    EXPECT_EQ(testsupport::Join(pA->m_nState, pAccount->m_nRunning), testsupport::Join(StateDownloading, 1));
 }
 
 TEST_F(SchedulerTest, QueueSelectedAsksByState)
@@ -292,44 +285,32 @@ TEST_F(SchedulerTest, QueueSelectedAsksByState)
     m_scheduler.SetPaused(true);
     auto pListed = List(1, "L");
     auto pQueued = Queue(1, "Q");
-    auto pExported = List(1, "X");
-    pExported->m_nState = StateExported;
-    auto pDone = List(1, "D");
-    pDone->m_nState = StateDone;
-    auto pFailed = List(1, "F");
-    pFailed->m_nState = StateFailed;
+    List(1, "X", StateExported);
+    auto pDone = List(1, "D", StateDone);
+    auto pFailed = List(1, "F", StateFailed);
     pFailed->m_nRetries = 3;
-    auto pIncomplete = List(1, "I");
-    pIncomplete->m_nState = StateIncomplete;
-    auto pRunning = List(1, "R");
-    pRunning->m_nState = StateDownloading;
+    List(1, "I", StateIncomplete);
+    List(1, "R", StateDownloading);
     for (int i = 0; i < m_articles.GetItemCount(); ++i)
         m_articles.SetItemState(i, CArticleList::RowSelected, CArticleList::RowSelected);
     // Q: remove it (Yes); X: again (No); D: again (Yes).
     m_prompts.m_answers = {true, false, true};
     m_scheduler.QueueSelectedArticles("/dl/");
 
-    ASSERT_EQ(m_prompts.m_questions.size(), 3u);
-    EXPECT_EQ(m_prompts.m_questions[0],
-              "Article is queued for downloading.\nAre you sure you want to remove it from the queue?");
-    EXPECT_EQ(m_prompts.m_questions[1],
-              "Article was copied to Clipboard.\nDo you want to download it again?");
-    EXPECT_EQ(m_prompts.m_questions[2],
-              "Article was downloaded successfully.\nDo you want to download it again?");
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0], "Article is incomplete. It cannot be downloaded!");
+    EXPECT_EQ(m_prompts.m_questions,
+              (std::vector<std::string>{
+                  "Article is queued for downloading.\nAre you sure you want to remove it from the queue?",
+                  "Article was copied to Clipboard.\nDo you want to download it again?",
+                  "Article was downloaded successfully.\nDo you want to download it again?"}));
+    EXPECT_EQ(m_prompts.m_messages,
+              std::vector<std::string>{"Article is incomplete. It cannot be downloaded!"});
     EXPECT_EQ(m_prompts.m_icons[0], PromptIcon::Question);
 
-    EXPECT_EQ(pListed->m_nState, StateQueued);
+    EXPECT_EQ(States(), (std::vector<int32_t>{StateQueued, StateListed, StateExported, StateQueued,
+                                              StateQueued, StateIncomplete, StateDownloading}));
     EXPECT_EQ(pListed->m_strDownloadPath, "/dl/");
-    EXPECT_EQ(pQueued->m_nState, StateListed);
     EXPECT_EQ(pQueued->m_nLists, ListArticles);
-    EXPECT_EQ(pExported->m_nState, StateExported);
-    EXPECT_EQ(pDone->m_nState, StateQueued);
-    EXPECT_EQ(pFailed->m_nState, StateQueued);
     EXPECT_EQ(pFailed->m_nRetries, 0);
-    EXPECT_EQ(pIncomplete->m_nState, StateIncomplete);
-    EXPECT_EQ(pRunning->m_nState, StateDownloading);
     EXPECT_EQ(QueueOrder(), "LDF");
     EXPECT_EQ(pDone->m_nLists, ListArticles | ListProgress);
 }
@@ -353,9 +334,8 @@ TEST_F(SchedulerTest, DoNotQueueHandsOffOnlyWithAHandOff)
     m_scheduler.QueueSelectedArticles("/y/");
     EXPECT_EQ(QueueOrder(), "A");
     ASSERT_EQ(handOff.m_articles.size(), 1u);
-    EXPECT_EQ(handOff.m_articles[0], pB);
-    EXPECT_EQ(handOff.m_rows[0], 1);
-    EXPECT_EQ(handOff.m_strFolder, "/y/");
+    EXPECT_EQ(testsupport::Join(handOff.m_articles[0], handOff.m_rows[0], handOff.m_strFolder),
+              testsupport::Join(pB, 1, "/y/"));
 }
 
 TEST_F(SchedulerTest, QueueingAgainMovesToTheEndAndStartsAfresh)
@@ -370,10 +350,9 @@ TEST_F(SchedulerTest, QueueingAgainMovesToTheEndAndStartsAfresh)
     pA->m_strResumeValidator = "\"etag\"";
     m_scheduler.QueueArticle(pA, 0, "/other/");
     EXPECT_EQ(QueueOrder(), "BA");
-    EXPECT_EQ(pA->m_nRetries, 0);
-    EXPECT_EQ(pA->m_strDownloadPath, "/other/");
-    EXPECT_TRUE(pA->m_strResumeValidator.empty());
-    EXPECT_EQ(pA->m_nLists, ListArticles | ListProgress);
+    EXPECT_EQ(
+        testsupport::Join(pA->m_nRetries, pA->m_strDownloadPath, pA->m_strResumeValidator, pA->m_nLists),
+        testsupport::Join(0, "/other/", "", ListArticles | ListProgress));
     m_pDoc->m_settings.m_nMaxDownloads = 0;
     EXPECT_FALSE(m_scheduler.CanStartDownloading());
 }

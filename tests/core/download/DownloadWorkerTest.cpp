@@ -1,6 +1,7 @@
 #include "GatewayDownloadFixture.h"
 
 #include "net/HttpRequestFramework.h"
+#include "support/WithRow.h"
 
 #include <filesystem>
 #include <set>
@@ -16,9 +17,7 @@ struct ServiceCase
     const char* pszPrefix; // of the request target
 };
 
-class DownloadServiceTest : public GatewayDownloadTest, public ::testing::WithParamInterface<ServiceCase>
-{
-};
+using DownloadServiceTest = testsupport::WithRow<GatewayDownloadTest, ServiceCase>;
 
 TEST_P(DownloadServiceTest, RequestTargetNameAndBody)
 {
@@ -80,9 +79,7 @@ struct OutcomeCase
     std::vector<std::string> once; // log entries seen exactly once
 };
 
-class DownloadOutcomeTest : public GatewayDownloadTest, public ::testing::WithParamInterface<OutcomeCase>
-{
-};
+using DownloadOutcomeTest = testsupport::WithRow<GatewayDownloadTest, OutcomeCase>;
 
 TEST_P(DownloadOutcomeTest, StateFileAndReason)
 {
@@ -260,9 +257,7 @@ TEST_F(GatewayDownloadTest, OneNameForSeveralFilesIsNumberedAndOnlyTheOwnFileIsR
     EXPECT_EQ(FilesIn(Folder()), 3u);
 }
 
-class DownloadAgainTest : public GatewayDownloadTest, public ::testing::WithParamInterface<bool>
-{
-};
+using DownloadAgainTest = testsupport::WithRow<GatewayDownloadTest, bool>;
 
 // A new attempt that fails before it writes anything (refused connection, or
 // an error answer) leaves the file of the earlier download alone.
@@ -300,9 +295,7 @@ struct ResumeCase
     int nStatus;
 };
 
-class DownloadResumeTest : public GatewayDownloadTest, public ::testing::WithParamInterface<ResumeCase>
-{
-};
+using DownloadResumeTest = testsupport::WithRow<GatewayDownloadTest, ResumeCase>;
 
 TEST_P(DownloadResumeTest, RetryContinuesOrRestarts)
 {

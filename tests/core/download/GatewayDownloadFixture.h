@@ -11,6 +11,7 @@
 #include "gateway/GatewaySimulator.h"
 #include "ui/MessageQueue.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -44,19 +45,14 @@ public:
     }
     size_t Count(const std::string& strEntry) const
     {
-        std::lock_guard lock(m_logLock);
-        size_t n = 0;
-        for (const auto& s : m_log)
-            n += s == strEntry;
-        return n;
+        const auto log = GetLog();
+        return static_cast<size_t>(std::count(log.begin(), log.end(), strEntry));
     }
     bool HasPrefix(const std::string& strPrefix) const
     {
-        std::lock_guard lock(m_logLock);
-        for (const auto& s : m_log)
-            if (s.rfind(strPrefix, 0) == 0)
-                return true;
-        return false;
+        const auto log = GetLog();
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& s) { return s.rfind(strPrefix, 0) == 0; });
     }
 
 private:

@@ -3,11 +3,12 @@
 
 #include "GatewayDownloadFixture.h"
 
-#include "download/DownloadParams.h"
-#include "download/DownloadWorker.h"
 #include "download/TransferProgress.h"
 #include "model/Archive.h"
 #include "net/GatewayHosts.h"
+#include "support/Articles.h"
+#include "support/Join.h"
+#include "support/WorkerRun.h"
 
 #include <climits>
 #include <cstring>
@@ -29,9 +30,7 @@ struct BigStepCase
     const char* pszTimeLeft;
 };
 
-class LargeProgressStep : public ::testing::TestWithParam<BigStepCase>
-{
-};
+using LargeProgressStep = ::testing::TestWithParam<BigStepCase>;
 
 TEST_P(LargeProgressStep, SpeedAndTimeLeftPast2GiB)
 {
@@ -99,9 +98,7 @@ protected:
         options.m_groups.push_back(CGatewayGroup{kGroup, 1, 0, 0, false, kSize});
         m_pSim = std::make_unique<CGatewaySimulator>(options);
         m_pSim->Start();
-        m_pAccount = std::make_shared<ServiceAccount>();
-        m_pAccount->m_nService = ServiceNewsGuy;
-        m_pAccount->m_strDownloadDomain = m_pSim->HostPort();
+        m_pAccount = testsupport::NewAccount(ServiceNewsGuy, m_pSim->HostPort());
         m_pSettings->m_bUseProxy = 0;
         m_pSettings->m_bResumeFailed = 1;
         const CGatewayArticle g = m_pSim->Article(kGroup, 0);
@@ -112,26 +109,7 @@ protected:
     }
     ~LargeDownloadTest() override { CDownloadOptions::Reset(); }
 
-    // One attempt on this thread, as the scheduler would start it; the
-    // progress reports are counted, the rest dropped.
-    bool Attempt()
-    {
-        auto pParams = std::make_unique<CDownloadParams>();
-        pParams->m_pView = m_pQueue;
-        pParams->m_pAccount = m_pAccount;
-        pParams->m_pSettings = m_pSettings;
-        pParams->m_pArticle = m_pArticle;
-        pParams->m_pRunEvent = std::make_shared<CManualResetEvent>(true);
-        m_pArticle->m_hRunEvent = pParams->m_pRunEvent;
-        ++m_pAccount->m_nRunning;
-        DownloadWorker(std::move(pParams));
-        bool bOk = false;
-        CViewMessage msg;
-        while (m_pQueue->Wait(msg, std::chrono::milliseconds(0)))
-            if (msg.nMessage == WM_DOWNLOAD_DONE)
-                bOk = msg.wParam == 1;
-        return bOk;
-    }
+    bool Attempt() { return testsupport::RunDownloadWorker(m_pQueue, m_pAccount, m_pSettings, m_pArticle); }
 
     // Where the file first differs from the article's body, -1 when it is the body.
     int64_t FirstDifference(const std::string& strPath) const
@@ -180,13 +158,12 @@ TEST_F(LargeDownloadTest, ArrivesWholeAndAResumePast2GiBCompletesIt)
     EXPECT_TRUE(Attempt()) << m_pArticle->m_strLastError;
     const auto requests = m_pSim->Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].m_strRange, "bytes=" + std::to_string(kSize - kTail) + "-");
-    EXPECT_EQ(requests[1].m_nStatus, 206);
-    EXPECT_EQ(std::filesystem::file_size(strPath), static_cast<uintmax_t>(kSize));
+    EXPECT_EQ(testsupport::Join(requests[1].m_strRange, requests[1].m_nStatus),
+              testsupport::Join("bytes=" + std::to_string(kSize - kTail) + "-", 206));
+    EXPECT_EQ(testsupport::Join(std::filesystem::file_size(strPath), m_pArticle->m_nReceived.load(),
+                                m_pArticle->GetSize(), m_pArticle->m_nSize),
+              testsupport::Join(kSize, kSize, kSize, INT32_MAX));
     EXPECT_EQ(FirstDifference(strPath), -1);
-    EXPECT_EQ(m_pArticle->m_nReceived.load(), kSize);
-    EXPECT_EQ(m_pArticle->GetSize(), kSize);
-    EXPECT_EQ(m_pArticle->m_nSize, INT32_MAX);
 }
 
 // The stored field says only "2 GiB or more" (a queue file read back): the

@@ -1,6 +1,9 @@
 #include "download/ProgressCommands.h"
 #include "model/ArticleList.h"
+#include "support/Articles.h"
+#include "support/Join.h"
 #include "support/TestSupport.h"
+#include "support/WithRow.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +15,10 @@ protected:
     void Fill(int nRows)
     {
         for (int i = 0; i < nRows; ++i)
-        {
-            auto pArticle = std::make_shared<CArticle>();
-            pArticle->m_strSubject = std::string(1, static_cast<char>('A' + i));
-            pArticle->m_nLists = ListProgress;
-            pArticle->m_nState = StateQueued;
-            m_progress.AddArticleRow(pArticle);
-        }
+            m_progress.AddArticleRow(
+                testsupport::NewArticle({.nState = StateQueued,
+                                         .strSubject = std::string(1, static_cast<char>('A' + i)),
+                                         .nLists = ListProgress}));
     }
     void Select(std::initializer_list<int> rows)
     {
@@ -57,16 +57,17 @@ TEST_F(ProgressCommandsTest, CancelMovesRunningRowsToTheBottomInTheirOrder)
     for (int i = 0; i < 4; ++i)
         Run(i);
     Select({0, 2, 4}); // E does not run: it stays
-    auto pFirst = m_progress.GetArticle(0);
-    auto pThird = m_progress.GetArticle(2);
     EXPECT_EQ(CProgressCommands::CancelDownload(m_progress), 2);
     EXPECT_EQ(Order(), "BDEAC");
-    EXPECT_EQ(pFirst->m_nState, StateCancelled);
-    EXPECT_FALSE(pFirst->m_hRunEvent->IsSet());
-    EXPECT_EQ(pThird->m_nState, StateCancelled);
-    EXPECT_EQ(m_progress.GetArticle(0)->m_nState, StateDownloading);
-    EXPECT_TRUE(m_progress.GetArticle(0)->m_hRunEvent->IsSet());
-    EXPECT_EQ(m_progress.GetArticle(2)->m_nState, StateQueued);
+    // The rows' states and whether their workers may still run: B D E A C.
+    std::string strRows;
+    for (int i = 0; i < m_progress.GetItemCount(); ++i)
+    {
+        const ArticlePtr& p = m_progress.GetArticle(i);
+        strRows += testsupport::Join(p->m_nState, p->m_hRunEvent && p->m_hRunEvent->IsSet());
+    }
+    EXPECT_EQ(strRows, testsupport::Join(StateDownloading, true, StateDownloading, true, StateQueued, false,
+                                         StateCancelled, false, StateCancelled, false));
 }
 
 TEST_F(ProgressCommandsTest, EditPathRefusesRunningRowsOncePerRow)
@@ -76,12 +77,13 @@ TEST_F(ProgressCommandsTest, EditPathRefusesRunningRowsOncePerRow)
     Run(2);
     Select({0, 1, 2});
     CProgressCommands::EditDownloadPath(m_progress, "/new/", &m_prompts);
-    ASSERT_EQ(m_prompts.m_messages.size(), 2u);
-    EXPECT_EQ(m_prompts.m_messages[0], "Article is already downloading. The path cannot be changed.");
-    EXPECT_EQ(m_progress.GetArticle(0)->m_strDownloadPath, "");
-    EXPECT_EQ(m_progress.GetArticle(1)->m_strDownloadPath, "/new/");
-    EXPECT_EQ(m_progress.GetArticle(2)->m_strDownloadPath, "");
-    EXPECT_EQ(m_progress.GetArticle(3)->m_strDownloadPath, ""); // not selected
+    EXPECT_EQ(m_prompts.m_messages,
+              std::vector<std::string>(2, "Article is already downloading. The path cannot be changed."));
+    // Row 3 is not selected.
+    EXPECT_EQ(testsupport::Join(
+                  m_progress.GetArticle(0)->m_strDownloadPath, m_progress.GetArticle(1)->m_strDownloadPath,
+                  m_progress.GetArticle(2)->m_strDownloadPath, m_progress.GetArticle(3)->m_strDownloadPath),
+              "|/new/|||");
 }
 
 TEST_F(ProgressCommandsTest, MoveToTop)
@@ -106,9 +108,7 @@ struct MoveCase
     const char* pszSelected;
 };
 
-class ProgressMove : public ProgressCommandsTest, public ::testing::WithParamInterface<MoveCase>
-{
-};
+using ProgressMove = testsupport::WithRow<ProgressCommandsTest, MoveCase>;
 
 TEST_P(ProgressMove, ByOneRow)
 {

@@ -15,9 +15,7 @@ struct NameCase
     std::string strListed = {};
 };
 
-class SavedFileNameMake : public ::testing::TestWithParam<NameCase>
-{
-};
+using SavedFileNameMake = ::testing::TestWithParam<NameCase>;
 
 TEST_P(SavedFileNameMake, OneSafeName)
 {

@@ -7,6 +7,7 @@
 #include "download/DownloadScheduler.h"
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
+#include "support/Articles.h"
 #include "support/TestSupport.h"
 #include "tools/QueueTools.h"
 
@@ -68,13 +69,8 @@ protected:
 inline AccountPtr AddAccount(CQueueDocument& doc, int32_t nService, int32_t nMaxDownloads,
                              const std::string& strHost = "127.0.0.1:1")
 {
-    auto pAccount = std::make_shared<ServiceAccount>();
-    pAccount->m_nService = nService;
-    pAccount->m_nMaxDownloads = nMaxDownloads;
-    pAccount->m_strDownloadDomain = strHost;
-    pAccount->m_strHeaderDomain = strHost;
-    doc.m_accounts.push_back(pAccount);
-    return pAccount;
+    doc.m_accounts.push_back(testsupport::NewAccount(nService, strHost, "", "", nMaxDownloads));
+    return doc.m_accounts.back();
 }
 
 // What a worker leaves behind when it has written strPath for the article.
@@ -126,12 +122,7 @@ protected:
 
 inline ArticlePtr MakeListed(int32_t nService, const std::string& strSubject, int32_t nSize = 1000)
 {
-    auto pArticle = std::make_shared<CArticle>();
-    pArticle->m_nService = nService;
-    pArticle->m_strSubject = strSubject;
-    pArticle->m_nSize = nSize;
-    pArticle->m_nState = StateListed;
-    pArticle->m_nLists = ListArticles;
-    return pArticle;
+    return testsupport::NewArticle(
+        {.nService = nService, .nSize = nSize, .strSubject = strSubject, .nLists = ListArticles});
 }
 } // namespace downloadtest

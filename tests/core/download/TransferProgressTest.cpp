@@ -1,5 +1,6 @@
 #include "download/TransferProgress.h"
 #include "download/DownloadOptions.h"
+#include "support/Join.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +18,7 @@ struct StepCase
     const char* pszTimeLeft; // expected when reported
 };
 
-class TransferProgressStep : public ::testing::TestWithParam<StepCase>
-{
-};
+using TransferProgressStep = ::testing::TestWithParam<StepCase>;
 
 TEST_P(TransferProgressStep, SpeedAndTimeRemaining)
 {
@@ -54,11 +53,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, TransferProgressStep,
 
 TEST(TransferProgress, AverageUsesTotalSizeAndWholeSeconds)
 {
-    EXPECT_EQ(CTransferProgress::AverageSpeed(10000000, 10), 976);
-    EXPECT_EQ(CTransferProgress::AverageSpeed(10000000, 0), 0);
-    EXPECT_EQ(CTransferProgress::AverageSpeed(0, 10), 0);
-    EXPECT_EQ(CTransferProgress::AverageSpeed(-5, 10), 0);
-    EXPECT_EQ(CTransferProgress::AverageSpeed(2147483647, 1), 2097151);
+    EXPECT_EQ(testsupport::Join(
+                  CTransferProgress::AverageSpeed(10000000, 10), CTransferProgress::AverageSpeed(10000000, 0),
+                  CTransferProgress::AverageSpeed(0, 10), CTransferProgress::AverageSpeed(-5, 10),
+                  CTransferProgress::AverageSpeed(2147483647, 1)),
+              "976|0|0|0|2097151|");
 }
 
 TEST(DownloadOptions, ProgressSwitchInAnyLetterCase)

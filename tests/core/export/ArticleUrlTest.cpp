@@ -1,29 +1,23 @@
 #include "export/ArticleUrl.h"
 #include "model/Article.h"
 #include "model/QueueDocument.h"
+#include "support/Articles.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
+// The header host is never part of a download address.
 void AddAccount(CQueueDocument& doc, int32_t nService, const std::string& strHost, const std::string& strUser,
                 const std::string& strPassword)
 {
-    auto pAccount = std::make_shared<ServiceAccount>();
-    pAccount->m_nService = nService;
-    pAccount->m_strDownloadDomain = strHost;
-    pAccount->m_strHeaderDomain = "header.invalid";
-    pAccount->m_strUsername = strUser;
-    pAccount->m_strPassword = strPassword;
-    doc.m_accounts.push_back(pAccount);
+    doc.m_accounts.push_back(testsupport::NewAccount(nService, strHost, strUser, strPassword));
+    doc.m_accounts.back()->m_strHeaderDomain = "header.invalid";
 }
 
 ArticlePtr Article(int32_t nService, const std::string& strQuery)
 {
-    auto pArticle = std::make_shared<CArticle>();
-    pArticle->m_nService = nService;
-    pArticle->m_strDecodeQuery = strQuery;
-    return pArticle;
+    return testsupport::NewArticle({.nService = nService, .strQuery = strQuery});
 }
 
 struct UrlCase
@@ -69,9 +63,7 @@ const UrlCase kCases[] = {
     {"UnknownService", 32, "host", "q", false, false, ""},
 };
 
-class ArticleUrlTest : public ::testing::TestWithParam<UrlCase>
-{
-};
+using ArticleUrlTest = ::testing::TestWithParam<UrlCase>;
 
 TEST_P(ArticleUrlTest, LineByteForByte)
 {

@@ -9,6 +9,7 @@
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "settings/ProfileFile.h"
+#include "support/Articles.h"
 #include "support/RecordingListView.h"
 #include "support/TestSupport.h"
 #include "tools/FakeSystemServices.h"
@@ -33,22 +34,12 @@ protected:
     {
         m_articles.SetView(&m_articleView);
         m_progress.SetView(&m_progressView);
-        AddAccount(1, "dl.newsguy.com");
-        AddAccount(2, "dl.newsguy.com");
-        AddAccount(16, "members.easynews.com");
+        for (int32_t nService : {1, 2})
+            m_pDoc->m_accounts.push_back(testsupport::NewAccount(nService, "dl.newsguy.com", "joe", "pw"));
+        m_pDoc->m_accounts.push_back(testsupport::NewAccount(16, "members.easynews.com", "joe", "pw"));
         m_pDoc->m_settings.m_strGetRightPath = "/opt/getright/getright";
         m_counter.SetupDailyCounter(Ini(), &m_clock);
         m_export.SetDailyCounter(&m_counter);
-    }
-
-    void AddAccount(int32_t nService, const std::string& strHost)
-    {
-        auto pAccount = std::make_shared<ServiceAccount>();
-        pAccount->m_nService = nService;
-        pAccount->m_strDownloadDomain = strHost;
-        pAccount->m_strUsername = "joe";
-        pAccount->m_strPassword = "pw";
-        m_pDoc->m_accounts.push_back(pAccount);
     }
 
     void SetManager(int32_t nManager) { m_pDoc->m_settings.m_nDownloadManager = nManager; }
@@ -56,12 +47,8 @@ protected:
     // A listed article with a row in the article list.
     ArticlePtr Listed(const std::string& strQuery, int32_t nService = 1, int32_t nSize = 1000)
     {
-        auto pArticle = std::make_shared<CArticle>();
-        pArticle->m_nService = nService;
-        pArticle->m_nSize = nSize;
-        pArticle->m_strDecodeQuery = strQuery;
-        pArticle->m_nState = StateListed;
-        pArticle->m_nLists = ListArticles;
+        auto pArticle = testsupport::NewArticle(
+            {.nService = nService, .nSize = nSize, .strQuery = strQuery, .nLists = ListArticles});
         m_articles.AddArticleRow(pArticle);
         return pArticle;
     }

@@ -1,5 +1,7 @@
 #include "export/ClipboardHandOff.h"
 #include "export/ExportFixture.h"
+#include "support/Join.h"
+#include "support/WithRow.h"
 
 #include <gtest/gtest.h>
 
@@ -47,11 +49,10 @@ TEST_F(HandOffArticleTest, ClipboardUnavailableShowsTheMessageAndKeepsTheState)
 
     EXPECT_EQ(m_prompts.m_messages, (Texts{"Can't open clipboard!", "Can't open clipboard!"}));
     EXPECT_EQ(m_prompts.m_icons, (std::vector<PromptIcon>{PromptIcon::None, PromptIcon::None}));
-    EXPECT_EQ(pFirst->m_nState, StateListed);
-    EXPECT_EQ(pSecond->m_nState, StateListed);
-    EXPECT_EQ(pSecond->m_strDownloadPath, "/dl/");
+    EXPECT_EQ(testsupport::Join(pFirst->m_nState, pSecond->m_nState, pSecond->m_strDownloadPath,
+                                m_counter.m_nBytesToday),
+              testsupport::Join(StateListed, StateListed, "/dl/", 2500));
     EXPECT_FALSE(m_clock.IsRunning(CClipboardHandOff::kTimerId));
-    EXPECT_EQ(m_counter.m_nBytesToday, 2500u);
 }
 
 // Managers that cannot be reached fail with their message; an unknown one
@@ -63,9 +64,7 @@ struct ManagerCase
     const char* pszMessage;
 };
 
-class UnreachableManagerTest : public ExportTest, public ::testing::WithParamInterface<ManagerCase>
-{
-};
+using UnreachableManagerTest = testsupport::WithRow<ExportTest, ManagerCase>;
 
 TEST_P(UnreachableManagerTest, FailsWithItsMessageAndLeavesTheArticleAsDescribed)
 {
@@ -79,10 +78,9 @@ TEST_P(UnreachableManagerTest, FailsWithItsMessageAndLeavesTheArticleAsDescribed
     EXPECT_EQ(m_prompts.m_messages, strMessage.empty() ? Texts{} : Texts{strMessage});
     EXPECT_EQ(m_prompts.m_icons.size(), strMessage.empty() ? 0u : 1u);
     EXPECT_TRUE(m_prompts.m_icons.empty() || m_prompts.m_icons[0] == PromptIcon::None);
-    EXPECT_EQ(pArticle->m_nState, StateListed);
-    EXPECT_EQ(pArticle->m_strDownloadPath, "/dl/");
-    EXPECT_EQ(m_counter.m_nBytesToday, 5000u);
-    EXPECT_EQ(BytesTodayKey(), "5000");
+    EXPECT_EQ(testsupport::Join(pArticle->m_nState, pArticle->m_strDownloadPath, m_counter.m_nBytesToday,
+                                BytesTodayKey()),
+              testsupport::Join(StateListed, "/dl/", 5000, 5000));
     EXPECT_TRUE(m_system.m_events.empty()); // no clipboard, no program, no redraw
 }
 

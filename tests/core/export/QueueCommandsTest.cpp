@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "export/ClipboardHandOff.h"
+#include "support/Join.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -24,6 +25,13 @@ protected:
         m_pFailed = Queued("f1", StateFailed);
     }
 
+    // The states of the queue's rows, top to bottom.
+    std::string States() const
+    {
+        return testsupport::Join(m_pFirst->m_nState, m_pExported->m_nState, m_pRunning->m_nState,
+                                 m_pSecond->m_nState, m_pDone->m_nState, m_pFailed->m_nState);
+    }
+
     ArticlePtr m_pFirst, m_pExported, m_pRunning, m_pSecond, m_pDone, m_pFailed;
 };
 
@@ -36,11 +44,8 @@ TEST_F(CopyQueueTest, AnsweredNoCopiesTheQueuedArticles)
     EXPECT_EQ(m_prompts.m_questions, std::vector<std::string>{"Include already exported articles?"});
     EXPECT_EQ(m_prompts.m_icons, std::vector<PromptIcon>{PromptIcon::None});
     EXPECT_EQ(m_system.m_clipboard, std::vector<std::string>{NewsGuyUrl("q1") + NewsGuyUrl("q2")});
-    EXPECT_EQ(m_pFirst->m_nState, StateExported);
-    EXPECT_EQ(m_pSecond->m_nState, StateExported);
-    EXPECT_EQ(m_pRunning->m_nState, StateDownloading);
-    EXPECT_EQ(m_pDone->m_nState, StateDone);
-    EXPECT_EQ(m_pFailed->m_nState, StateFailed);
+    EXPECT_EQ(States(), testsupport::Join(StateExported, StateExported, StateDownloading, StateExported,
+                                          StateDone, StateFailed));
     // The exported rows stay in the queue, redrawn in both lists.
     EXPECT_EQ(m_progress.GetItemCount(), 6);
     EXPECT_EQ(std::count(m_system.m_events.begin(), m_system.m_events.end(), "redraw progress 3"), 1);
@@ -69,8 +74,8 @@ TEST_F(CopyQueueTest, ClipboardUnavailableOnceAndTheArticlesStayExported)
     m_export.CopyQueueToClipboard(false);
 
     EXPECT_EQ(m_prompts.m_messages, std::vector<std::string>{"Can't open clipboard!"});
-    EXPECT_EQ(m_pFirst->m_nState, StateExported);
-    EXPECT_EQ(m_pSecond->m_nState, StateExported);
+    EXPECT_EQ(States(), testsupport::Join(StateExported, StateExported, StateDownloading, StateExported,
+                                          StateDone, StateFailed));
 }
 
 TEST_F(ExportTest, CopyQueueOfOnlyRunningAndFinishedDoesNothing)
@@ -100,12 +105,11 @@ TEST_F(CopyQueueTest, GetRightListHoldsTheQueuedUrlsWithCrCrLf)
     EXPECT_EQ(testsupport::ReadFile(strPath), "http://dl.newsguy.com/news-bin/wwwdecode?q1\r\r\n"
                                               "http://dl.newsguy.com/news-bin/wwwdecode?q2\r\r\n");
     ASSERT_EQ(m_system.m_started.size(), 1u);
-    EXPECT_EQ(m_system.m_started[0].strProgram, "/opt/getright/getright");
-    EXPECT_EQ(m_system.m_started[0].args, std::vector<std::string>{strPath});
-    EXPECT_EQ(m_system.m_started[0].strWorkingFolder, "/");
-    EXPECT_EQ(m_pFirst->m_nState, StateExported);
-    EXPECT_EQ(m_pSecond->m_nState, StateExported);
-    EXPECT_EQ(m_pExported->m_nState, StateExported);
+    const auto& started = m_system.m_started[0];
+    EXPECT_EQ(started.strProgram + " in " + started.strWorkingFolder, "/opt/getright/getright in /");
+    EXPECT_EQ(started.args, std::vector<std::string>{strPath});
+    EXPECT_EQ(States(), testsupport::Join(StateExported, StateExported, StateDownloading, StateExported,
+                                          StateDone, StateFailed));
     EXPECT_TRUE(m_prompts.m_questions.empty());
     // Written before GetRight was started.
     EXPECT_EQ(m_system.m_events.back(), "start /opt/getright/getright");

@@ -1,7 +1,9 @@
 #include "filters/ArticleSearch.h"
 
+#include "support/Articles.h"
 #include "support/RecordingListView.h"
 #include "support/TestSupport.h"
+#include "support/WithRow.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +23,7 @@ using Texts = std::vector<std::string>;
 ArticlePtr MakeArticle(const std::string& strSubject, const std::string& strAuthor = "poster@example.org",
                        int32_t nState = StateListed)
 {
-    auto pArticle = std::make_shared<CArticle>();
-    pArticle->m_strSubject = strSubject;
-    pArticle->m_strAuthor = strAuthor;
-    pArticle->m_nState = nState;
-    return pArticle;
+    return testsupport::NewArticle({.nState = nState, .strAuthor = strAuthor, .strSubject = strSubject});
 }
 
 class ArticleSearchTest : public ::testing::Test
@@ -294,9 +292,7 @@ void PrintTo(const FilterCase& c, std::ostream* os)
     *os << c.szName;
 }
 
-class ArticleFilterTable : public ArticleSearchTest, public ::testing::WithParamInterface<FilterCase>
-{
-};
+using ArticleFilterTable = testsupport::WithRow<ArticleSearchTest, FilterCase>;
 
 TEST_P(ArticleFilterTable, ActsByTheTable)
 {

@@ -40,9 +40,7 @@ void PrintTo(const LoadCase& c, std::ostream* os)
     *os << c.szName;
 }
 
-class KillFileLoad : public ::testing::TestWithParam<LoadCase>
-{
-};
+using KillFileLoad = ::testing::TestWithParam<LoadCase>;
 
 TEST_P(KillFileLoad, ReadsEntries)
 {

@@ -44,9 +44,7 @@ void PrintTo(const MatchCase& c, std::ostream* os)
     *os << c.szName;
 }
 
-class KillMatcherRules : public ::testing::TestWithParam<MatchCase>
-{
-};
+using KillMatcherRules = ::testing::TestWithParam<MatchCase>;
 
 TEST_P(KillMatcherRules, MatchesAsThePlainRule)
 {

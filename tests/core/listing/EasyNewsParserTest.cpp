@@ -1,6 +1,8 @@
 #include "listing/EasyNewsParser.h"
 
+#include "support/Articles.h"
 #include "support/PartCase.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -77,13 +79,8 @@ TEST(EasyNewsParser, AuthorCarriesOverWithinAPage)
     auto p3 = parser.ParseLine(Line("", "/d/3", "three - 1 KB"));
     auto p4 = parser.ParseLine(Line("Bob", "/d/4", "four - 1 KB"));
     ASSERT_TRUE(p1 && p2 && p3 && p4);
-    EXPECT_EQ(p1->m_strAuthor, "");
-    EXPECT_EQ(p2->m_strAuthor, "Ann <ann@x>");
-    EXPECT_EQ(p3->m_strAuthor, "Ann <ann@x>");
-    EXPECT_EQ(p4->m_strAuthor, "Bob");
-    EXPECT_EQ(p3->m_strDate, "05/06");
-    EXPECT_EQ(p3->m_nService, 16);
-    EXPECT_EQ(p3->m_nState, StateListed);
+    EXPECT_EQ(p1->m_strAuthor + "|" + p2->m_strAuthor + "|" + p4->m_strAuthor, "|Ann <ann@x>|Bob");
+    EXPECT_EQ(testsupport::Fields(*p3), "-1 0 16 1000|Ann <ann@x>|05/06||1 KB|three - 1 KB|/d/3");
     EXPECT_EQ(p3->m_nLists, ListArticles);
     // A "<br>" after the link does not name an author.
     auto p5 = parser.ParseLine("<input type=checkbox><a href=\"/d/5\">five - 1 KB</a><br>");
@@ -103,9 +100,7 @@ struct PageCase
     const char* pszNext;
 };
 
-class EasyNewsPaging : public ::testing::TestWithParam<PageCase>
-{
-};
+using EasyNewsPaging = ::testing::TestWithParam<PageCase>;
 
 TEST_P(EasyNewsPaging, NextPageObject)
 {
@@ -132,14 +127,7 @@ TEST(EasyNewsParser, ObjectOfFinalAddress)
 
 TEST(EasyNewsParser, PageDatesCountDaysBack)
 {
-    std::tm tm{};
-    tm.tm_year = 2026 - 1900;
-    tm.tm_mon = 2; // 3 March
-    tm.tm_mday = 3;
-    tm.tm_hour = 0;
-    tm.tm_min = 30;
-    tm.tm_isdst = -1;
-    std::time_t t = std::mktime(&tm);
+    const std::time_t t = testsupport::LocalTime(2026, 3, 3, 0, 30);
     EXPECT_EQ(CEasyNewsParser::PageDate(t, 0), "03/03");
     EXPECT_EQ(CEasyNewsParser::PageDate(t, 3), "02/28");
     EXPECT_EQ(CEasyNewsParser::PageDate(t, 63), "12/30");

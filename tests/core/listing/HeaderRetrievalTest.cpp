@@ -3,6 +3,7 @@
 #include "model/ArticleList.h"
 #include "model/QueueDocument.h"
 #include "net/GatewayHosts.h"
+#include "support/Articles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,31 +12,16 @@
 #include <ctime>
 
 using testsupport::FakePrompts;
+using testsupport::LocalTime;
 using testsupport::RecordingSink;
 
 namespace
 {
-std::time_t LocalTime(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0)
-{
-    std::tm tm{};
-    tm.tm_year = nYear - 1900;
-    tm.tm_mon = nMonth - 1;
-    tm.tm_mday = nDay;
-    tm.tm_hour = nHour;
-    tm.tm_min = nMinute;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 ArticlePtr MakeArticle(const std::string& strAuthor, const std::string& strSubject,
                        const std::string& strDate = "", int32_t nState = StateListed)
 {
-    auto p = std::make_shared<CArticle>();
-    p->m_strAuthor = strAuthor;
-    p->m_strSubject = strSubject;
-    p->m_strDate = strDate;
-    p->m_nState = nState;
-    return p;
+    return testsupport::NewArticle(
+        {.nState = nState, .strAuthor = strAuthor, .strDate = strDate, .strSubject = strSubject});
 }
 
 CViewMessage Message(uint32_t nMessage, intptr_t wParam, ArticlePtr pArticle = nullptr,
@@ -63,10 +49,7 @@ protected:
 
     void AddAccount(int32_t nService, const std::string& strHost)
     {
-        auto pAccount = std::make_shared<ServiceAccount>();
-        pAccount->m_nService = nService;
-        pAccount->m_strHeaderDomain = strHost;
-        m_pDocument->m_accounts.push_back(pAccount);
+        m_pDocument->m_accounts.push_back(testsupport::NewAccount(nService, strHost));
     }
 
     // Hands the workers' messages to the retrieval until nEnds workers ended.
@@ -182,9 +165,7 @@ struct DateLimitCase
     bool bKilled;
 };
 
-class DateLimit : public ::testing::TestWithParam<DateLimitCase>
-{
-};
+using DateLimit = ::testing::TestWithParam<DateLimitCase>;
 
 TEST_P(DateLimit, LimitLaterThanTheArticlesDayKills)
 {

@@ -1,6 +1,7 @@
 #include "listing/NewsGuyParser.h"
 #include "listing/LineSource.h"
 
+#include "support/Articles.h"
 #include "support/PartCase.h"
 
 #include <gtest/gtest.h>
@@ -65,18 +66,10 @@ TEST(NewsGuyParser, FieldsOfAPlainEntry)
     CEntry entry;
     auto articles = Parse("<html>\n" + entry.Page() + "</html>\n", nullptr, 2);
     ASSERT_EQ(articles.size(), 1u);
-    const CArticle& a = *articles[0];
-    EXPECT_EQ(a.m_strSubject, "Some post - file.rar (1/5)");
-    EXPECT_EQ(a.m_strFileName, "file.rar ");
-    EXPECT_EQ(a.m_strDate, "05/06");
-    EXPECT_EQ(a.m_strAuthor, "joe@example.com");
-    EXPECT_EQ(a.m_strDecodeQuery, "g=alt.test&a=1");
-    EXPECT_EQ(a.m_nSize, 1500);
-    EXPECT_EQ(a.m_nState, StateListed);
-    EXPECT_EQ(a.m_nService, 2);
-    EXPECT_EQ(a.m_nLists, ListArticles);
-    EXPECT_EQ(a.m_nRetries, 0);
-    EXPECT_TRUE(a.m_strDownloadPath.empty());
+    // Listed (-1), no retries, service 2, 1500 bytes; no download folder yet.
+    EXPECT_EQ(testsupport::Fields(*articles[0]),
+              "-1 0 2 1500|joe@example.com|05/06||file.rar |Some post - file.rar (1/5)|g=alt.test&a=1");
+    EXPECT_EQ(articles[0]->m_nLists, ListArticles);
 }
 
 // One part of the entry replaced, and what it gives: the subject, file name
@@ -252,9 +245,7 @@ struct FontCase
     const char* pszOut;
 };
 
-class StripFontTags : public ::testing::TestWithParam<FontCase>
-{
-};
+using StripFontTags = ::testing::TestWithParam<FontCase>;
 
 TEST_P(StripFontTags, RemovesTags)
 {

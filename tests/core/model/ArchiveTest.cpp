@@ -1,4 +1,6 @@
 #include "model/Archive.h"
+#include "support/Articles.h"
+#include "support/Join.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,18 +18,16 @@ std::string StoreString(const std::string& str)
 
 ArticlePtr FilledArticle()
 {
-    auto p = std::make_shared<CArticle>();
-    p->m_nRetries = 3;
-    p->m_nService = 16;
-    p->m_nSize = 123456789;
-    p->m_nState = StateFailed;
-    p->m_strAuthor = "poster@example.invalid";
-    p->m_strDate = "12 Mar 2001";
-    p->m_strDownloadPath = "/home/u/News/";
-    p->m_strFileName = "file.rar";
-    p->m_strSubject = "a \"subject\" (1/1)";
-    p->m_strDecodeQuery = "/dl/alt.test/123?x=1";
-    return p;
+    return testsupport::NewArticle({.nState = StateFailed,
+                                    .nRetries = 3,
+                                    .nService = 16,
+                                    .nSize = 123456789,
+                                    .strAuthor = "poster@example.invalid",
+                                    .strDate = "12 Mar 2001",
+                                    .strPath = "/home/u/News/",
+                                    .strFileName = "file.rar",
+                                    .strSubject = "a \"subject\" (1/1)",
+                                    .strQuery = "/dl/alt.test/123?x=1"});
 }
 } // namespace
 
@@ -120,11 +120,9 @@ TEST(ArchiveTest, ArticleRoundTripKeepsStoredFieldsOnly)
     CArchive again;
     again.WriteObject(*pLoaded);
     EXPECT_EQ(again.GetBuffer(), ar.GetBuffer());
-    EXPECT_EQ(pLoaded->m_strSubject, pArticle->m_strSubject);
-    EXPECT_EQ(pLoaded->m_nLists, 0);
-    EXPECT_EQ(pLoaded->m_fSpeed, 0.0f);
-    EXPECT_EQ(pLoaded->m_strTimeLeft, "");
-    EXPECT_EQ(pLoaded->m_strSavedName, "");
+    EXPECT_EQ(testsupport::Join(pLoaded->m_strSubject, pLoaded->m_nLists, pLoaded->m_fSpeed,
+                                pLoaded->m_strTimeLeft, pLoaded->m_strSavedName),
+              testsupport::Join(pArticle->m_strSubject, 0, 0, "", ""));
 }
 
 TEST(ArchiveTest, FieldOrderOnDisk)

@@ -1,4 +1,6 @@
 #include "model/ArticleList.h"
+#include "support/Articles.h"
+#include "support/Join.h"
 #include "support/RecordingListView.h"
 #include "support/TestSupport.h"
 
@@ -15,12 +17,8 @@ namespace
 {
 ArticlePtr MakeArticle(int32_t nState, int32_t nLists, const std::string& strSubject = "")
 {
-    auto p = std::make_shared<CArticle>();
-    p->m_nState = nState;
-    p->m_nLists = nLists;
-    p->m_nRetries = 2;
-    p->m_strSubject = strSubject;
-    return p;
+    return testsupport::NewArticle(
+        {.nState = nState, .nRetries = 2, .strSubject = strSubject, .nLists = nLists});
 }
 
 // A list of the given kind with its view; the progress list also has prompts
@@ -96,9 +94,8 @@ TEST(ArticleListTest, RowOperationsTellTheView)
     a.reset();
     f.list.RemoveAll();
     EXPECT_EQ(f.list.GetItemCount(), 0);
-    EXPECT_EQ(pQueued->m_nLists, ListProgress);
-    EXPECT_EQ(pQueued->m_nState, StateQueued);
-    EXPECT_EQ(pQueued->m_nRetries, 2);
+    EXPECT_EQ(testsupport::Join(pQueued->m_nLists, pQueued->m_nState, pQueued->m_nRetries),
+              testsupport::Join(ListProgress, StateQueued, 2));
     EXPECT_TRUE(listedOnly.expired());
 }
 
@@ -134,9 +131,8 @@ TEST(ArticleListTest, ProgressRemovalMembershipRules)
     f.list.AddArticleRow(pCancelled);
 
     EXPECT_TRUE(f.list.RemoveRow(0));
-    EXPECT_EQ(pQueuedListed->m_nLists, ListArticles);
-    EXPECT_EQ(pQueuedListed->m_nState, StateListed);
-    EXPECT_EQ(pQueuedListed->m_nRetries, 0);
+    EXPECT_EQ(testsupport::Join(pQueuedListed->m_nLists, pQueuedListed->m_nState, pQueuedListed->m_nRetries),
+              testsupport::Join(ListArticles, StateListed, 0));
 
     EXPECT_TRUE(f.list.RemoveRow(0));
     EXPECT_TRUE(done.expired());
@@ -150,10 +146,9 @@ TEST(ArticleListTest, ProgressRemovalMembershipRules)
     // the one that was freed.
     auto messages = f.Drain();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].nMessage, WM_REDRAW_ARTICLE);
-    EXPECT_EQ(messages[0].wParam, 0);
-    EXPECT_EQ(messages[0].pArticle, pQueuedListed);
-    EXPECT_EQ(messages[1].pArticle, pCancelled);
+    EXPECT_EQ(testsupport::Join(messages[0].nMessage, messages[0].wParam, messages[0].pArticle,
+                                messages[1].pArticle),
+              testsupport::Join(WM_REDRAW_ARTICLE, 0, pQueuedListed, pCancelled));
 }
 
 TEST(ArticleListTest, RunningDownloadAsksFirst)

@@ -21,9 +21,7 @@ struct ProxyCase
     const char* pszName;
 };
 
-class ResolveProxyTable : public ::testing::TestWithParam<ProxyCase>
-{
-};
+using ResolveProxyTable = ::testing::TestWithParam<ProxyCase>;
 
 TEST_P(ResolveProxyTable, AccessTypeAndName)
 {
@@ -51,9 +49,7 @@ struct HostCase
     int nPort;
 };
 
-class SplitHostPortTable : public ::testing::TestWithParam<HostCase>
-{
-};
+using SplitHostPortTable = ::testing::TestWithParam<HostCase>;
 
 TEST_P(SplitHostPortTable, ExplicitPortWins)
 {
@@ -81,9 +77,7 @@ struct LocationCase
     const char* pszObject;
 };
 
-class RedirectObjectTable : public ::testing::TestWithParam<LocationCase>
-{
-};
+using RedirectObjectTable = ::testing::TestWithParam<LocationCase>;
 
 TEST_P(RedirectObjectTable, SameHostTargetWithoutLineEnds)
 {
@@ -183,10 +177,19 @@ TEST(HttpRequest, DownloadSequenceReadsFullBlocksUntilTheEndOrAFailure)
         std::string strBody;
         std::vector<char> block(1024000);
         int64_t n = 0;
+        if (nFault == 0)
+        {
+            // A few bytes first: the rest of what arrived waits in the request's
+            // buffer, where a refusing consumer leaves it for the next block.
+            ASSERT_EQ(pRequest->ReadBlock(block.data(), 7), 7);
+            strBody.assign(block.data(), 7);
+            EXPECT_EQ(pRequest->ReadBlockTo([](const char*, size_t) { return false; }, block.size()), 0);
+        }
+        const size_t nFirst = strBody.size();
         while ((n = pRequest->ReadBlock(block.data(), block.size())) > 0)
         {
             // Every block but the last is full.
-            EXPECT_EQ(strBody.size() % block.size(), 0u);
+            EXPECT_EQ((strBody.size() - nFirst) % block.size(), 0u);
             strBody.append(block.data(), static_cast<size_t>(n));
         }
         CloseRequest(pRequest, pConnection, pSession);

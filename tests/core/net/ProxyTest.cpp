@@ -8,13 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,26 +24,6 @@ using testsupport::TempDir;
 
 namespace
 {
-// With nPort 0: a loopback port that was free just now. Else: whether
-// something listens on nPort.
-int Probe(int nPort)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(nPort));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t nLen = sizeof addr;
-    int nResult = 0;
-    if (nPort)
-        nResult = connect(fd, reinterpret_cast<sockaddr*>(&addr), nLen) == 0;
-    else if (bind(fd, reinterpret_cast<sockaddr*>(&addr), nLen) == 0 &&
-             getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen) == 0)
-        nResult = ntohs(addr.sin_port);
-    close(fd);
-    return nResult;
-}
-
 // A private tinyproxy in the foreground, stopped with the object.
 class CTinyproxy
 {
@@ -57,7 +33,7 @@ public:
         const std::string strConfPath = dir.File("tinyproxy.conf");
         for (int nTry = 0; nTry < 5 && m_pid == 0; ++nTry)
         {
-            m_nPort = Probe(0);
+            m_nPort = testsupport::ClosedLoopbackPort();
             std::string strConf = "Port " + std::to_string(m_nPort);
             strConf += "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\nLogLevel Info\nLogFile \"" +
                        m_strLog + "\"\n";
@@ -78,9 +54,9 @@ public:
             posix_spawn_file_actions_destroy(&actions);
             if (!bSpawned)
                 return;
-            for (int i = 0; i < 200 && !Probe(m_nPort); ++i)
+            for (int i = 0; i < 200 && !testsupport::IsListening(m_nPort); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            if (Probe(m_nPort))
+            if (testsupport::IsListening(m_nPort))
                 m_pid = pid;
             else
             {

@@ -1,6 +1,7 @@
 #include "model/QueueDocument.h"
 #include "net/GatewayHosts.h"
 #include "settings/ProfileFile.h"
+#include "support/Join.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -105,10 +106,8 @@ TEST(AccountsTest, UnknownAndDuplicateCodesNeverOverwriteAnotherSection)
                       MakeAccount(64, "high")};
     doc.SaveAccounts(strPath);
     std::string strFile = ReadFile(strPath);
-    EXPECT_EQ(strFile.find("unknown"), std::string::npos);
-    EXPECT_EQ(strFile.find("second"), std::string::npos);
-    EXPECT_EQ(strFile.find("high"), std::string::npos);
-    EXPECT_EQ(strFile.find("[]"), std::string::npos);
+    for (const char* pszAbsent : {"unknown", "second", "high", "[]"})
+        EXPECT_EQ(strFile.find(pszAbsent), std::string::npos) << pszAbsent;
     EXPECT_EQ(CProfileFile::GetProfileString("NewsGuy", "Username", "", strPath), "first");
     EXPECT_EQ(CProfileFile::GetProfileInt("Account", "Subscriptions", -1, strPath), 1);
 }
@@ -120,10 +119,10 @@ TEST(AccountsTest, FindAccountAndServiceHost)
                       MakeAccount(ServiceNewsGuy, "b")};
     EXPECT_EQ(doc.FindAccount(ServiceNewsGuy)->m_strUsername, "a");
     EXPECT_EQ(doc.FindAccount(ServiceEasyNews), nullptr);
-    EXPECT_EQ(doc.GetServiceHost(ServiceNewsGuy, false), "d-a");
-    EXPECT_EQ(doc.GetServiceHost(ServiceNewsGuy, true), "a:pw-a@d-a");
-    EXPECT_EQ(doc.GetServiceHost(ServiceEasyNews, true), "http://");
-    EXPECT_EQ(doc.GetServiceHost(ServiceEasyNews, false), "http://");
+    EXPECT_EQ(testsupport::Join(
+                  doc.GetServiceHost(ServiceNewsGuy, false), doc.GetServiceHost(ServiceNewsGuy, true),
+                  doc.GetServiceHost(ServiceEasyNews, true), doc.GetServiceHost(ServiceEasyNews, false)),
+              "d-a|a:pw-a@d-a|http://|http://|");
 }
 
 TEST(AccountsTest, OpenLoadsAccountsThenSettings)
@@ -137,10 +136,9 @@ TEST(AccountsTest, OpenLoadsAccountsThenSettings)
     doc.m_nActiveDownloads = 3;
     EXPECT_TRUE(doc.Open(strPath, &prompts));
     EXPECT_TRUE(prompts.m_messages.empty());
-    EXPECT_EQ(doc.m_nActiveDownloads, 0);
-    EXPECT_EQ(doc.m_nSubscriptions, 16);
-    ASSERT_EQ(doc.m_accounts.size(), 1u);
-    EXPECT_EQ(doc.m_settings.m_strDefaultPath, "/d/");
+    EXPECT_EQ(testsupport::Join(doc.m_nActiveDownloads, doc.m_nSubscriptions, doc.m_accounts.size(),
+                                doc.m_settings.m_strDefaultPath),
+              "0|16|1|/d/|");
 
     CQueueDocument missing;
     EXPECT_FALSE(missing.Open(dir.File("none.ini"), &prompts));

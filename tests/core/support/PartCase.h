@@ -21,7 +21,5 @@ template <typename Part> void PrintTo(const CPartCase<Part>& c, std::ostream* os
 {
     *os << c.pszText;
 }
-template <typename Part> class CPartTable : public ::testing::TestWithParam<CPartCase<Part>>
-{
-};
+template <typename Part> using CPartTable = ::testing::TestWithParam<CPartCase<Part>>;
 } // namespace testsupport

@@ -28,7 +28,6 @@ public:
     {
         EXPECT_LE(nFirst, m_nRows);
         m_nRows += nCount;
-        ++m_nInserted;
     }
     void OnRowsRemoved(int nFirst, int nCount) override
     {
@@ -77,7 +76,6 @@ public:
     std::vector<std::string>* m_pEvents;
     std::string m_strName;
     int m_nRows = 0;
-    int m_nInserted = 0;
     int m_nRemoved = 0;
     int m_nResets = 0;
     int m_nDrawnChanges = 0; // rows removed or reset while redrawing was on

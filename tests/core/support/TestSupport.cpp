@@ -87,6 +87,30 @@ int ClosedLoopbackPort()
     return ntohs(addr.sin_port);
 }
 
+bool IsListening(int nPort)
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(nPort));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool bListening = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return bListening;
+}
+
+std::time_t LocalTime(int nYear, int nMonth, int nDay, int nHour, int nMinute)
+{
+    std::tm tm{};
+    tm.tm_year = nYear - 1900;
+    tm.tm_mon = nMonth - 1;
+    tm.tm_mday = nDay;
+    tm.tm_hour = nHour;
+    tm.tm_min = nMinute;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
 ScopedEnv::ScopedEnv(const char* pszName, const char* pszValue) : m_strName(pszName)
 {
     if (const char* pszOld = std::getenv(pszName))
@@ -106,7 +130,8 @@ ScopedEnv::~ScopedEnv()
 }
 
 CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                          size_t nInterruptAfter)
+                          size_t nInterruptAfter, const std::string& strStdin,
+                          const std::function<void(pid_t)>& fnStarted)
 {
     auto nameOf = [](const std::string& str) { return str.substr(0, str.find('=')); };
     std::vector<std::string> vars;
@@ -134,6 +159,8 @@ CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vecto
 
     TempDir dir;
     const std::string strErrPath = dir.File("stderr");
+    const std::string strInPath = dir.File("stdin");
+    WriteFile(strInPath, strStdin);
     int outPipe[2];
     if (pipe(outPipe) != 0)
         return {};
@@ -141,11 +168,14 @@ CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vecto
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+    posix_spawn_file_actions_addopen(&actions, 0, strInPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, strErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
     const int nSpawned = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(outPipe[1]);
+    if (nSpawned == 0 && fnStarted)
+        fnStarted(pid);
     CProcessResult result;
     char buf[65536];
     bool bInterrupted = nInterruptAfter == 0;

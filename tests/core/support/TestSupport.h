@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace testsupport
@@ -42,6 +44,10 @@ std::vector<std::string> SplitLines(const std::string& str);
 std::string Bytes(std::initializer_list<int> bytes);
 // A loopback port that nothing listens on.
 int ClosedLoopbackPort();
+// Whether something accepts connections on the loopback port.
+bool IsListening(int nPort);
+// A moment of local time.
+std::time_t LocalTime(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0);
 
 // Sets an environment variable (unsets it for nullptr) until the end of the scope.
 class ScopedEnv
@@ -64,11 +70,13 @@ struct CProcessResult
     std::string strErr;
 };
 
-// Runs a program (argv[0] is its path) with the given variables of the
-// environment set ("NAME=VALUE") or removed ("NAME"); with nInterruptAfter > 0
-// it is sent SIGINT once that many lines came on its standard output.
+// Runs a program (argv[0] is its path) with strStdin as its input and the
+// given variables of the environment set ("NAME=VALUE") or removed ("NAME");
+// with nInterruptAfter > 0 it is sent SIGINT once that many lines came on its
+// standard output. fnStarted, if given, runs with its process id once it runs.
 CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-                          size_t nInterruptAfter = 0);
+                          size_t nInterruptAfter = 0, const std::string& strStdin = {},
+                          const std::function<void(pid_t)>& fnStarted = {});
 
 // Answers questions from a script (default answer when the script is empty)
 // and records every text it was shown.

@@ -55,7 +55,6 @@ public:
     }
     bool IsDialUpConnectionActive(const std::string& strConnection) override
     {
-        ++m_nStatusQueries;
         return m_active.count(strConnection) != 0;
     }
     void HangUpDialUpConnection(const std::string& strConnection) override
@@ -93,7 +92,6 @@ public:
     std::set<std::string> m_active;
     std::vector<std::string> m_hungUp;
     int m_nEnumerations = 0;
-    int m_nStatusQueries = 0;
     // Power-off.
     bool m_bPowerOffAccepted = true;
     int m_nPowerOffs = 0;

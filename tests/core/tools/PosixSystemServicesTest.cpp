@@ -18,9 +18,7 @@ struct MountCase
     std::vector<std::string> expected;
 };
 
-class MountTableTest : public ::testing::TestWithParam<MountCase>
-{
-};
+using MountTableTest = ::testing::TestWithParam<MountCase>;
 
 TEST_P(MountTableTest, MountPoints)
 {

@@ -1,6 +1,7 @@
 #include "tools/QueueTools.h"
 #include "settings/Preferences.h"
 #include "support/TestSupport.h"
+#include "support/WithRow.h"
 #include "tools/FakeSystemServices.h"
 
 #include <gtest/gtest.h>
@@ -44,9 +45,7 @@ struct GuardCase
     bool bPowerOffEnabled;
 };
 
-class QueueToolsGuardTest : public QueueToolsTest, public ::testing::WithParamInterface<GuardCase>
-{
-};
+using QueueToolsGuardTest = testsupport::WithRow<QueueToolsTest, GuardCase>;
 
 TEST_P(QueueToolsGuardTest, EnablingRulesAndWhenDoneActions)
 {

@@ -122,12 +122,11 @@ TEST_F(TrashTest, EmptyTheRecycleBinEmptiesEveryTrashWithoutFollowingLinks)
     EXPECT_TRUE(tools.TryEmptyTheRecycleBin());
 
     EXPECT_EQ(Names(m_homeTrash), (std::vector<std::string>{"expunged", "files", "info"}));
-    EXPECT_TRUE(fs::is_empty(m_homeTrash / "files"));
-    EXPECT_TRUE(fs::is_empty(m_homeTrash / "info"));
-    EXPECT_TRUE(fs::is_empty(m_homeTrash / "expunged"));
-    EXPECT_TRUE(fs::is_empty(m_vol1 / (".Trash-" + m_strUid) / "files"));
-    EXPECT_TRUE(fs::is_empty(m_vol1 / (".Trash-" + m_strUid) / "info"));
-    EXPECT_TRUE(fs::is_empty(m_vol2 / ".Trash" / m_strUid / "files"));
+    for (const fs::path& folder :
+         {m_homeTrash / "files", m_homeTrash / "info", m_homeTrash / "expunged",
+          m_vol1 / (".Trash-" + m_strUid) / "files", m_vol1 / (".Trash-" + m_strUid) / "info",
+          m_vol2 / ".Trash" / m_strUid / "files"})
+        EXPECT_TRUE(fs::is_empty(folder)) << folder;
     // Not trashes of this user: untouched.
     EXPECT_TRUE(fs::exists(m_vol3 / ".Trash" / m_strUid / "files/f.bin"));
     ExpectOutsideIntact();
