@@ -17,12 +17,6 @@ namespace
 {
 constexpr const char* kGroup = "alt.binaries.demo.pictures";
 
-int32_t StateOf(const ArticlePtr& pArticle)
-{
-    std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
-    return pArticle->m_nState;
-}
-
 // A subject without its part counter and what follows it.
 std::string Uncounted(const std::string& strSubject)
 {

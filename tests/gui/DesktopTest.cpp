@@ -1,14 +1,11 @@
 // The program as a desktop citizen: files from outside and the hand-off of a
-// second start, desktop notifications over a private session bus, and the
-// polish of the two lists and the status window.
+// second start, and desktop notifications over a private session bus.
 
 #include "FakeSystemBus.h"
 #include "GuiTestSupport.h"
 
-#include "app/DialogController.h"
 #include "app/DownloadController.h"
 #include "app/SingleInstance.h"
-#include "dialogs/PreferencesDlg.h"
 #include "download/DownloadOptions.h"
 #include "gateway/GatewaySimulator.h"
 #include "model/QueueFile.h"
@@ -17,17 +14,13 @@
 
 #include <QDBusConnection>
 
+#include <csignal>
+
 using namespace guitest;
 
 namespace
 {
 constexpr const char* kGroup = "alt.binaries.desktop";
-
-int32_t StateOf(const ArticlePtr& pArticle)
-{
-    std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
-    return pArticle->m_nState;
-}
 
 // A queue file of two finished articles (they load without starting).
 void WriteQueueFile(const std::string& strPath)
@@ -38,31 +31,54 @@ void WriteQueueFile(const std::string& strPath)
     QVERIFY(CQueueFile::SaveQueueFile(strPath, articles));
 }
 
-QProcess* StartProgram(QObject* pParent, const QStringList& args, const QString& strWorkingFolder = {})
+// MaxDownloads=0: queued articles wait, no worker starts.
+const std::string kImportIni =
+    CTestProgram::CompatibleIni({}, {}, "LoadQueue=0\nSaveQueue=0\nMaxDownloads=0\nDefaultPath=/srv/news\n");
+const char* kBadNzb = "This NZB file cannot be used: it cannot be read, it is not an NZB file,\nor it lists "
+                      "no files to download. Nothing was queued.";
+const char* kNzb =
+    "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\"><file poster=\"ann\" date=\"984391200\" "
+    "subject=\"&quot;a.rar&quot; yEnc (1/1)\"><groups><group>g</group></groups><segments><segment "
+    "bytes=\"10\" number=\"1\">a1@x</segment></segments></file><file poster=\"ann\" date=\"984391200\" "
+    "subject=\"&quot;b.rar&quot; yEnc (1/1)\"><groups><group>g</group></groups><segments><segment "
+    "bytes=\"20\" number=\"1\">b1@x</segment></segments></file></nzb>";
+enum EContent
 {
-    auto* pChild = new QProcess(pParent);
-    pChild->setWorkingDirectory(strWorkingFolder);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pChild->setProcessEnvironment(env);
-    pChild->start(QStringLiteral(DRAVELIN_PROGRAM), args);
-    return pChild;
-}
+    Nzb,
+    NzbWithoutSegments,
+    BadNzb,
+    Queue,
+    EmptyQueue,
+    BrokenQueue,
+    Missing
+};
 
+// Dropped on the queue, or named on the command line before "last.nzb" (two
+// more rows: every file named is opened).
 const struct
 {
     const char* pszName;
-    int nState;
-    const char* pszLastError;
-    const char* pszTip; // null: no tooltip
-} kTipRows[] = {
-    {"listed has no image", StateListed, "", nullptr},
-    {"queued", StateQueued, "", "Queued"},
-    {"downloading", StateDownloading, "", "Downloading"},
-    {"failed with its reason", StateFailed, "HTTP status 503", "Failed: HTTP status 503"},
-    {"failed without a reason", StateFailed, "", "Failed"},
-    {"retried and done", StateDone, "HTTP status 503", "Done"},
-    {"stopped at exit", StateShutdown, "", "Stopped at exit"},
+    const char* pszFile;
+    EContent nContent;
+    bool bDrop;
+    int nQueued;
+    const char* pszStatus;   // in the status window, %1 the file's path
+    const char* pszFileName; // of the first row queued
+    bool bBadNzb;            // the message box
+} kOutsideRows[] = {
+    {"nzb dropped", "in.NZB", Nzb, true, 2, "", "a.rar", false},
+    {"nzb without segments dropped", "empty.nzb", NzbWithoutSegments, true, 0,
+     "The NZB file lists no segments.", "", true},
+    {"queue file dropped", "outside.DVQ", Queue, true, 2, "Queued 2 file(s) from %1", "from outside 1.bin",
+     false},
+    {"empty queue file dropped", "other.dvq", EmptyQueue, true, 0, "Queued 0 file(s) from %1", "", false},
+    {"nzb on the command line", "a.nzb", Nzb, false, 4, "", "a.rar", false},
+    {"bad nzb on the command line", "bad.nzb", BadNzb, false, 2, "", "a.rar", true},
+    {"queue file on the command line", "outside.dvq", Queue, false, 4, "Queued 2 file(s) from %1",
+     "from outside 1.bin", false},
+    // What could be read before the break is not half queued.
+    {"broken queue file on the command line", "broken.dvq", BrokenQueue, false, 2, "%1: ", "a.rar", false},
+    {"missing queue file on the command line", "x.dvq", Missing, false, 2, "%1: ", "a.rar", false},
 };
 
 const struct
@@ -104,209 +120,115 @@ private slots:
         CDownloadOptions::Reset();
     }
 
-    void stateImageTooltips_data() { AddRows(kTipRows); }
+    void filesFromOutsideJoinQueue_data() { AddRows(kOutsideRows); }
 
-    void stateImageTooltips()
+    void filesFromOutsideJoinQueue()
     {
-        const auto& row = Row(kTipRows);
+        const auto& row = Row(kOutsideRows);
         CTestProgram program;
-        program.StartWith();
-        auto pArticle = MakeArticle("subject", "a", "01/01", 10, row.nState);
-        pArticle->m_strLastError = row.pszLastError;
-        pArticle->m_nLists = ListArticles | ListProgress;
-        program.View().Articles().AddArticleRow(pArticle);
-        program.View().Progress().AddArticleRow(pArticle);
-        // Both lists show the state image, so both name it.
-        for (CArticleListCtrl* pList :
-             {&program.View().ArticleListCtrl(), &program.View().ProgressListCtrl()})
+        program.WriteIni(kImportIni);
+        const std::string strFile = program.Folder() + "/" + row.pszFile;
+        const std::string strLast = program.Folder() + "/last.nzb";
+        testsupport::WriteFile(strLast, kNzb);
+        switch (row.nContent)
         {
-            const QVariant tip = pList->model()->index(0, 0).data(Qt::ToolTipRole);
-            QCOMPARE(tip.isValid(), row.pszTip != nullptr);
-            if (row.pszTip)
-                QCOMPARE(tip.toString(), QString::fromLatin1(row.pszTip));
+        case Nzb:
+            testsupport::WriteFile(strFile, kNzb);
+            break;
+        case NzbWithoutSegments:
+            testsupport::WriteFile(strFile, "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\"/>");
+            break;
+        case BadNzb:
+            testsupport::WriteFile(strFile, "<nzb");
+            break;
+        case EmptyQueue:
+            testsupport::WriteFile(strFile, std::string(4, '\0'));
+            break;
+        case Queue:
+        case BrokenQueue:
+            WriteQueueFile(strFile);
+            if (row.nContent == BrokenQueue)
+                testsupport::WriteFile(strFile, testsupport::ReadFile(strFile).substr(0, 20));
+            break;
+        case Missing:
+            break;
         }
-    }
-
-    void sortedColumnShowsArrow()
-    {
-        CTestProgram program;
-        program.StartWith();
-        CDravelinView& view = program.View();
-        int nSize = 3;
-        for (const char* pszDate : {"03/01", "01/01", "02/01"})
-            AddListed(view, MakeArticle("s", "a", pszDate, 1000 * nSize--));
-        CArticleListCtrl& list = view.ArticleListCtrl();
-        QHeaderView* pHeader = list.header();
-        auto click = [pHeader](int nColumn)
+        if (row.bDrop)
         {
-            const QPoint pt(pHeader->sectionViewportPosition(nColumn) + pHeader->sectionSize(nColumn) / 2,
-                            pHeader->height() / 2);
-            QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, Qt::NoModifier, pt);
-        };
-        QVERIFY(!pHeader->isSortIndicatorShown());
-        // Size, Size, Date: ascending, descending, then the new column ascending.
-        const struct
-        {
-            int nColumn;
-            Qt::SortOrder order;
-            QStringList sizes;
-        } clicks[] = {{3, Qt::AscendingOrder, {"1.0k", "2.0k", "3.0k"}},
-                      {3, Qt::DescendingOrder, {"3.0k", "2.0k", "1.0k"}},
-                      {1, Qt::AscendingOrder, {"2.0k", "1.0k", "3.0k"}}};
-        for (const auto& step : clicks)
-        {
-            click(step.nColumn);
-            QVERIFY(pHeader->isSortIndicatorShown());
-            QCOMPARE(pHeader->sortIndicatorSection(), step.nColumn);
-            QCOMPARE(pHeader->sortIndicatorOrder(), step.order);
-            QCOMPARE(Column(list, 3), step.sizes);
-        }
-        // A new row breaks the order, and the arrow goes.
-        AddListed(view, MakeArticle("late"));
-        QVERIFY(!pHeader->isSortIndicatorShown());
-        // The progress list does not sort, so it never shows one.
-        view.ProgressListCtrl().OnColumnClick(1);
-        QVERIFY(!view.ProgressListCtrl().header()->isSortIndicatorShown());
-    }
-
-    void columnsFitTextsAndReachTheEdge()
-    {
-        CTestProgram program;
-        program.StartWith("[Progress]\nColumn5=33\n");
-        program.Frame().resize(1600, 700);
-        QApplication::processEvents();
-        CDravelinView& view = program.View();
-        auto pArticle = MakeArticle("s", "a", "01/01", 10, StateDownloading);
-        pArticle->m_fSpeed = 12345.6f;
-        pArticle->m_strTimeLeft = "12:34:56";
-        AddListed(view, pArticle, true);
-        CArticleListCtrl& progress = view.ProgressListCtrl();
-        const QFontMetrics metrics(progress.font());
-        QHeaderView* pProgressHeader = progress.header();
-        const int nHeaderMargin =
-            2 * pProgressHeader->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, pProgressHeader);
-        for (int nColumn : {3, 4})
-        {
-            // Neither the title nor the text is cut.
-            const QString strTitle = progress.model()->headerData(nColumn, Qt::Horizontal).toString();
-            QVERIFY(pProgressHeader->sectionSize(nColumn) >=
-                    pProgressHeader->fontMetrics().horizontalAdvance(strTitle) + nHeaderMargin);
-            const QModelIndex index = progress.model()->index(0, nColumn);
-            QVERIFY(progress.visualRect(index).width() > metrics.horizontalAdvance(index.data().toString()));
-        }
-        // A width the user chose is kept.
-        QCOMPARE(progress.header()->sectionSize(5), 33);
-        for (CArticleListCtrl* pList : {&view.ArticleListCtrl(), &progress})
-        {
-            QHeaderView* pHeader = pList->header();
-            const int nLast = pHeader->count() - 1;
-            QCOMPARE(pHeader->sectionViewportPosition(nLast) + pHeader->sectionSize(nLast),
-                     pList->viewport()->width());
-        }
-    }
-
-    void statusWindowKeepsNewestLines()
-    {
-        CTestProgram program;
-        program.StartWith();
-        CDravelinView& view = program.View();
-        const int nLines = CDravelinView::kMaxStatusLines + 5;
-        for (int i = 0; i < nLines; ++i)
-            view.AppendStatusLine("line " + std::to_string(i));
-        const QStringList lines = QString::fromStdString(view.GetStatusText()).split(QStringLiteral("\r\n"));
-        QCOMPARE(lines.size(), CDravelinView::kMaxStatusLines);
-        QCOMPARE(lines.front(), QStringLiteral("line 5"));
-        QCOMPARE(lines.back(), QStringLiteral("line %1").arg(nLines - 1));
-    }
-
-    void queueFileFromOutsideJoinsQueue_data()
-    {
-        QTest::addColumn<bool>("bDrop");
-        QTest::addColumn<bool>("bBroken");
-        QTest::newRow("command line") << false << false;
-        QTest::newRow("dropped") << true << false;
-        QTest::newRow("broken file") << false << true;
-    }
-
-    void queueFileFromOutsideJoinsQueue()
-    {
-        QFETCH(bool, bDrop);
-        QFETCH(bool, bBroken);
-        testsupport::TempDir dir;
-        testsupport::WriteFile(dir.File("Dravelin.ini"), CTestProgram::CompatibleIni());
-        const std::string strFile = dir.File("outside.DVQ");
-        WriteQueueFile(strFile);
-        if (bBroken)
-            testsupport::WriteFile(strFile, testsupport::ReadFile(strFile).substr(0, 20));
-        testsupport::FakePrompts prompts;
-        CDravelinApp app;
-        std::vector<std::string> args = {"--data-dir", dir.Path().string()};
-        if (!bDrop)
-            args.push_back(strFile);
-        QVERIFY(app.InitInstance(CDravelinApp::ParseCommandLine(args), &prompts));
-        if (bDrop)
-        {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(strFile))});
-            QWidget* pTarget = app.View()->ProgressListCtrl().viewport();
-            const QPoint pt = pTarget->rect().center();
-            QDragEnterEvent enter(pt, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(pTarget, &enter);
-            QVERIFY(enter.isAccepted());
-            QDropEvent drop(QPointF(pt), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(pTarget, &drop);
-            QApplication::processEvents();
-        }
-        CArticleList& progress = app.View()->Progress();
-        const std::string strStatus = app.View()->GetStatusText();
-        if (bBroken)
-        {
-            // What could be read before the break is not half queued.
-            QVERIFY(strStatus.find(strFile + ": ") != std::string::npos);
-            QCOMPARE(progress.GetItemCount(), 0);
+            program.Start();
+            // Onto the queue itself: the list passes the drop on to the window.
+            QVERIFY(DropFile(program.View().ProgressListCtrl().viewport(), strFile));
         }
         else
+            program.Start({strFile, strLast});
+
+        CArticleList& progress = program.View().Progress();
+        QCOMPARE(progress.GetItemCount(), row.nQueued);
+        QCOMPARE(program.m_prompts.m_messages,
+                 row.bBadNzb ? std::vector<std::string>{kBadNzb} : std::vector<std::string>());
+        QVERIFY(
+            QString::fromStdString(program.View().GetStatusText())
+                .contains(QString::fromLatin1(row.pszStatus).replace("%1", QString::fromStdString(strFile))));
+        if (row.nQueued == 0)
+            return;
+        QCOMPARE(progress.GetArticle(0)->m_strFileName, std::string(row.pszFileName));
+        for (int i = 0; i < row.nQueued; ++i)
+            QCOMPARE(progress.GetArticle(i)->m_nLists, int(ListProgress));
+        if (row.nContent == Nzb)
         {
-            QCOMPARE(Subjects(progress), std::vector<std::string>({"from outside 1", "from outside 2"}));
-            QCOMPARE(progress.GetArticle(1)->m_nLists, int(ListProgress));
-            QVERIFY(strStatus.find("Queued 2 file(s) from " + strFile) != std::string::npos);
+            const CArticle& b = *progress.GetArticle(1);
+            QCOMPARE(b.m_strFileName + "|" + b.m_strDownloadPath, std::string("b.rar|/srv/news/"));
+            QCOMPARE(b.m_nSize, 20);
+            QCOMPARE(b.m_nState, int(StateQueued));
         }
-        QVERIFY(prompts.m_messages.empty());
-        app.ExitInstance();
     }
 
-    // Two real programs on one data folder.
+    void secondStartHandsFileToFirst_data()
+    {
+        QTest::addColumn<int>("nSignal");
+        for (int nSignal : {SIGTERM, SIGINT, SIGHUP})
+            QTest::newRow(strsignal(nSignal)) << nSignal;
+    }
+
+    // Two real programs on one data folder; the first is told to end by a signal.
     void secondStartHandsFileToFirst()
     {
+        QFETCH(int, nSignal);
         CTestProgram program;
-        program.WriteIni(
-            CTestProgram::CompatibleIni(std::string(), std::string(), "LoadQueue=0\nSaveQueue=1\n"));
+        program.WriteIni(CTestProgram::CompatibleIni("[Favorites]\nTotal=1\nNewsGroup1=alt.kept\n",
+                                                     std::string(), "LoadQueue=0\nSaveQueue=1\n"));
         testsupport::TempDir files;
         const std::string strFile = files.File("handed.dvq");
         WriteQueueFile(strFile);
         const QString strFolder = QString::fromStdString(program.Folder());
 
-        QProcess* pFirst = StartProgram(this, {QStringLiteral("--data-dir"), strFolder});
+        QProcess* pFirst = StartChild(this, DRAVELIN_PROGRAM, {QStringLiteral("--data-dir"), strFolder});
         QVERIFY(pFirst->waitForStarted());
         // The first start holds the folder before the second one comes.
         QVERIFY(WaitFor([&] { return QFile::exists(strFolder + QStringLiteral("/Dravelin.lock")); }));
         // The second start names the file relative to its own folder.
-        QProcess* pSecond =
-            StartProgram(this, {QStringLiteral("--data-dir"), strFolder, QStringLiteral("handed.dvq")},
-                         QString::fromStdString(files.Path().string()));
+        QProcess* pSecond = StartChild(
+            this, DRAVELIN_PROGRAM, {QStringLiteral("--data-dir"), strFolder, QStringLiteral("handed.dvq")},
+            QString::fromStdString(files.Path().string()));
         QVERIFY(pSecond->waitForFinished(30000));
         QCOMPARE(pSecond->exitCode(), 0);
         QVERIFY(pSecond->readAllStandardError().contains("the files went to it"));
         // A start without files only brings the window to the front.
-        QProcess* pThird = StartProgram(this, {QStringLiteral("--data-dir"), strFolder});
+        QProcess* pThird = StartChild(this, DRAVELIN_PROGRAM, {QStringLiteral("--data-dir"), strFolder});
         QVERIFY(pThird->waitForFinished(30000));
         QCOMPARE(pThird->exitCode(), 0);
         QCOMPARE(pFirst->state(), QProcess::Running);
 
-        // The first program queued the file: its queue file shows it at exit.
-        pFirst->terminate();
+        // The first program queued the file: its queue file shows it at exit,
+        // and the rest of its state is saved too.
+        ::kill(static_cast<pid_t>(pFirst->processId()), nSignal);
         QVERIFY(pFirst->waitForFinished(30000));
+        QCOMPARE(pFirst->exitStatus(), QProcess::NormalExit);
         QCOMPARE(pFirst->exitCode(), 0);
+        QCOMPARE(program.Keys("Account", {"Active"}) + program.Keys("Favorites", {"Newsgroup1"}) +
+                     program.Keys("Articles", {"Column4"}) + program.Keys("Progress", {"Column6"}) +
+                     program.Keys("Dravelin", {"Maximized"}),
+                 "Active=0Newsgroup1=alt.keptColumn4=364Column6=180Maximized=0");
         std::vector<ArticlePtr> saved;
         CQueueFile::ReadQueueFile(program.Folder() + "/Dravelin.dvq", saved);
         QCOMPARE(saved.size(), size_t(2));
@@ -339,10 +261,11 @@ private slots:
         const std::string strFolder = program.Folder() + "/dl/";
         std::filesystem::create_directories(strFolder);
         // The clean-ups of a full disk stay off: no test empties a real trash.
-        program.StartWith(CTestProgram::AccountIni(m_pGateway->HostPort(), 1),
-                          std::string("LoadQueue=0\nSaveQueue=0\nMaxRetries=0\nDeleteTempInet=0\n"
-                                      "EmptyRecycleBin=0\nDefaultPath=") +
-                              strFolder + "\nDesktopNotifications=" + (row.bEnabled ? "1" : "0") + "\n");
+        program.StartWith(
+            CTestProgram::AccountIni(m_pGateway->HostPort(), 1),
+            std::string(
+                "LoadQueue=0\nSaveQueue=0\nMaxRetries=0\nDeleteTempInet=0\nEmptyRecycleBin=0\nDefaultPath=") +
+                strFolder + "\nDesktopNotifications=" + (row.bEnabled ? "1" : "0") + "\n");
         CDesktopNotifier& notifier = program.View().Downloads().Notifier();
         notifier.SetBusAddress(bus.Address());
         for (int i = 0; row.bDiskFull && i < 2; ++i)
@@ -392,33 +315,6 @@ private slots:
         QCOMPARE(got, expected);
         if (row.bFailSecond)
             QVERIFY(!queued[1]->m_strLastError.empty());
-    }
-
-    void preferencesCheckBoxSwitchesNotifications()
-    {
-        CTestProgram program;
-        program.StartWith();
-        CDesktopNotifier& notifier = program.View().Downloads().Notifier();
-        QVERIFY(notifier.IsEnabled());
-        auto* pController = program.View().findChild<CDialogController*>();
-        QVERIFY(pController);
-        bool bShownChecked = false;
-        pController->m_fnRunDialog = [&](QDialog& dlg)
-        {
-            auto& sheet = dynamic_cast<CPreferencesDlg&>(dlg);
-            bShownChecked = sheet.NotificationsCheck()->isChecked();
-            sheet.NotificationsCheck()->click();
-            // Outside the four pages, which stay as they are.
-            return sheet.Tabs()->count() >= 4 && !sheet.Tabs()->isAncestorOf(sheet.NotificationsCheck());
-        };
-        program.Frame().OnCommand(ID_FILE_PREFERENCES);
-        QVERIFY(bShownChecked);
-        QVERIFY(!notifier.IsEnabled());
-        QCOMPARE(program.GetInt("Preferences", "DesktopNotifications"), 0);
-        // Read back at the next start.
-        program.Stop();
-        program.Start();
-        QVERIFY(!program.View().Downloads().Notifier().IsEnabled());
     }
 };
 

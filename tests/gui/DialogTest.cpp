@@ -4,6 +4,7 @@
 #include "GuiTestSupport.h"
 
 #include "app/DialogController.h"
+#include "app/DownloadController.h"
 #include "dialogs/FilterDlg.h"
 #include "dialogs/FindDlg.h"
 #include "dialogs/KillEntryDlg.h"
@@ -15,6 +16,7 @@
 #include "dialogs/PreferencesDlg.h"
 #include "dialogs/UpDownEdit.h"
 #include "net/GatewayHosts.h"
+#include "system/DesktopNotifier.h"
 
 using namespace guitest;
 using testsupport::ReadFile;
@@ -80,8 +82,7 @@ const struct
     {"no service", "", "u", "p", "2", CPageAccount::kNoService},
     {"unknown service", "Giganews", "u", "p", "2",
      "Unknown News Service Provider: Giganews\nChoose NewsGuy, NewsGuy Extra, WebUseNet, WebUseNet Members "
-     "or "
-     "EasyNews."},
+     "or EasyNews."},
     {"blank user", "NewsGuy", "   ", "p", "2", CPageAccount::kNoUsername},
     {"blank password", "NewsGuy", "u", "  ", "2", CPageAccount::kNoPassword},
     {"101 downloads", "NewsGuy", "u", "p", "101", CPageAccount::kTooManyDownloads},
@@ -480,11 +481,15 @@ private slots:
         QVERIFY(m_pProgram->Enabled(ID_FILE_PREFERENCES));
         QVERIFY(!m_pProgram->Enabled(ID_SERVICE_EASYNEWS80));
 
+        CDesktopNotifier& notifier = m_pProgram->View().Downloads().Notifier();
         QStringList tabs;
         QStringList firstRow;
+        bool bNotifyShown = false;
         auto fill = [&](QDialog& dlg)
         {
             auto& sheet = dynamic_cast<CPreferencesDlg&>(dlg);
+            bNotifyShown = sheet.NotificationsCheck()->isChecked();
+            sheet.NotificationsCheck()->click();
             tabs.clear();
             for (int i = 0; i < sheet.Tabs()->count(); ++i)
                 tabs << sheet.Tabs()->tabText(i);
@@ -498,7 +503,9 @@ private slots:
             sheet.PageDownload().PathEdit()->setText("/downloads");
             sheet.PageQueue().UseManagerCheck()->click();
             sheet.PageQueue().ManagerGroup()->button(4)->click();
-            return sheet.windowTitle() == "Preferences";
+            // The notifications switch is outside the pages, which stay as they are.
+            return sheet.windowTitle() == "Preferences" &&
+                   !sheet.Tabs()->isAncestorOf(sheet.NotificationsCheck());
         };
         // Cancel after all that: nothing changes, nothing is written.
         Script({[&](QDialog& dlg) { return !fill(dlg); }, fill});
@@ -506,12 +513,15 @@ private slots:
         QCOMPARE(doc.m_accounts, std::vector<AccountPtr>({pNewsGuy}));
         QCOMPARE(doc.m_nSubscriptions, 1);
         QCOMPARE(doc.m_settings.m_nProxyPort, 80);
+        QVERIFY(notifier.IsEnabled());
         QCOMPARE(m_pProgram->Keys("EasyNews", {"Username"}) + m_pProgram->Keys("Preferences", {"ProxyPort"}),
                  "Username=<missing>ProxyPort=<missing>");
 
         frame.OnCommand(ID_FILE_PREFERENCES);
         QCOMPARE(tabs, QStringList({"Account", "Proxy", "Download", "Queue", "Usenet"}));
         QCOMPARE(firstRow, QStringList({"NewsGuy", "ngu", "*********", "2"}));
+        QVERIFY(bNotifyShown);
+        QVERIFY(!notifier.IsEnabled());
         QVERIFY(m_pProgram->m_prompts.m_messages.empty());
         // The document took the accounts over; the running NewsGuy download
         // still counts against the same account object.
@@ -528,10 +538,11 @@ private slots:
                  QString("Username=eu|Password=ep|DownloadDomain=%1|MaxDownloads=7")
                      .arg(GatewayHosts::kEasyNewsMembersHost));
         QCOMPARE(m_pProgram->Keys("NewsGuy", {"Username"}), "Username=ngu");
-        QCOMPARE(m_pProgram->Keys("Preferences", {"ProxySetting", "ProxyAddress", "ProxyPort", "MaxRetries",
-                                                  "DefaultPath", "DoNotQueue", "DownloadManager"}),
+        QCOMPARE(m_pProgram->Keys("Preferences",
+                                  {"ProxySetting", "ProxyAddress", "ProxyPort", "MaxRetries", "DefaultPath",
+                                   "DoNotQueue", "DownloadManager", "DesktopNotifications"}),
                  "ProxySetting=1|ProxyAddress=proxy.example|ProxyPort=3128|MaxRetries=9|"
-                 "DefaultPath=/downloads/|DoNotQueue=1|DownloadManager=4");
+                 "DefaultPath=/downloads/|DoNotQueue=1|DownloadManager=4|DesktopNotifications=0");
         QCOMPARE(m_pProgram->Keys("Dravelin", {"Version", "CompatibleBuild"}),
                  "Version=2.0|CompatibleBuild=0328");
     }

@@ -19,13 +19,7 @@ constexpr const char* kGroup = "dl.test";
 constexpr const char* kAskRemoveQueued =
     "Article is queued for downloading.\nAre you sure you want to remove it from the queue?";
 
-int32_t StateOf(const ArticlePtr& pArticle)
-{
-    std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
-    return pArticle->m_nState;
-}
-
-bool AllIn(const std::vector<ArticlePtr>& articles, int32_t nState)
+bool AllIn(const std::vector<ArticlePtr>& articles, int nState)
 {
     for (const ArticlePtr& pArticle : articles)
         if (StateOf(pArticle) != nState)
@@ -187,7 +181,7 @@ private slots:
         QCOMPARE(program.m_prompts.m_questions,
                  std::vector<std::string>(
                      {"Article was downloaded successfully.\nDo you want to download it again?"}));
-        QCOMPARE(StateOf(queued[1]), int32_t(StateDone));
+        QCOMPARE(StateOf(queued[1]), int(StateDone));
 
         // A double-click on the finished row opens its file.
         SelectOnly(view.Progress(), {view.Progress().FindArticleRow(queued[1].get())});
@@ -220,9 +214,9 @@ private slots:
                  std::vector<std::string>({kAskRemoveQueued, kAskRemoveQueued}));
         QCOMPARE(Subjects(view.Progress()),
                  std::vector<std::string>({"queued a", "incomplete", "exported", "failed", "last"}));
-        QCOMPARE(StateOf(rows[1]), int32_t(StateListed));
+        QCOMPARE(StateOf(rows[1]), int(StateListed));
         QCOMPARE(rows[1]->m_nLists & ListProgress, 0);
-        QCOMPARE(StateOf(rows[0]), int32_t(StateQueued));
+        QCOMPARE(StateOf(rows[0]), int(StateQueued));
 
         // Incomplete: the message only; exported: asked, Yes queues it again;
         // failed: queued again without a question. Both go to the end with the
@@ -240,10 +234,10 @@ private slots:
                  std::vector<std::string>({"queued a", "incomplete", "last", "exported", "failed"}));
         for (const ArticlePtr& pArticle : {rows[3], rows[4]})
         {
-            QCOMPARE(StateOf(pArticle), int32_t(StateQueued));
+            QCOMPARE(StateOf(pArticle), int(StateQueued));
             QCOMPARE(pArticle->m_strDownloadPath, DownloadFolder(program));
         }
-        QCOMPARE(StateOf(rows[2]), int32_t(StateIncomplete));
+        QCOMPARE(StateOf(rows[2]), int(StateIncomplete));
         QVERIFY(m_opened.empty());
     }
 
@@ -457,7 +451,7 @@ private slots:
         QCOMPARE(Download(view, 1), std::vector<ArticlePtr>({pArticle}));
         // Refused: the scheduler presses Pause and the article waits, uncounted.
         QVERIFY(pPause->isChecked());
-        QCOMPARE(StateOf(pArticle), int32_t(StateQueued));
+        QCOMPARE(StateOf(pArticle), int(StateQueued));
         QCOMPARE(counter.m_nBytesToday, 1000u);
         QCOMPARE(m_pGateway->RequestCount(), nRequests);
 
@@ -490,8 +484,8 @@ private slots:
         CTestProgram program;
         CDravelinView& view = StartListed(program, "MaxDownloads=1\n", slow);
         std::vector<ArticlePtr> rows = Download(view, 2, 2);
-        QCOMPARE(StateOf(rows[0]), int32_t(StateDownloading));
-        QCOMPARE(StateOf(rows[1]), int32_t(StateQueued));
+        QCOMPARE(StateOf(rows[0]), int(StateDownloading));
+        QCOMPARE(StateOf(rows[1]), int(StateQueued));
         SelectOnly(view.Progress(), {});
         QVERIFY(!Enabled(view, ID_PROGRESS_CANCELDOWNLOAD));
         SelectOnly(view.Progress(), {0, 1});
@@ -500,8 +494,8 @@ private slots:
         // Only the running one is cancelled; it goes below the queued one.
         QCOMPARE(view.Progress().GetArticle(0), rows[1]);
         QCOMPARE(view.Progress().GetArticle(1), rows[0]);
-        QCOMPARE(StateOf(rows[0]), int32_t(StateCancelled));
-        QCOMPARE(StateOf(rows[1]), int32_t(StateQueued));
+        QCOMPARE(StateOf(rows[0]), int(StateCancelled));
+        QCOMPARE(StateOf(rows[1]), int(StateQueued));
         // A cancelled download is queued again, not dropped: both finish.
         m_pGateway->SetDefaultFault(CGatewayFault{});
         QVERIFY(WaitFor([&] { return AllIn(rows, StateDone); }));
@@ -510,7 +504,7 @@ private slots:
         m_pGateway->SetDefaultFault(slow);
 
         rows = Download(view, 2);
-        QCOMPARE(StateOf(rows[0]), int32_t(StateDownloading));
+        QCOMPARE(StateOf(rows[0]), int(StateDownloading));
         // The running download ends while "remove it?" is open; the next one starts.
         bool bFirst = true;
         program.m_prompts.m_fnWhileAsking = [&](const std::string&)
@@ -522,7 +516,7 @@ private slots:
         view.OnCommand(ID_PROGRESS_REMOVE);
         program.m_prompts.m_fnWhileAsking = nullptr;
         QCOMPARE(view.Progress().GetItemCount(), 0);
-        QCOMPARE(StateOf(rows[0]), int32_t(StateDone));
+        QCOMPARE(StateOf(rows[0]), int(StateDone));
         for (const ArticlePtr& pArticle : rows)
             QCOMPARE(pArticle->m_nLists, int(ListArticles));
         // The one started during the question stops and is listed again.
@@ -567,11 +561,14 @@ private slots:
 
         program.m_prompts.m_answers = {false};
         QVERIFY(!program.Close());
-        QCOMPARE(program.m_prompts.m_questions, std::vector<std::string>({CDravelinDoc::kQuitQuestion}));
+        QCOMPARE(
+            program.m_prompts.m_questions,
+            std::vector<std::string>({"Dravelin is still downloading.\r\nAre you sure you want to quit?"}));
+        QVERIFY(program.Frame().isVisible());
         QCOMPARE(view.Downloads().Scheduler().GetActiveDownloads(), 2);
         QCOMPARE(view.Progress().GetItemCount(), 3);
         QVERIFY(AllIn({rows[0], rows[1]}, StateDownloading));
-        QCOMPARE(StateOf(rows[2]), int32_t(StateQueued));
+        QCOMPARE(StateOf(rows[2]), int(StateQueued));
 
         // Yes: the running downloads are left to their workers, which stop quietly.
         program.m_prompts.m_answers = {true};

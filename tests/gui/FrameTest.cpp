@@ -7,11 +7,7 @@
 #include "dialogs/AboutDlg.h"
 #include "model/QueueFile.h"
 
-#if __has_include("download/DownloadOptions.h")
 #include "download/DownloadOptions.h"
-#endif
-
-#include <csignal>
 
 using namespace guitest;
 
@@ -31,21 +27,6 @@ QRect InFrame(QWidget* pWidget, CMainFrame& frame)
 {
     return QRect(pWidget->mapTo(&frame, QPoint(0, 0)), pWidget->size());
 }
-
-// MaxDownloads=0: queued articles wait, no worker starts.
-const std::string kImportIni =
-    CTestProgram::CompatibleIni({}, {}, "LoadQueue=0\nSaveQueue=0\nMaxDownloads=0\nDefaultPath=/srv/news\n");
-const char* kBadNzb = "This NZB file cannot be used: it cannot be read, it is not an NZB file,\n"
-                      "or it lists no files to download. Nothing was queued.";
-const char* kNzb = "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">"
-                   "<file poster=\"ann\" date=\"984391200\" subject=\"&quot;a.rar&quot; yEnc "
-                   "(1/1)\">"
-                   "<groups><group>g</group></groups><segments>"
-                   "<segment bytes=\"10\" number=\"1\">a1@x</segment></segments></file>"
-                   "<file poster=\"ann\" date=\"984391200\" subject=\"&quot;b.rar&quot; yEnc "
-                   "(1/1)\">"
-                   "<groups><group>g</group></groups><segments>"
-                   "<segment bytes=\"20\" number=\"1\">b1@x</segment></segments></file></nzb>";
 
 const std::vector<int> kServices = {ID_SERVICE_NEWSGUY, ID_SERVICE_NEWSGUYEXTRA, ID_SERVICE_EASYNEWS80,
                                     ID_SERVICE_EASYNEWS81};
@@ -137,19 +118,16 @@ private slots:
                                                "WebUseNet &Members=32775|&EasyNews (Port 80)=32776|"
                                                "Eas&yNews (Port 81)=32777");
         const QString strArticle = "&Download=32778|Download &to...=32779|Download to <news&group>...=32780|"
-                                   "Download to <&subject>...=32781|-|Find...\tCtrl-F=32782|Find "
-                                   "&Next\tF3=32783|"
-                                   "F&ilter...=32784|&Hide Incomplete Articles=32785|-|&Kill "
-                                   "Filter...=32806|"
-                                   "Add Author to kill filter...=32807|Add Subject to kill "
-                                   "filter...\tCtrl-K=32808|"
-                                   "Apply Kill Filter=32813|-|Select &All\tCtrl-A=32786|"
-                                   "In&vert Selection=32803|-|&Remove=32787|Remove All\tCtrl-X=32810";
+                                   "Download to <&subject>...=32781|-|Find...\tCtrl-F=32782|"
+                                   "Find &Next\tF3=32783|F&ilter...=32784|&Hide Incomplete Articles=32785|-|"
+                                   "&Kill Filter...=32806|Add Author to kill filter...=32807|"
+                                   "Add Subject to kill filter...\tCtrl-K=32808|Apply Kill Filter=32813|-|"
+                                   "Select &All\tCtrl-A=32786|In&vert Selection=32803|-|&Remove=32787|"
+                                   "Remove All\tCtrl-X=32810";
         QCOMPARE(MenuItems(menus["&Article"]), strArticle);
         QCOMPARE(MenuItems(menus["&Queue"]),
-                 "&Start Downloading=32798|&Export Queue to GetRight=32812|"
-                 "&Copy Queue to Clipboard=32788|Copy Queue to Clipboard (include "
-                 "Username and Password)=32816|-|Clear &Queue=32789|-|"
+                 "&Start Downloading=32798|&Export Queue to GetRight=32812|&Copy Queue to Clipboard=32788|"
+                 "Copy Queue to Clipboard (include Username and Password)=32816|-|Clear &Queue=32789|-|"
                  "Sa&ve Queue\tCtrl-S=32805");
         QCOMPARE(MenuItems(menus["&Tools"]),
                  "&Hang Up when done=32790|&Power Off when done=32791|-|"
@@ -162,10 +140,9 @@ private slots:
         strContext.replace("&Kill Filter...", "&Kill Filter").remove(QRegularExpression("=\\d+"));
         QCOMPARE(MenuItems(program.View().ArticleListCtrl().CreateContextMenu().get(), false), strContext);
         QCOMPARE(MenuItems(program.View().ProgressListCtrl().CreateContextMenu().get(), false),
-                 "&Export Queue to GetRight|&Copy Queue to Clipboard|Copy Queue to "
-                 "Clipboard (include Username "
-                 "and Password)|Clear &Queue|-|Move to &Top|Edit Download &Path|Cancel "
-                 "&Download|&Remove");
+                 "&Export Queue to GetRight|&Copy Queue to Clipboard|"
+                 "Copy Queue to Clipboard (include Username and Password)|Clear &Queue|-|Move to &Top|"
+                 "Edit Download &Path|Cancel &Download|&Remove");
 
         QStringList keys;
         for (int nId : {ID_ARTICLE_SELECTALL, ID_ARTICLE_FIND, ID_ARTICLE_ADDSUBJECTTOKILL, ID_QUEUE_SAVE,
@@ -178,9 +155,8 @@ private slots:
             items << (pAction->isSeparator() ? QStringLiteral("-")
                                              : pAction->data().toString() + ":" + pAction->statusTip());
         QCOMPARE(items.join('|'), "32778:Download the selected articles.|32799:Use a download manager|-|"
-                                  "32785:Hide incomplete articles|32784:Filter articles|32782:Find "
-                                  "articles|-|"
-                                  "32790:Hang Up when done|32791:Power Off when done|-|"
+                                  "32785:Hide incomplete articles|32784:Filter articles|32782:Find articles|"
+                                  "-|32790:Hang Up when done|32791:Power Off when done|-|"
                                   "57664:Display program information, version number and copyright");
         QCOMPARE(frame.FindAction(ID_APP_ABOUT)->toolTip(), QStringLiteral("About"));
 
@@ -194,7 +170,7 @@ private slots:
     {
         CTestProgram program;
         const QDateTime before = QDateTime::currentDateTime().addSecs(-86400);
-        program.Start();
+        program.Start({"DisableProgressBytes"});
         const QDateTime after = QDateTime::currentDateTime().addSecs(-86400);
         QCOMPARE(program.m_prompts.m_messages.size(), size_t(1));
         QVERIFY(QString::fromStdString(program.m_prompts.m_messages[0]).contains("incompatible"));
@@ -205,14 +181,26 @@ private slots:
         const qint64 nValue = program.Frame().DatePicker()->dateTime().toSecsSinceEpoch();
         QVERIFY(nValue >= before.toSecsSinceEpoch() && nValue <= after.toSecsSinceEpoch());
         QVERIFY(!program.View().CancelButton()->isEnabled());
-        // The status window keeps lines until cleared.
-        program.View().AppendStatusLine("first");
-        program.View().AppendStatusLine("second");
-        QCOMPARE(program.View().GetStatusText(), std::string("first\r\nsecond"));
+        // The command line's switch reaches the downloads.
+        const bool bProgressDisabled = CDownloadOptions::IsProgressDisabled();
+        CDownloadOptions::Reset();
+        QVERIFY(bProgressDisabled);
+        // The status window keeps the newest lines until cleared.
+        CDravelinView& view = program.View();
+        const int nLines = CDravelinView::kMaxStatusLines + 5;
+        for (int i = 0; i < nLines; ++i)
+            view.AppendStatusLine("line " + std::to_string(i));
+        const QStringList lines = QString::fromStdString(view.GetStatusText()).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), CDravelinView::kMaxStatusLines);
+        QCOMPARE(lines.front(), QStringLiteral("line 5"));
+        QCOMPARE(lines.back(), QStringLiteral("line %1").arg(nLines - 1));
         program.Trigger(ID_TOOLS_CLEARSTATUS);
-        QCOMPARE(program.View().GetStatusText(), std::string());
-        program.View().AppendStatusLine("third");
-        QCOMPARE(program.View().GetStatusText(), std::string("third"));
+        QCOMPARE(view.GetStatusText(), std::string());
+        view.AppendStatusLine("third");
+        QCOMPARE(view.GetStatusText(), std::string("third"));
+        // Nothing downloads: the window closes without a question.
+        QVERIFY(program.Close());
+        QVERIFY(program.m_prompts.m_questions.empty());
     }
 
     void serviceCommandsFollowSubscriptionsAndSetTitles_data() { AddRows(kServiceRows); }
@@ -311,8 +299,7 @@ private slots:
         CTestProgram program;
         // A damaged total far beyond the keys present is read as a bounded count.
         program.StartWith("[Progress]\nColumn6=222\n[Favorites]\nTotal=2000000000\nNewsGroup1=alt."
-                          "one\n"
-                          "NewsGroup2=\nNewsGroup3=alt.three\nNewsGroup4=\nNewsGroup5=alt.five\n");
+                          "one\nNewsGroup2=\nNewsGroup3=alt.three\nNewsGroup4=\nNewsGroup5=alt.five\n");
         QHeaderView* pArticles = program.View().ArticleListCtrl().header();
         QHeaderView* pProgress = program.View().ProgressListCtrl().header();
         QList<int> widths;
@@ -338,8 +325,7 @@ private slots:
         // Keys beyond the new total stay in the file and are no longer read.
         QCOMPARE(program.Keys("Favorites", {"Total", "Newsgroup1", "Newsgroup2", "Newsgroup3", "Newsgroup4",
                                             "Newsgroup5"}),
-                 "Total=3|Newsgroup1=alt.one|Newsgroup2=alt.three|Newsgroup3=alt.five|"
-                 "Newsgroup4=|"
+                 "Total=3|Newsgroup1=alt.one|Newsgroup2=alt.three|Newsgroup3=alt.five|Newsgroup4=|"
                  "Newsgroup5=alt.five");
 
         program.Start();
@@ -354,6 +340,33 @@ private slots:
         QCOMPARE(program.GetString("Favorites", "Newsgroup4"), std::string("alt.session"));
         QCOMPARE(program.GetInt("Progress", "Column1"), 123);
         QCOMPARE(program.GetInt("Dravelin", "Right"), program.Frame().NormalRect().right() + 1);
+        // Wide: "kB/s" and "Time remaining" fit their titles and texts, and
+        // both lists reach the window's edge.
+        program.Frame().resize(1600, 700);
+        QApplication::processEvents();
+        auto pArticle = MakeArticle("s", "a", "01/01", 10, StateDownloading);
+        pArticle->m_fSpeed = 12345.6f;
+        pArticle->m_strTimeLeft = "12:34:56";
+        AddListed(program.View(), pArticle, true);
+        CArticleListCtrl& progress = program.View().ProgressListCtrl();
+        pProgress = progress.header();
+        const int nMargin = 2 * pProgress->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, pProgress);
+        for (int nColumn : {3, 4})
+        {
+            const QString strTitle = progress.model()->headerData(nColumn, Qt::Horizontal).toString();
+            QVERIFY(pProgress->sectionSize(nColumn) >=
+                    pProgress->fontMetrics().horizontalAdvance(strTitle) + nMargin);
+            const QModelIndex index = progress.model()->index(0, nColumn);
+            QVERIFY(progress.visualRect(index).width() >
+                    QFontMetrics(progress.font()).horizontalAdvance(index.data().toString()));
+        }
+        for (CArticleListCtrl* pList : {&program.View().ArticleListCtrl(), &progress})
+        {
+            QHeaderView* pHeader = pList->header();
+            const int nLast = pHeader->count() - 1;
+            QCOMPARE(pHeader->sectionViewportPosition(nLast) + pHeader->sectionSize(nLast),
+                     pList->viewport()->width());
+        }
         program.Frame().NewsgroupBox()->addItem(QStringLiteral("alt.later"));
         program.Stop();
         QCOMPARE(program.GetString("Favorites", "Newsgroup5"), std::string("alt.later"));
@@ -405,22 +418,6 @@ private slots:
         QVERIFY(!rcBytes.intersects(InFrame(&view.ProgressListCtrl(), frame)));
     }
 
-    void quitQuestionOnlyWhileDownloading()
-    {
-        CTestProgram program;
-        program.StartWith();
-        program.Doc().m_nActiveDownloads = 1;
-        program.m_prompts.m_answers = {false};
-        QVERIFY(!program.Close());
-        QCOMPARE(program.m_prompts.m_questions,
-                 std::vector<std::string>({"Dravelin is still downloading.\r\nAre "
-                                           "you sure you want to quit?"}));
-        QVERIFY(program.Frame().isVisible());
-        program.Doc().m_nActiveDownloads = 0;
-        QVERIFY(program.Close());
-        QCOMPARE(program.m_prompts.m_questions.size(), size_t(1));
-    }
-
     void queueFileLoadedAtStartAndSavedAtExit()
     {
         CTestProgram program;
@@ -448,53 +445,6 @@ private slots:
         QCOMPARE(saved[2]->m_strSubject, std::string("running"));
     }
 
-    void terminationSignalSavesState_data()
-    {
-        QTest::addColumn<int>("nSignal");
-        for (int nSignal : {SIGTERM, SIGINT, SIGHUP})
-            QTest::newRow(strsignal(nSignal)) << nSignal;
-    }
-
-    // The real program in a child process, told to end by a signal.
-    void terminationSignalSavesState()
-    {
-        QFETCH(int, nSignal);
-        CTestProgram program;
-        program.WriteIni(CTestProgram::CompatibleIni("[Favorites]\nTotal=1\nNewsGroup1=alt.kept\n",
-                                                     std::string(), "LoadQueue=0\nSaveQueue=1\n"));
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        child.setProcessEnvironment(env);
-        child.start(QStringLiteral(DRAVELIN_PROGRAM),
-                    {QStringLiteral("--data-dir"), QString::fromStdString(program.Folder())});
-        QVERIFY(child.waitForStarted());
-        // The signal goes once the program catches it (or after a while anyway).
-        const qint64 nPid = child.processId();
-        QVERIFY(nPid > 0);
-        const QString strStatus = QStringLiteral("/proc/%1/status").arg(nPid);
-        const quint64 nMask = quint64(1) << (nSignal - 1);
-        auto catches = [&]
-        {
-            QFile file(strStatus);
-            if (file.open(QIODevice::ReadOnly))
-                for (const QByteArray& line : file.readAll().split('\n'))
-                    if (line.startsWith("SigCgt:"))
-                        return (line.mid(7).trimmed().toULongLong(nullptr, 16) & nMask) != 0;
-            return false;
-        };
-        WaitFor(catches, 10000);
-        ::kill(static_cast<pid_t>(nPid), nSignal);
-        QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
-        QCOMPARE(program.Keys("Account", {"Active"}) + program.Keys("Favorites", {"Newsgroup1"}) +
-                     program.Keys("Articles", {"Column4"}) + program.Keys("Progress", {"Column6"}) +
-                     program.Keys("Dravelin", {"Maximized"}),
-                 "Active=0Newsgroup1=alt.keptColumn4=364Column6=180Maximized=0");
-        QVERIFY(QFile::exists(QString::fromStdString(program.Folder() + "/Dravelin.dvq")));
-    }
-
     void commandLineSwitches_data() { AddRows(kCommandLineRows); }
 
     void commandLineSwitches()
@@ -507,94 +457,6 @@ private slots:
         QCOMPARE(cmd.bDisableProgressBytes, row.bDisable);
         QCOMPARE(cmd.bDemo, row.bDemo);
         QCOMPARE(cmd.strDataDir, std::string(row.pszDataDir));
-    }
-
-    void progressSwitchReachesDownloads()
-    {
-#if __has_include("download/DownloadOptions.h")
-        CTestProgram program;
-        program.WriteIni(CTestProgram::CompatibleIni());
-        CDravelinApp app;
-        QVERIFY(app.InitInstance(
-            CDravelinApp::ParseCommandLine({"--data-dir", program.Folder(), "DisableProgressBytes"}),
-            &program.m_prompts));
-        const bool bDisabled = CDownloadOptions::IsProgressDisabled();
-        CDownloadOptions::Reset();
-        QVERIFY(bDisabled);
-#else
-        QSKIP("built without the download side");
-#endif
-    }
-
-    void nzbDroppedOnWindow_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("queued");
-        QTest::addColumn<QString>("status"); // empty: no message
-        QTest::newRow("nzb") << "in.NZB" << QByteArray(kNzb) << 2 << QString();
-        QTest::newRow("no segments") << "empty.nzb"
-                                     << QByteArray("<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\"/>")
-                                     << 0 << "The NZB file lists no segments.";
-        // An empty queue file joins the queue with nothing.
-        QTest::newRow("queue file") << "other.dvq" << QByteArray(4, '\0') << 0 << QString();
-    }
-
-    void nzbDroppedOnWindow()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, content);
-        QFETCH(int, queued);
-        QFETCH(QString, status);
-        CTestProgram program;
-        program.WriteIni(kImportIni);
-        program.Start();
-        const QString strFile = QString::fromStdString(program.Folder() + "/") + name;
-        testsupport::WriteFile(strFile.toStdString(), content.toStdString());
-
-        // Onto the queue itself: the list passes the drop on to the window.
-        QWidget* pTarget = program.View().ProgressListCtrl().viewport();
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(strFile)});
-        const QPoint pt = pTarget->rect().center();
-        QDragEnterEvent enter(pt, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(pTarget, &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(pt), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(pTarget, &drop);
-        QApplication::processEvents();
-
-        CArticleList& progress = program.View().Progress();
-        QCOMPARE(progress.GetItemCount(), queued);
-        QCOMPARE(program.m_prompts.m_messages,
-                 status.isEmpty() ? std::vector<std::string>() : std::vector<std::string>{kBadNzb});
-        QVERIFY(QString::fromStdString(program.View().GetStatusText()).contains(status));
-        if (queued)
-        {
-            const CArticle& b = *progress.GetArticle(1);
-            QCOMPARE(b.m_strFileName + "|" + b.m_strDownloadPath, std::string("b.rar|/srv/news/"));
-            QCOMPARE(b.m_nSize, 20);
-            QCOMPARE(b.m_nState, int(StateQueued));
-            QCOMPARE(b.m_nLists, int(ListProgress));
-        }
-    }
-
-    void nzbOnCommandLine()
-    {
-        testsupport::TempDir dir;
-        testsupport::WriteFile(dir.File("Dravelin.ini"), kImportIni);
-        testsupport::WriteFile(dir.File("a.nzb"), kNzb);
-        testsupport::WriteFile(dir.File("bad.nzb"), "<nzb");
-        testsupport::FakePrompts prompts;
-        CDravelinApp app;
-        QVERIFY(app.InitInstance(
-            CDravelinApp::ParseCommandLine({"--data-dir", dir.Path().string(), dir.File("a.nzb"),
-                                            dir.File("bad.nzb"), dir.File("x.dvq")}),
-            &prompts));
-        QCOMPARE(app.View()->Progress().GetItemCount(), 2);
-        QCOMPARE(app.View()->Progress().GetArticle(0)->m_strFileName, std::string("a.rar"));
-        QCOMPARE(prompts.m_messages, std::vector<std::string>{kBadNzb});
-        app.ExitInstance();
     }
 };
 

@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 
+#include "app/DialogController.h"
 #include "settings/ProfileFile.h"
 
 #include <stdexcept>
@@ -23,14 +24,14 @@ std::string CTestProgram::AccountIni(const std::string& strHost, int nActive)
     return strIni;
 }
 
-void CTestProgram::Start()
+void CTestProgram::Start(const std::vector<std::string>& args)
 {
     m_pApp = std::make_unique<CDravelinApp>();
     m_pApp->SetUsenetGateway(m_pUsenet);
-    CDravelinApp::CCommandLine cmd;
-    cmd.strDataDir = Folder();
+    std::vector<std::string> line = {"--data-dir", Folder()};
+    line.insert(line.end(), args.begin(), args.end());
     std::string strError;
-    if (!m_pApp->InitInstance(cmd, &m_prompts, &strError))
+    if (!m_pApp->InitInstance(CDravelinApp::ParseCommandLine(line), &m_prompts, &strError))
         throw std::runtime_error("start-up failed: " + strError);
     QApplication::processEvents();
 }
@@ -51,6 +52,14 @@ void CTestProgram::Stop()
         return;
     m_pApp->ExitInstance();
     m_pApp.reset();
+}
+
+void CTestProgram::RunDialogs(std::function<bool(QDialog&)> fnRun) const
+{
+    auto* pController = View().findChild<CDialogController*>();
+    if (!pController)
+        throw std::runtime_error("the view has no dialog controller");
+    pController->m_fnRunDialog = std::move(fnRun);
 }
 
 int CTestProgram::GetInt(const std::string& strSection, const std::string& strKey, int nDefault) const
@@ -133,6 +142,39 @@ void SelectOnly(CArticleList& list, const std::vector<int>& rows)
         list.SetItemState(i, 0, CArticleList::RowSelected);
     for (int nRow : rows)
         list.SetItemState(nRow, CArticleList::RowSelected, CArticleList::RowSelected);
+}
+
+int StateOf(const ArticlePtr& pArticle)
+{
+    std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
+    return pArticle->m_nState;
+}
+
+bool DropFile(QWidget* pTarget, const std::string& strFile)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(strFile))});
+    const QPoint pt = pTarget->rect().center();
+    QDragEnterEvent enter(pt, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pTarget, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(pt), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pTarget, &drop);
+    QApplication::processEvents();
+    return true;
+}
+
+QProcess* StartChild(QObject* pParent, const char* pszProgram, const QStringList& args,
+                     const QString& strWorkingFolder)
+{
+    auto* pChild = new QProcess(pParent);
+    pChild->setWorkingDirectory(strWorkingFolder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pChild->setProcessEnvironment(env);
+    pChild->start(QString::fromLocal8Bit(pszProgram), args);
+    return pChild;
 }
 
 bool WaitFor(const std::function<bool()>& done, int nTimeoutMs)

@@ -42,8 +42,9 @@ public:
 
     // Writes strIni as the settings file (before Start).
     void WriteIni(const std::string& strIni) { testsupport::WriteFile(IniPath(), strIni); }
-    // Builds the program as the real start-up does.
-    void Start();
+    // Builds the program as the real start-up does, on its folder; args: more
+    // of the command line (switches, files from outside).
+    void Start(const std::vector<std::string>& args = {});
     // WriteIni(CompatibleIni(strMore, "", strPreferences)), then Start.
     void StartWith(const std::string& strMore = std::string(),
                    const std::string& strPreferences = "LoadQueue=0\nSaveQueue=0\n")
@@ -59,6 +60,8 @@ public:
 
     std::string IniPath() const { return m_dir.File("Dravelin.ini"); }
     std::string Folder() const { return m_dir.Path().string(); }
+    // The sheet's dialog controller runs its dialogs through fnRun (true: OK).
+    void RunDialogs(std::function<bool(QDialog&)> fnRun) const;
     int GetInt(const std::string& strSection, const std::string& strKey, int nDefault = -999) const;
     std::string GetString(const std::string& strSection, const std::string& strKey) const;
     // "key=value" of each key of the section, joined by "|".
@@ -98,6 +101,14 @@ std::vector<std::string> Subjects(CArticleList& list);
 void SelectOnly(CArticleList& list, const std::vector<int>& rows);
 // '1' or '0' per widget: enabled.
 QString EnabledOf(std::initializer_list<const QWidget*> widgets);
+// The article's state, read under its lock.
+int StateOf(const ArticlePtr& pArticle);
+// Drags the local file onto the widget and drops it there; false when the
+// drag is refused.
+bool DropFile(QWidget* pTarget, const std::string& strFile);
+// Starts the program file in a child process on the offscreen platform.
+QProcess* StartChild(QObject* pParent, const char* pszProgram, const QStringList& args,
+                     const QString& strWorkingFolder = {});
 // Processes events until done() holds; false after nTimeoutMs.
 bool WaitFor(const std::function<bool()>& done, int nTimeoutMs = 30000);
 

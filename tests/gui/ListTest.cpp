@@ -39,6 +39,21 @@ QList<int> SelectedRows(const CArticleListCtrl& list)
     std::sort(rows.begin(), rows.end());
     return rows;
 }
+const struct
+{
+    const char* pszName;
+    int nState;
+    const char* pszLastError;
+    const char* pszTip; // null: no tooltip
+} kTipRows[] = {
+    {"listed has no image", StateListed, "", nullptr},
+    {"queued", StateQueued, "", "Queued"},
+    {"downloading", StateDownloading, "", "Downloading"},
+    {"failed with its reason", StateFailed, "HTTP status 503", "Failed: HTTP status 503"},
+    {"failed without a reason", StateFailed, "", "Failed"},
+    {"retried and done", StateDone, "HTTP status 503", "Done"},
+    {"stopped at exit", StateShutdown, "", "Stopped at exit"},
+};
 } // namespace
 
 class ListTest : public QObject
@@ -126,6 +141,10 @@ private slots:
         ClickHeader(list, 1);
         QCOMPARE(Column(list, 1), QStringList({"the subject", "b", "a"}));
         QCOMPARE(m_pView->Progress().m_nSortColumn, -1);
+        // Nor does the click itself, so it never shows an arrow.
+        list.OnColumnClick(1);
+        QCOMPARE(Column(list, 1), QStringList({"the subject", "b", "a"}));
+        QVERIFY(!list.header()->isSortIndicatorShown());
     }
 
     void stateIcons()
@@ -148,6 +167,25 @@ private slots:
         QVERIFY(!list.model()->index(1, 1).data(Qt::DecorationRole).isValid());
     }
 
+    void stateImageTooltips_data() { AddRows(kTipRows); }
+
+    void stateImageTooltips()
+    {
+        const auto& row = Row(kTipRows);
+        auto pArticle = MakeArticle("subject", "a", "01/01", 10, row.nState);
+        pArticle->m_strLastError = row.pszLastError;
+        AddListed(*m_pView, pArticle);
+        AddListed(*m_pView, pArticle, true);
+        // Both lists show the state image, so both name it.
+        for (CArticleListCtrl* pList : {&m_pView->ArticleListCtrl(), &m_pView->ProgressListCtrl()})
+        {
+            const QVariant tip = pList->model()->index(0, 0).data(Qt::ToolTipRole);
+            QCOMPARE(tip.isValid(), row.pszTip != nullptr);
+            if (row.pszTip)
+                QCOMPARE(tip.toString(), QString::fromLatin1(row.pszTip));
+        }
+    }
+
     void headerClicksFollowToggleRule()
     {
         AddListed(*m_pView, MakeArticle("b subject", "Carl", "03/01", 300, StateListed));
@@ -165,10 +203,17 @@ private slots:
         const std::pair<int, QString> clicks[] = {{1, strUp1}, {1, strDown1}, {2, strUp2}, {2, strDown2},
                                                   {1, strUp1}, {2, strUp2},   {2, strUp2}, {3, strUp3},
                                                   {3, strUp3}, {3, strDown3}, {3, strUp3}};
+        QHeaderView* pHeader = list.header();
+        QVERIFY(!pHeader->isSortIndicatorShown());
         for (const auto& [nColumn, strOrder] : clicks)
         {
             ClickHeader(list, nColumn);
             QCOMPARE(Column(list, nColumn).join('|'), strOrder);
+            // The arrow shows the column and the way it is sorted.
+            QVERIFY(pHeader->isSortIndicatorShown());
+            QCOMPARE(pHeader->sortIndicatorSection(), nColumn);
+            const bool bUp = strOrder == strUp1 || strOrder == strUp2 || strOrder == strUp3;
+            QCOMPARE(pHeader->sortIndicatorOrder(), bUp ? Qt::AscendingOrder : Qt::DescendingOrder);
         }
         // The first click on the state column puts the highest states first.
         ClickHeader(list, 0);
@@ -177,6 +222,9 @@ private slots:
         QCOMPARE(m_pView->Articles().GetArticle(2)->m_nState, int(StateListed));
         ClickHeader(list, 4);
         QCOMPARE(Column(list, 4), QStringList({"A subject", "b subject", "c subject"}));
+        // A new row breaks the order, and the arrow goes.
+        Add("late");
+        QVERIFY(!pHeader->isSortIndicatorShown());
     }
 
     void selectionMirrorsAndDeleteKeyRemoves()

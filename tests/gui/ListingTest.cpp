@@ -184,9 +184,7 @@ private slots:
         // Kill the first article's author (a part of it, in other case).
         const std::string strAuthor = corpus.front().m_strAuthor;
         QVERIFY(strAuthor.size() >= 4);
-        std::string strEntry = strAuthor.substr(1, 3);
-        for (char& c : strEntry)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const std::string strEntry = QString::fromStdString(strAuthor.substr(1, 3)).toUpper().toStdString();
 
         CTestProgram program;
         testsupport::WriteFile(program.Folder() + "/Author.kill", strEntry + "\n");
@@ -200,12 +198,8 @@ private slots:
         TypeAndGo(frame, "alt.test");
         QVERIFY(WaitForEnds(view, 1));
 
-        auto lower = [](std::string str)
-        {
-            for (char& c : str)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            return str;
-        };
+        auto lower = [](const std::string& str)
+        { return QString::fromStdString(str).toLower().toStdString(); };
         int nExpected = 0;
         for (const CGatewayArticle& article : corpus)
             if (article.m_nDay <= 1 && article.m_bComplete &&

@@ -4,7 +4,6 @@
 
 #include "GuiTestSupport.h"
 
-#include "app/DialogController.h"
 #include "app/DownloadController.h"
 #include "dialogs/PageUsenet.h"
 #include "dialogs/PreferencesDlg.h"
@@ -12,10 +11,6 @@
 #include "gateway/NntpFace.h"
 #include "gateway/real/UsenetGateway.h"
 #include "settings/ServiceRoutes.h"
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace guitest;
 
@@ -29,25 +24,6 @@ CGatewayOptions Corpus(int nFiles, int64_t nFileSize)
     corpus.m_groups.push_back(CGatewayGroup{kGroup, nFiles, 0, 0, false, nFileSize});
     return corpus;
 }
-
-// A loopback port on which nothing listens (bound, never listened on).
-struct SDeadPort
-{
-    SDeadPort()
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        socklen_t nLen = sizeof addr;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
-        m_nPort = ntohs(addr.sin_port);
-    }
-    ~SDeadPort() { ::close(m_fd); }
-    int m_fd = -1;
-    int m_nPort = 0;
-};
 
 void Type(QLineEdit* pEdit, const QString& strText)
 {
@@ -112,7 +88,6 @@ private slots:
         options.m_fault.m_bSilent = row.bSilent;
         CNntpFace face(Corpus(1, 1000), options);
         QVERIFY2(face.Start() > 0, face.GetError().c_str());
-        SDeadPort dead;
 
         testsupport::FakePrompts prompts;
         CPageUsenet page(prompts);
@@ -121,7 +96,8 @@ private slots:
         // The page's values are tested, not saved ones: the port is typed.
         page.SetControls(settings);
         page.TlsCheck()->setChecked(row.bTls);
-        Type(page.PortEdit(), QString::number(row.bNothingListens ? dead.m_nPort : face.Port()));
+        Type(page.PortEdit(),
+             QString::number(row.bNothingListens ? testsupport::ClosedLoopbackPort() : face.Port()));
         Type(page.CAFileEdit(), row.bCaFile ? QString::fromStdString(face.CaFile()) : QString());
         Type(page.UsernameEdit(), QStringLiteral("reader"));
         Type(page.PasswordEdit(), QString::fromLatin1(row.pszPassword));
@@ -160,51 +136,50 @@ private slots:
     void pageRoundTrip()
     {
         CTestProgram program;
-        program.StartWith("[Usenet]\nEnabled=1\nServer=news.example\nPort=563\nTLS=1\nCAFile=\n"
-                          "Username=ann\nPassword=pw\nConnections=12\n");
-        auto* pController = program.View().findChild<CDialogController*>();
-        QVERIFY(pController);
+        program.StartWith("[Usenet]\nEnabled=1\nServer=news.example\nPort=563\nTLS=1\nCAFile=\nUsername="
+                          "ann\nPassword=pw\nConnections=12\n");
         QString strShown;
         std::vector<std::string> messages;
         const std::string strCa = program.Folder() + "/ca.pem";
         testsupport::WriteFile(strCa, "-----BEGIN CERTIFICATE-----\n");
-        pController->m_fnRunDialog = [&](QDialog& dlg)
-        {
-            auto& sheet = static_cast<CPreferencesDlg&>(dlg);
-            CPageUsenet& page = sheet.PageUsenet();
-            if (sheet.Tabs()->tabText(4) != QStringLiteral("Usenet") || sheet.Tabs()->count() != 5)
-                return false;
-            strShown = page.ServerEdit()->text() + "|" + page.PortEdit()->text() + "|" +
-                       page.UsernameEdit()->text() + "|" + page.PasswordEdit()->text() + "|" +
-                       page.ConnectionsEdit()->text() + "|" +
-                       QString::number(page.PasswordEdit()->echoMode() == QLineEdit::Password);
-            // The port follows the TLS switch, until one is typed.
-            page.TlsCheck()->click();
-            strShown += "|" + page.PortEdit()->text();
-            Type(page.PortEdit(), QStringLiteral("8119"));
-            page.TlsCheck()->click();
-            strShown += "|" + page.PortEdit()->text();
-            // Refused values keep the sheet open on this page, one message each.
-            sheet.Tabs()->setCurrentIndex(0);
-            for (const char* pszConnections : {"51", "x"})
+        program.RunDialogs(
+            [&](QDialog& dlg)
             {
-                page.ConnectionsEdit()->setText(QString::fromLatin1(pszConnections));
+                auto& sheet = static_cast<CPreferencesDlg&>(dlg);
+                CPageUsenet& page = sheet.PageUsenet();
+                if (sheet.Tabs()->tabText(4) != QStringLiteral("Usenet") || sheet.Tabs()->count() != 5)
+                    return false;
+                strShown = page.ServerEdit()->text() + "|" + page.PortEdit()->text() + "|" +
+                           page.UsernameEdit()->text() + "|" + page.PasswordEdit()->text() + "|" +
+                           page.ConnectionsEdit()->text() + "|" +
+                           QString::number(page.PasswordEdit()->echoMode() == QLineEdit::Password);
+                // The port follows the TLS switch, until one is typed.
+                page.TlsCheck()->click();
+                strShown += "|" + page.PortEdit()->text();
+                Type(page.PortEdit(), QStringLiteral("8119"));
+                page.TlsCheck()->click();
+                strShown += "|" + page.PortEdit()->text();
+                // Refused values keep the sheet open on this page, one message each.
+                sheet.Tabs()->setCurrentIndex(0);
+                for (const char* pszConnections : {"51", "x"})
+                {
+                    page.ConnectionsEdit()->setText(QString::fromLatin1(pszConnections));
+                    sheet.accept();
+                }
+                page.ConnectionsEdit()->SetValue(50);
+                Type(page.ServerEdit(), QStringLiteral("news example"));
                 sheet.accept();
-            }
-            page.ConnectionsEdit()->SetValue(50);
-            Type(page.ServerEdit(), QStringLiteral("news example"));
-            sheet.accept();
-            Type(page.ServerEdit(), QStringLiteral("news.other"));
-            Type(page.CAFileEdit(), QString::fromStdString(program.Folder() + "/missing.pem"));
-            sheet.accept();
-            messages = program.m_prompts.m_messages;
-            if (sheet.Tabs()->currentWidget() != &page || sheet.result() == QDialog::Accepted)
-                return false;
-            Type(page.CAFileEdit(), QString::fromStdString(strCa));
-            page.EnabledCheck()->click();
-            sheet.accept();
-            return sheet.result() == QDialog::Accepted;
-        };
+                Type(page.ServerEdit(), QStringLiteral("news.other"));
+                Type(page.CAFileEdit(), QString::fromStdString(program.Folder() + "/missing.pem"));
+                sheet.accept();
+                messages = program.m_prompts.m_messages;
+                if (sheet.Tabs()->currentWidget() != &page || sheet.result() == QDialog::Accepted)
+                    return false;
+                Type(page.CAFileEdit(), QString::fromStdString(strCa));
+                page.EnabledCheck()->click();
+                sheet.accept();
+                return sheet.result() == QDialog::Accepted;
+            });
         program.Trigger(ID_FILE_PREFERENCES);
         QCOMPARE(strShown, QStringLiteral("news.example|563|ann|pw|12|1|119|8119"));
         QCOMPARE(messages, (std::vector<std::string>{
@@ -306,14 +281,14 @@ private slots:
         const ArticlePtr pSecond = progress.GetArticle(1);
         QVERIFY(WaitFor([&] { return oldFace.BodyRequests() > 0; }));
 
-        auto* pController = program.View().findChild<CDialogController*>();
-        pController->m_fnRunDialog = [&](QDialog& dlg)
-        {
-            auto& sheet = static_cast<CPreferencesDlg&>(dlg);
-            Type(sheet.PageUsenet().PortEdit(), QString::number(newFace.Port()));
-            sheet.accept();
-            return sheet.result() == QDialog::Accepted;
-        };
+        program.RunDialogs(
+            [&](QDialog& dlg)
+            {
+                auto& sheet = static_cast<CPreferencesDlg&>(dlg);
+                Type(sheet.PageUsenet().PortEdit(), QString::number(newFace.Port()));
+                sheet.accept();
+                return sheet.result() == QDialog::Accepted;
+            });
         program.Trigger(ID_FILE_PREFERENCES);
         QCOMPARE(program.GetInt("Usenet", "Port"), newFace.Port());
         QCOMPARE(gateway.HostPort(), strRoute);
@@ -343,22 +318,22 @@ private slots:
     {
         CTestProgram program;
         program.WriteIni(CTestProgram::CompatibleIni(
-            "[Account]\nSubscriptions=1\n[NewsGuy]\nHeaderDomain=h.example\nDownloadDomain=d.example\n"
-            "[Usenet]\nServer=127.0.0.1\nPort=119\nTLS=0\n"));
+            "[Account]\nSubscriptions=1\n[NewsGuy]\nHeaderDomain=h.example\nDownloadDomain=d.example\n["
+            "Usenet]\nServer=127.0.0.1\nPort=119\nTLS=0\n"));
         CUsenetGateway gateway;
         std::string strStatus;
         QVERIFY(gateway.Start(program.IniPath(), strStatus));
         const std::string strRoute = gateway.HostPort();
         program.m_pUsenet = &gateway;
         program.Start();
-        auto* pController = program.View().findChild<CDialogController*>();
-        pController->m_fnRunDialog = [](QDialog& dlg)
-        {
-            auto& sheet = static_cast<CPreferencesDlg&>(dlg);
-            sheet.PageUsenet().EnabledCheck()->click();
-            sheet.accept();
-            return sheet.result() == QDialog::Accepted;
-        };
+        program.RunDialogs(
+            [](QDialog& dlg)
+            {
+                auto& sheet = static_cast<CPreferencesDlg&>(dlg);
+                sheet.PageUsenet().EnabledCheck()->click();
+                sheet.accept();
+                return sheet.result() == QDialog::Accepted;
+            });
         const AccountPtr pAccount = program.Doc().FindAccount(1);
         QStringList hosts;
         for (int i = 0; i < 2; ++i)
@@ -373,13 +348,6 @@ private slots:
         QCOMPARE(program.Keys("NewsGuy", {"HeaderDomain"}), QStringLiteral("HeaderDomain=h.example"));
         QVERIFY(program.View().GetStatusText().find(
                     "The Usenet gateway for 127.0.0.1:119 is switched off.") != std::string::npos);
-    }
-
-private:
-    static int StateOf(const ArticlePtr& pArticle)
-    {
-        std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
-        return pArticle->m_nState;
     }
 };
 
