@@ -112,7 +112,7 @@ private slots:
         CTestProgram program;
         program.StartWith();
         auto pArticle = MakeArticle("subject", "a", "01/01", 10, row.nState);
-        pArticle->m_strLastError = row.pszLastError;
+        pArticle->Transfer().m_strLastError = row.pszLastError;
         pArticle->m_nLists = ListArticles | ListProgress;
         program.View().Articles().AddArticleRow(pArticle);
         program.View().Progress().AddArticleRow(pArticle);
@@ -177,8 +177,8 @@ private slots:
         QApplication::processEvents();
         CDravelinView& view = program.View();
         auto pArticle = MakeArticle("s", "a", "01/01", 10, StateDownloading);
-        pArticle->m_fSpeed = 12345.6f;
-        pArticle->m_strTimeLeft = "12:34:56";
+        pArticle->Transfer().m_fSpeed = 12345.6f;
+        pArticle->Transfer().m_strTimeLeft = "12:34:56";
         AddListed(view, pArticle, true);
         CArticleListCtrl& progress = view.ProgressListCtrl();
         const QFontMetrics metrics(progress.font());
@@ -385,13 +385,13 @@ private slots:
                 expected.emplace_back(QStringLiteral("Download failed"),
                                       QString::fromStdString(served[1].m_strSubject).toHtmlEscaped() +
                                           QLatin1Char('\n') +
-                                          QString::fromStdString(queued[1]->m_strLastError).toHtmlEscaped());
+                                          QString::fromStdString(queued[1]->GetTransfer().m_strLastError).toHtmlEscaped());
             expected.emplace_back(QStringLiteral("Downloads finished"),
                                   CDesktopNotifier::QueueDoneBody(row.bFailSecond ? 1 : 2, nBytes));
         }
         QCOMPARE(got, expected);
         if (row.bFailSecond)
-            QVERIFY(!queued[1]->m_strLastError.empty());
+            QVERIFY(!queued[1]->GetTransfer().m_strLastError.empty());
     }
 
     void preferencesCheckBoxSwitchesNotifications()

@@ -246,9 +246,9 @@ TEST_F(RealGatewayTest, TheClientDoesNotMarkAShortFileDone)
         if (msg.nMessage == WM_DOWNLOAD_DONE)
             nDone = msg.wParam;
     EXPECT_EQ(nDone, 0);
-    EXPECT_NE(pArticle->m_strLastError.find("the body ended after " + std::to_string(29 * kPartSize)),
+    EXPECT_NE(pArticle->GetTransfer().m_strLastError.find("the body ended after " + std::to_string(29 * kPartSize)),
               std::string::npos)
-        << pArticle->m_strLastError;
+        << pArticle->GetTransfer().m_strLastError;
     std::filesystem::remove_all(dir);
     CDownloadOptions::Reset();
 }

@@ -30,6 +30,17 @@ void LowerInPlace(std::string& str)
             c = static_cast<char>(c - 'A' + 'a');
 }
 
+// The first eight bytes of a text as one number that orders as the bytes do
+// (unsigned, as std::string compares them); a shorter text is padded with
+// zero bytes.
+uint64_t TextPrefix(const std::string& str)
+{
+    uint64_t nPrefix = 0;
+    for (size_t i = 0; i < 8; ++i)
+        nPrefix = (nPrefix << 8) | (i < str.size() ? static_cast<unsigned char>(str[i]) : 0u);
+    return nPrefix;
+}
+
 bool IsTextColumn(int nColumn)
 {
     return nColumn == 1 || nColumn == 2 || nColumn == 4 || nColumn == 5;
@@ -348,20 +359,45 @@ void CArticleList::SortByColumn(int nColumn)
     for (const auto& row : m_rows)
         keys.push_back(MakeSortKey(*row.pArticle, nColumn));
     std::vector<size_t> order(m_rows.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    // Descending is the ascending comparison with the two rows swapped.
     if (IsTextColumn(nColumn))
-        std::stable_sort(order.begin(), order.end(),
-                         [&](size_t a, size_t b) {
-                             return bDescending ? keys[b].strText < keys[a].strText
-                                                : keys[a].strText < keys[b].strText;
-                         });
+    {
+        // Most comparisons end within the first eight bytes, so those go
+        // into one integer beside the row; the texts are read only on a tie.
+        // The row number breaks the remaining ties, which keeps the sort
+        // stable. Descending swaps the two texts but not the row numbers.
+        struct CPrefixed
+        {
+            uint64_t nPrefix;
+            size_t nRow;
+        };
+        std::vector<CPrefixed> prefixed(m_rows.size());
+        for (size_t i = 0; i < keys.size(); ++i)
+            prefixed[i] = CPrefixed{TextPrefix(keys[i].strText), i};
+        auto less = [&](const CPrefixed& a, const CPrefixed& b)
+        {
+            const CPrefixed& x = bDescending ? b : a;
+            const CPrefixed& y = bDescending ? a : b;
+            if (x.nPrefix != y.nPrefix)
+                return x.nPrefix < y.nPrefix;
+            const int nCompare = keys[x.nRow].strText.compare(keys[y.nRow].strText);
+            if (nCompare != 0)
+                return nCompare < 0;
+            return a.nRow < b.nRow;
+        };
+        std::sort(prefixed.begin(), prefixed.end(), less);
+        for (size_t i = 0; i < prefixed.size(); ++i)
+            order[i] = prefixed[i].nRow;
+    }
     else
+    {
+        std::iota(order.begin(), order.end(), size_t{0});
+        // Descending is the ascending comparison with the two rows swapped.
         std::stable_sort(order.begin(), order.end(),
                          [&](size_t a, size_t b) {
                              return bDescending ? keys[b].nValue < keys[a].nValue
                                                 : keys[a].nValue < keys[b].nValue;
                          });
+    }
     std::vector<CRow> sorted;
     sorted.reserve(m_rows.size());
     for (size_t i : order)

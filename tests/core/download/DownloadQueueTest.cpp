@@ -116,8 +116,8 @@ TEST_P(GatewayProgressTest, ReportsSpeedUnlessSwitchedOff)
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pA->m_nState, StateDone);
     EXPECT_EQ(m_pQueue->Count("progress") == 0, bDisabled);
-    EXPECT_EQ(pA->m_fSpeed == 0.0f, bDisabled);
-    EXPECT_EQ(pA->m_strTimeLeft.size(), bDisabled ? 0u : 8u);
+    EXPECT_EQ(pA->GetTransfer().m_fSpeed == 0.0f, bDisabled);
+    EXPECT_EQ(pA->GetTransfer().m_strTimeLeft.size(), bDisabled ? 0u : 8u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Switch, GatewayProgressTest, ::testing::Bool());

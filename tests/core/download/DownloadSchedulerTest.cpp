@@ -367,12 +367,12 @@ TEST_F(SchedulerTest, QueueingAgainMovesToTheEndAndStartsAfresh)
     EXPECT_TRUE(m_scheduler.CanStartDownloading());
     Queue(1, "B");
     pA->m_nRetries = 2;
-    pA->m_strResumeValidator = "\"etag\"";
+    pA->Transfer().m_strResumeValidator = "\"etag\"";
     m_scheduler.QueueArticle(pA, 0, "/other/");
     EXPECT_EQ(QueueOrder(), "BA");
     EXPECT_EQ(pA->m_nRetries, 0);
     EXPECT_EQ(pA->m_strDownloadPath, "/other/");
-    EXPECT_TRUE(pA->m_strResumeValidator.empty());
+    EXPECT_TRUE(pA->GetTransfer().m_strResumeValidator.empty());
     EXPECT_EQ(pA->m_nLists, ListArticles | ListProgress);
     m_pDoc->m_settings.m_nMaxDownloads = 0;
     EXPECT_FALSE(m_scheduler.CanStartDownloading());

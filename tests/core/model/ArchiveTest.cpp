@@ -107,8 +107,8 @@ TEST(ArchiveTest, ArticleRoundTripKeepsStoredFieldsOnly)
 {
     auto pArticle = FilledArticle();
     pArticle->m_nLists = 3;
-    pArticle->m_fSpeed = 12.5f;
-    pArticle->m_strTimeLeft = "00:01";
+    pArticle->Transfer().m_fSpeed = 12.5f;
+    pArticle->Transfer().m_strTimeLeft = "00:01";
     pArticle->m_strSavedName = "saved.bin";
     CArchive ar;
     ar.WriteObject(*pArticle);
@@ -122,8 +122,8 @@ TEST(ArchiveTest, ArticleRoundTripKeepsStoredFieldsOnly)
     EXPECT_EQ(again.GetBuffer(), ar.GetBuffer());
     EXPECT_EQ(pLoaded->m_strSubject, pArticle->m_strSubject);
     EXPECT_EQ(pLoaded->m_nLists, 0);
-    EXPECT_EQ(pLoaded->m_fSpeed, 0.0f);
-    EXPECT_EQ(pLoaded->m_strTimeLeft, "");
+    EXPECT_EQ(pLoaded->GetTransfer().m_fSpeed, 0.0f);
+    EXPECT_EQ(pLoaded->GetTransfer().m_strTimeLeft, "");
     EXPECT_EQ(pLoaded->m_strSavedName, "");
 }
 
