@@ -40,13 +40,6 @@ const std::string* SortText(const CArticle& article, int nColumn)
     }
 }
 
-size_t SortTextSize(const CArticle& article, int nColumn)
-{
-    std::lock_guard lock(article.m_lock);
-    const std::string* pText = SortText(article, nColumn);
-    return pText ? pText->size() : 0;
-}
-
 // Appends the article's text for a text column, lower-cased, taken under the
 // article's lock.
 void AppendSortText(const CArticle& article, int nColumn, std::string& strTexts)
@@ -379,12 +372,17 @@ void CArticleList::SortByColumn(int nColumn)
             uint32_t nLength;
             uint32_t nRow;
         };
-        // Sized first, so the buffer is not copied while it grows.
-        size_t nTotal = 0;
-        for (const auto& row : m_rows)
-            nTotal += SortTextSize(*row.pArticle, nColumn);
+        // One pass over the articles: after a sort their rows no longer run
+        // in memory order, so a second pass to size the buffer would cost
+        // more than the sort. The first rows give an estimate instead, so
+        // the buffer seldom has to grow.
         std::string strTexts;
-        strTexts.reserve(nTotal);
+        const size_t nSample = std::min<size_t>(m_rows.size(), 1024);
+        for (size_t i = 0; i < nSample; ++i)
+            AppendSortText(*m_rows[i].pArticle, nColumn, strTexts);
+        if (nSample > 0)
+            strTexts.reserve(strTexts.size() / nSample * m_rows.size() * 5 / 4 + 64);
+        strTexts.clear();
         std::vector<CTextKey> keys(m_rows.size());
         for (size_t i = 0; i < m_rows.size(); ++i)
         {
