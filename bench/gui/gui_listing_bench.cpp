@@ -113,6 +113,25 @@ public:
     int m_nMaxType = 0;
 };
 
+// The resident set of this process and its high-water mark, in MB, from
+// /proc/self/status; the gateway simulator runs in this process too.
+std::string MemoryText()
+{
+    std::FILE* pFile = std::fopen("/proc/self/status", "r");
+    if (!pFile)
+        return "unknown";
+    long nRssKb = -1;
+    long nPeakKb = -1;
+    char szLine[256];
+    while (std::fgets(szLine, sizeof szLine, pFile))
+    {
+        std::sscanf(szLine, "VmRSS: %ld", &nRssKb);
+        std::sscanf(szLine, "VmHWM: %ld", &nPeakKb);
+    }
+    std::fclose(pFile);
+    return std::to_string(nRssKb / 1024) + " MB resident, peak " + std::to_string(nPeakKb / 1024) + " MB";
+}
+
 bool WaitUntil(const std::function<bool()>& fnDone, int nTimeoutMs)
 {
     QElapsedTimer timer;
@@ -169,8 +188,8 @@ int Screenshot(const std::string& strFile)
         pArticle->m_strDownloadPath = demo.DataFolder() + "/Downloads/";
         if (i == 0)
         {
-            pArticle->m_fSpeed = 812.4f;
-            pArticle->m_strTimeLeft = "00:00:42";
+            pArticle->Transfer().m_fSpeed = 812.4f;
+            pArticle->Transfer().m_strTimeLeft = "00:00:42";
             pArticle->m_strSavedName = pArticle->m_strFileName;
         }
         view.ProgressListCtrl().AddArticleRow(pArticle);
@@ -257,6 +276,7 @@ int Measure(int nArticles)
     std::printf("longest event-loop stall during the listing: %.1f ms; user-interface thread busy %.0f ms "
                 "of the listing (the rest waits for the worker)\n",
                 stalls.MaxMs(), fCpuMs);
+    std::printf("memory after the listing: %s\n", MemoryText().c_str());
     std::printf("longest single event handler: %.1f ms of thread time (event type %d), %lld ms wall\n",
                 pApp->m_fMaxCpuMs, pApp->m_nMaxType, static_cast<long long>(pApp->m_nMaxWallMs));
 
@@ -265,14 +285,17 @@ int Measure(int nArticles)
     {
         QElapsedTimer sort;
         sort.start();
+        const double fSortCpu = ThreadCpuMs();
         pHeader->sectionClicked(4);
         const qint64 nSortMs = sort.elapsed();
+        const double fSortCpuMs = ThreadCpuMs() - fSortCpu;
         view.ArticleListCtrl().viewport()->repaint();
         QApplication::processEvents();
-        std::printf("sort by subject (%s): %lld ms, with repaint %lld ms\n",
+        std::printf("sort by subject (%s): %lld ms (%.0f ms of thread time), with repaint %lld ms\n",
                     view.Articles().m_bSortToggle ? "ascending" : "descending",
-                    static_cast<long long>(nSortMs), static_cast<long long>(sort.elapsed()));
+                    static_cast<long long>(nSortMs), fSortCpuMs, static_cast<long long>(sort.elapsed()));
     }
+    std::printf("memory after the sorts: %s\n", MemoryText().c_str());
     // The core's share: the same articles, in listing order, sorted by a list
     // that no widget shows.
     {

@@ -153,8 +153,9 @@ private:
             std::lock_guard lock(article.m_lock);
             strName = article.m_strSavedName.empty() ? article.m_strSubject : article.m_strSavedName;
             strPath = article.m_strDownloadPath + article.m_strSavedName;
-            strTimeLeft = article.m_strTimeLeft.empty() ? "--:--:--" : article.m_strTimeLeft;
-            fSpeed = article.m_fSpeed;
+            const CArticleTransfer& transfer = article.GetTransfer();
+            strTimeLeft = transfer.m_strTimeLeft.empty() ? "--:--:--" : transfer.m_strTimeLeft;
+            fSpeed = transfer.m_fSpeed;
             nSize = article.GetSize();
         }
         // The bytes on disk: a continued download counts its whole file.

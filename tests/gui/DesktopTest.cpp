@@ -308,13 +308,13 @@ private slots:
                 expected.emplace_back(QStringLiteral("Download failed"),
                                       QString::fromStdString(served[1].m_strSubject).toHtmlEscaped() +
                                           QLatin1Char('\n') +
-                                          QString::fromStdString(queued[1]->m_strLastError).toHtmlEscaped());
+                                          QString::fromStdString(queued[1]->GetTransfer().m_strLastError).toHtmlEscaped());
             expected.emplace_back(QStringLiteral("Downloads finished"),
                                   CDesktopNotifier::QueueDoneBody(row.bFailSecond ? 1 : 2, nBytes));
         }
         QCOMPARE(got, expected);
         if (row.bFailSecond)
-            QVERIFY(!queued[1]->m_strLastError.empty());
+            QVERIFY(!queued[1]->GetTransfer().m_strLastError.empty());
     }
 };
 

@@ -171,7 +171,7 @@ private slots:
                 testsupport::ReadFile(DownloadFolder(program) + pArticle->m_strSavedName);
             QVERIFY(strBody == m_pGateway->ExpectedBody(*it));
             // The worker counted every byte it wrote.
-            QCOMPARE(pArticle->m_nReceived.load(), it->m_nSize);
+            QCOMPARE(pArticle->GetTransfer().m_nReceived.load(), it->m_nSize);
         }
 
         // Asked again from the article list, a finished article asks first.
@@ -407,7 +407,7 @@ private slots:
     {
         const auto& row = Row(kPercentRows);
         ArticlePtr pArticle = MakeArticle("bar", "author", "01/01", row.nSize, row.nState);
-        pArticle->m_nReceived = row.nReceived;
+        pArticle->Transfer().m_nReceived = row.nReceived;
         QCOMPARE(CProgressBarDelegate::Percent(*pArticle), row.nPercent);
     }
 

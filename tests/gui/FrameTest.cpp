@@ -345,8 +345,8 @@ private slots:
         program.Frame().resize(1600, 700);
         QApplication::processEvents();
         auto pArticle = MakeArticle("s", "a", "01/01", 10, StateDownloading);
-        pArticle->m_fSpeed = 12345.6f;
-        pArticle->m_strTimeLeft = "12:34:56";
+        pArticle->Transfer().m_fSpeed = 12345.6f;
+        pArticle->Transfer().m_strTimeLeft = "12:34:56";
         AddListed(program.View(), pArticle, true);
         CArticleListCtrl& progress = program.View().ProgressListCtrl();
         pProgress = progress.header();

@@ -120,13 +120,13 @@ private slots:
         {
             std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
             pArticle->m_strSavedName = "file.iso";
-            pArticle->m_fSpeed = 96.75f;
-            pArticle->m_strTimeLeft = "00:01:02";
+            pArticle->Transfer().m_fSpeed = 96.75f;
+            pArticle->Transfer().m_strTimeLeft = "00:01:02";
         }
         QCOMPARE(row(),
                  QStringList({"the subject", "file.iso", "96.8", "00:01:02", "734003200", "/downloads/"}));
         QVERIFY(!list.model()->index(0, 2).data(Qt::ToolTipRole).isValid());
-        pArticle->m_strLastError = "connection refused by h:80";
+        pArticle->Transfer().m_strLastError = "connection refused by h:80";
         QCOMPARE(list.model()->index(0, 2).data(Qt::ToolTipRole).toString(),
                  QStringLiteral("connection refused by h:80"));
         QStringList titles;
@@ -173,7 +173,7 @@ private slots:
     {
         const auto& row = Row(kTipRows);
         auto pArticle = MakeArticle("subject", "a", "01/01", 10, row.nState);
-        pArticle->m_strLastError = row.pszLastError;
+        pArticle->Transfer().m_strLastError = row.pszLastError;
         AddListed(*m_pView, pArticle);
         AddListed(*m_pView, pArticle, true);
         // Both lists show the state image, so both name it.

@@ -34,18 +34,19 @@ constexpr const char* kNoAccount = "The account information for this article is 
 // that file. A folder is never deleted.
 void DeletePartialFile(CArticle& article)
 {
-    if (!article.m_bWroteOwnFile || article.m_strOwnFile.empty())
+    if (!article.GetTransfer().m_bWroteOwnFile || article.GetTransfer().m_strOwnFile.empty())
         return;
-    article.m_bWroteOwnFile = false;
+    CArticleTransfer& transfer = article.Transfer();
+    transfer.m_bWroteOwnFile = false;
     struct stat st
     {
     };
-    if (::stat(article.m_strOwnFile.c_str(), &st) != 0 || S_ISDIR(st.st_mode) ||
-        static_cast<uint64_t>(st.st_dev) != article.m_nOwnFileDev ||
-        static_cast<uint64_t>(st.st_ino) != article.m_nOwnFileIno)
+    if (::stat(transfer.m_strOwnFile.c_str(), &st) != 0 || S_ISDIR(st.st_mode) ||
+        static_cast<uint64_t>(st.st_dev) != transfer.m_nOwnFileDev ||
+        static_cast<uint64_t>(st.st_ino) != transfer.m_nOwnFileIno)
         return;
     std::error_code ec;
-    std::filesystem::remove(article.m_strOwnFile, ec);
+    std::filesystem::remove(transfer.m_strOwnFile, ec);
 }
 } // namespace
 
@@ -209,9 +210,9 @@ void CDownloadScheduler::QueueArticle(const ArticlePtr& pArticle, int nArticleRo
         // Queued afresh: the next download starts from the first byte and
         // names its file from its own answer; until it writes one, the file
         // of an earlier download is not this queueing's to delete.
-        pArticle->m_strResumeValidator.clear();
+        pArticle->Transfer().m_strResumeValidator.clear();
         pArticle->m_strSavedName.clear();
-        pArticle->m_bWroteOwnFile = false;
+        pArticle->Transfer().m_bWroteOwnFile = false;
     }
     m_lstProgress.AddArticleRow(pArticle);
     if (nArticleRow > -1)
@@ -394,7 +395,7 @@ void CDownloadScheduler::OnDownloadDone(bool bSuccess, const ArticlePtr& pArticl
                 if (pArticle->m_nRetries > settings.m_nMaxRetries && !settings.m_bRetryInfinite)
                 {
                     pArticle->m_nState = StateFailed;
-                    pArticle->m_strResumeValidator.clear();
+                    pArticle->Transfer().m_strResumeValidator.clear();
                     if (!settings.m_bKeepFailed)
                         DeletePartialFile(*pArticle);
                 }

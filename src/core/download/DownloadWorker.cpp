@@ -253,11 +253,12 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         std::lock_guard lock(pArticle->m_lock);
         strQuery = pArticle->m_strDecodeQuery;
         strListedName = pArticle->m_strFileName;
-        own.strPath = pArticle->m_strOwnFile;
-        own.nDev = pArticle->m_nOwnFileDev;
-        own.nIno = pArticle->m_nOwnFileIno;
+        const CArticleTransfer& transfer = pArticle->GetTransfer();
+        own.strPath = transfer.m_strOwnFile;
+        own.nDev = transfer.m_nOwnFileDev;
+        own.nIno = transfer.m_nOwnFileIno;
         own.strMark = std::to_string(pArticle->m_nService) + ":" + pArticle->m_strDecodeQuery;
-        strResumeValidator = pArticle->m_strResumeValidator;
+        strResumeValidator = transfer.m_strResumeValidator;
         strResumeName = pArticle->m_strSavedName;
         strResumePath = pArticle->m_strDownloadPath;
     }
@@ -415,13 +416,14 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         {
             std::lock_guard lock(pArticle->m_lock);
             pArticle->m_strSavedName = strName;
-            pArticle->m_strResumeValidator = strValidator;
+            CArticleTransfer& transfer = pArticle->Transfer();
+            transfer.m_strResumeValidator = strValidator;
             if (!strClaimed.empty())
             {
-                pArticle->m_strOwnFile = strClaimed;
-                pArticle->m_nOwnFileDev = static_cast<uint64_t>(stOpened.st_dev);
-                pArticle->m_nOwnFileIno = static_cast<uint64_t>(stOpened.st_ino);
-                pArticle->m_bWroteOwnFile = true;
+                transfer.m_strOwnFile = strClaimed;
+                transfer.m_nOwnFileDev = static_cast<uint64_t>(stOpened.st_dev);
+                transfer.m_nOwnFileIno = static_cast<uint64_t>(stOpened.st_ino);
+                transfer.m_bWroteOwnFile = true;
             }
         }
 
@@ -432,10 +434,10 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         int32_t nLastSpeed = 0;
         {
             std::lock_guard lock(pArticle->m_lock);
-            pArticle->m_nReceived = nResumeFrom;
+            pArticle->Transfer().m_nReceived = nResumeFrom;
             // A size the stored field cannot hold is known exactly from now on.
             if (bOk && pArticle->m_nSize == INT32_MAX && nResumeFrom + nTotal > INT32_MAX)
-                pArticle->m_nFullSize = nResumeFrom + nTotal;
+                pArticle->Transfer().m_nFullSize = nResumeFrom + nTotal;
         }
         nEnd = EndNormal;
         // A block's bytes go to the file as they arrive, straight from the
@@ -505,7 +507,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
             {
                 // Every block, also in the first second, which has no speed yet.
                 std::lock_guard lock(pArticle->m_lock);
-                pArticle->m_nReceived = nResumeFrom + nReceived;
+                pArticle->Transfer().m_nReceived = nResumeFrom + nReceived;
             }
             if (bProgress)
             {
@@ -515,8 +517,9 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
                 {
                     {
                         std::lock_guard lock(pArticle->m_lock);
-                        pArticle->m_strTimeLeft = strTimeLeft;
-                        pArticle->m_fSpeed = static_cast<float>(nLastSpeed);
+                        CArticleTransfer& transfer = pArticle->Transfer();
+                        transfer.m_strTimeLeft = strTimeLeft;
+                        transfer.m_fSpeed = static_cast<float>(nLastSpeed);
                     }
                     Post(pView, WM_STATUS_TEXT, 1, pArticle);
                 }
@@ -568,7 +571,7 @@ int DownloadWorker(std::unique_ptr<CDownloadParams> pParams)
         std::lock_guard lock(pArticle->m_lock);
         pRunEvent->Reset();
         bShutdown = pArticle->m_nState == StateShutdown;
-        pArticle->m_strLastError = bOk ? std::string() : strReason;
+        pArticle->Transfer().m_strLastError = bOk ? std::string() : strReason;
         strArticleName = !pArticle->m_strSavedName.empty() ? pArticle->m_strSavedName
                          : !strListedName.empty()          ? strListedName
                                                            : pArticle->m_strSubject;

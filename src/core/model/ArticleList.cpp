@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string_view>
 #include <unordered_set>
 
 namespace
@@ -13,59 +14,71 @@ namespace
 constexpr const char* kRemoveRunningQuestion =
     "The article is currently being downloaded.\nAre you sure you want to remove it?";
 
-// The key of one row for one column, copied under the article's lock so the
-// sort itself runs without taking locks. Text keys are lower-cased once here,
-// so comparing two of them is a plain byte compare: the list's text columns
-// sort case-insensitively, byte by byte.
-struct CSortKey
-{
-    int64_t nValue = 0;
-    std::string strText;
-};
-
-void LowerInPlace(std::string& str)
-{
-    for (char& c : str)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-}
-
+// The list's text columns sort case-insensitively, byte by byte: a text is
+// lower-cased once when its key is made, so comparing two keys is a plain
+// byte compare.
 bool IsTextColumn(int nColumn)
 {
     return nColumn == 1 || nColumn == 2 || nColumn == 4 || nColumn == 5;
 }
 
-CSortKey MakeSortKey(const CArticle& article, int nColumn)
+// The text of a text column of the article.
+const std::string* SortText(const CArticle& article, int nColumn)
 {
-    CSortKey key;
+    switch (nColumn)
+    {
+    case 1:
+        return &article.m_strDate;
+    case 2:
+        return &article.m_strAuthor;
+    case 4:
+        return &article.m_strSubject;
+    case 5:
+        return &article.m_strFileName;
+    default:
+        return nullptr;
+    }
+}
+
+// Appends the article's text for a text column, lower-cased, taken under the
+// article's lock.
+void AppendSortText(const CArticle& article, int nColumn, std::string& strTexts)
+{
+    const size_t nStart = strTexts.size();
     {
         std::lock_guard lock(article.m_lock);
-        switch (nColumn)
-        {
-        case 0: // higher states first
-            key.nValue = -static_cast<int64_t>(article.m_nState);
-            break;
-        case 1:
-            key.strText = article.m_strDate;
-            break;
-        case 2:
-            key.strText = article.m_strAuthor;
-            break;
-        case 3: // smaller first
-            key.nValue = article.GetSize();
-            break;
-        case 4:
-            key.strText = article.m_strSubject;
-            break;
-        case 5:
-            key.strText = article.m_strFileName;
-            break;
-        default:
-            break;
-        }
+        if (const std::string* pText = SortText(article, nColumn))
+            strTexts += *pText;
     }
-    LowerInPlace(key.strText);
-    return key;
+    for (size_t i = nStart; i < strTexts.size(); ++i)
+        if (strTexts[i] >= 'A' && strTexts[i] <= 'Z')
+            strTexts[i] = static_cast<char>(strTexts[i] - 'A' + 'a');
+}
+
+// The key of a number column, taken under the article's lock.
+int64_t SortValue(const CArticle& article, int nColumn)
+{
+    std::lock_guard lock(article.m_lock);
+    switch (nColumn)
+    {
+    case 0: // higher states first
+        return -static_cast<int64_t>(article.m_nState);
+    case 3: // smaller first
+        return article.GetSize();
+    default:
+        return 0;
+    }
+}
+
+// The first eight bytes of a text as one number that orders as the bytes do
+// (unsigned, as std::string compares them); a shorter text is padded with
+// zero bytes.
+uint64_t TextPrefix(std::string_view text)
+{
+    uint64_t nPrefix = 0;
+    for (size_t i = 0; i < 8; ++i)
+        nPrefix = (nPrefix << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+    return nPrefix;
 }
 } // namespace
 
@@ -343,25 +356,72 @@ void CArticleList::SortByColumn(int nColumn)
         m_pView->BeginWaitCursor();
     bool bDescending = nColumn == m_nSortColumn && m_bSortToggle;
 
-    std::vector<CSortKey> keys;
-    keys.reserve(m_rows.size());
-    for (const auto& row : m_rows)
-        keys.push_back(MakeSortKey(*row.pArticle, nColumn));
     std::vector<size_t> order(m_rows.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    // Descending is the ascending comparison with the two rows swapped.
     if (IsTextColumn(nColumn))
-        std::stable_sort(order.begin(), order.end(),
-                         [&](size_t a, size_t b) {
-                             return bDescending ? keys[b].strText < keys[a].strText
-                                                : keys[a].strText < keys[b].strText;
-                         });
+    {
+        // The texts go lower-cased into one buffer, each copied under its
+        // article's lock, so the sort itself takes no locks and allocates no
+        // string per row. Most comparisons end within the first eight bytes,
+        // which sit in one integer beside the row; the texts are read only on
+        // a tie. The row number breaks the remaining ties, which keeps the
+        // sort stable. Descending swaps the two texts but not the row numbers.
+        struct CTextKey
+        {
+            uint64_t nPrefix;
+            size_t nOffset;
+            uint32_t nLength;
+            uint32_t nRow;
+        };
+        // One pass over the articles: after a sort their rows no longer run
+        // in memory order, so a second pass to size the buffer would cost
+        // more than the sort. The first rows give an estimate instead, so
+        // the buffer seldom has to grow.
+        std::string strTexts;
+        const size_t nSample = std::min<size_t>(m_rows.size(), 1024);
+        for (size_t i = 0; i < nSample; ++i)
+            AppendSortText(*m_rows[i].pArticle, nColumn, strTexts);
+        if (nSample > 0)
+            strTexts.reserve(strTexts.size() / nSample * m_rows.size() * 5 / 4 + 64);
+        strTexts.clear();
+        std::vector<CTextKey> keys(m_rows.size());
+        for (size_t i = 0; i < m_rows.size(); ++i)
+        {
+            const size_t nOffset = strTexts.size();
+            AppendSortText(*m_rows[i].pArticle, nColumn, strTexts);
+            const std::string_view text(strTexts.data() + nOffset, strTexts.size() - nOffset);
+            keys[i] = CTextKey{TextPrefix(text), nOffset, static_cast<uint32_t>(text.size()),
+                               static_cast<uint32_t>(i)};
+        }
+        const char* pTexts = strTexts.data();
+        auto less = [&](const CTextKey& a, const CTextKey& b)
+        {
+            const CTextKey& x = bDescending ? b : a;
+            const CTextKey& y = bDescending ? a : b;
+            if (x.nPrefix != y.nPrefix)
+                return x.nPrefix < y.nPrefix;
+            const int nCompare = std::string_view(pTexts + x.nOffset, x.nLength)
+                                     .compare(std::string_view(pTexts + y.nOffset, y.nLength));
+            if (nCompare != 0)
+                return nCompare < 0;
+            return a.nRow < b.nRow;
+        };
+        std::sort(keys.begin(), keys.end(), less);
+        for (size_t i = 0; i < keys.size(); ++i)
+            order[i] = keys[i].nRow;
+    }
     else
+    {
+        std::vector<int64_t> values;
+        values.reserve(m_rows.size());
+        for (const auto& row : m_rows)
+            values.push_back(SortValue(*row.pArticle, nColumn));
+        std::iota(order.begin(), order.end(), size_t{0});
+        // Descending is the ascending comparison with the two rows swapped.
         std::stable_sort(order.begin(), order.end(),
                          [&](size_t a, size_t b) {
-                             return bDescending ? keys[b].nValue < keys[a].nValue
-                                                : keys[a].nValue < keys[b].nValue;
+                             return bDescending ? values[b] < values[a] : values[a] < values[b];
                          });
+    }
     std::vector<CRow> sorted;
     sorted.reserve(m_rows.size());
     for (size_t i : order)

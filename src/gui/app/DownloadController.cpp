@@ -150,7 +150,7 @@ void CDownloadController::NotifyDesktop(const CViewMessage& msg, int32_t nStateB
         }
         else if (msg.pArticle->m_nState == StateFailed)
         {
-            m_notifier.DownloadFailed(msg.pArticle->m_strSubject, msg.pArticle->m_strLastError);
+            m_notifier.DownloadFailed(msg.pArticle->m_strSubject, msg.pArticle->GetTransfer().m_strLastError);
         }
     }
     if (m_nRunEnded == 0 || m_pScheduler->GetActiveDownloads() > 0)

@@ -67,14 +67,14 @@ std::string CArticleListModel::CellText(const CArticle& article, int nKind, int 
         case 2:
             return article.m_strSavedName;
         case 3:
-            if (article.m_fSpeed > 0.0f)
+            if (article.GetTransfer().m_fSpeed > 0.0f)
             {
-                std::snprintf(buf, sizeof buf, "%.1f", static_cast<double>(article.m_fSpeed));
+                std::snprintf(buf, sizeof buf, "%.1f", static_cast<double>(article.GetTransfer().m_fSpeed));
                 return buf;
             }
             return "--";
         case 4:
-            return article.m_strTimeLeft;
+            return article.GetTransfer().m_strTimeLeft;
         case 5:
             std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(article.GetSize()));
             return buf;
@@ -146,14 +146,14 @@ QVariant CArticleListModel::data(const QModelIndex& index, int role) const
         if (index.column() == 0)
         {
             std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
-            return StateToolTip(pArticle->m_nState, pArticle->m_strLastError);
+            return StateToolTip(pArticle->m_nState, pArticle->GetTransfer().m_strLastError);
         }
         // A progress row tells why its last attempt failed.
         if (m_nKind == CArticleList::KindProgress)
         {
             std::lock_guard<std::recursive_mutex> lock(pArticle->m_lock);
-            if (!pArticle->m_strLastError.empty())
-                return QString::fromLocal8Bit(pArticle->m_strLastError);
+            if (!pArticle->GetTransfer().m_strLastError.empty())
+                return QString::fromLocal8Bit(pArticle->GetTransfer().m_strLastError);
         }
         return QVariant();
     default:

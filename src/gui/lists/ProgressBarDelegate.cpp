@@ -25,7 +25,7 @@ int CProgressBarDelegate::Percent(const CArticle& article)
     }
     if (nState == StateDone)
         return 100;
-    const int64_t nReceived = article.m_nReceived.load();
+    const int64_t nReceived = article.GetTransfer().m_nReceived.load();
     if (nSize <= 0 || nReceived <= 0)
         return -1;
     return static_cast<int>(std::clamp<int64_t>(nReceived * 100 / nSize, 0, 100));

@@ -112,7 +112,7 @@ TEST_P(GatewayProgressTest, ReportsSpeedUnlessSwitchedOff)
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pA->m_nState, StateDone);
     EXPECT_EQ(
-        testsupport::Join(m_pQueue->Count("progress") == 0, pA->m_fSpeed == 0.0f, pA->m_strTimeLeft.size()),
+        testsupport::Join(m_pQueue->Count("progress") == 0, pA->GetTransfer().m_fSpeed == 0.0f, pA->GetTransfer().m_strTimeLeft.size()),
         testsupport::Join(bDisabled, bDisabled, bDisabled ? 0 : 8));
 }
 

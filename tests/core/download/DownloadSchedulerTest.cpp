@@ -347,11 +347,11 @@ TEST_F(SchedulerTest, QueueingAgainMovesToTheEndAndStartsAfresh)
     EXPECT_TRUE(m_scheduler.CanStartDownloading());
     Queue(1, "B");
     pA->m_nRetries = 2;
-    pA->m_strResumeValidator = "\"etag\"";
+    pA->Transfer().m_strResumeValidator = "\"etag\"";
     m_scheduler.QueueArticle(pA, 0, "/other/");
     EXPECT_EQ(QueueOrder(), "BA");
     EXPECT_EQ(
-        testsupport::Join(pA->m_nRetries, pA->m_strDownloadPath, pA->m_strResumeValidator, pA->m_nLists),
+        testsupport::Join(pA->m_nRetries, pA->m_strDownloadPath, pA->GetTransfer().m_strResumeValidator, pA->m_nLists),
         testsupport::Join(0, "/other/", "", ListArticles | ListProgress));
     m_pDoc->m_settings.m_nMaxDownloads = 0;
     EXPECT_FALSE(m_scheduler.CanStartDownloading());

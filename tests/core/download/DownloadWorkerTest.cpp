@@ -106,7 +106,7 @@ TEST_P(DownloadOutcomeTest, StateFileAndReason)
         for (size_t n; (n = strReason.find(strKey)) != std::string::npos;)
             strReason.replace(n, 2, strValue);
     EXPECT_EQ(pArticle->m_nState, strReason.empty() ? StateDone : StateFailed);
-    EXPECT_EQ(pArticle->m_strLastError, strReason);
+    EXPECT_EQ(pArticle->GetTransfer().m_strLastError, strReason);
     const std::string strName = c.strSaved.empty() ? g.m_strFileName : c.strSaved;
     if (c.nBody == BodyNone)
         EXPECT_EQ(FilesIn(Folder()), 0u);
@@ -357,9 +357,9 @@ TEST_F(GatewayDownloadTest, FullDiskPostsBeforeItsMessage)
     {
     };
     ASSERT_EQ(::stat(strPath.c_str(), &st), 0);
-    pArticle->m_strOwnFile = strPath;
-    pArticle->m_nOwnFileDev = st.st_dev;
-    pArticle->m_nOwnFileIno = st.st_ino;
+    pArticle->Transfer().m_strOwnFile = strPath;
+    pArticle->Transfer().m_nOwnFileDev = st.st_dev;
+    pArticle->Transfer().m_nOwnFileIno = st.st_ino;
     m_scheduler.QueueArticle(pArticle, 0, Folder());
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pArticle->m_nState, StateFailed);

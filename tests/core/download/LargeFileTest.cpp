@@ -150,17 +150,17 @@ TEST_F(LargeDownloadTest, ArrivesWholeAndAResumePast2GiBCompletesIt)
     EXPECT_FALSE(Attempt());
     const std::string strPath = m_pArticle->m_strDownloadPath + m_pArticle->m_strSavedName;
     ASSERT_EQ(std::filesystem::file_size(strPath), static_cast<uintmax_t>(kSize - kTail));
-    EXPECT_EQ(m_pArticle->m_nReceived.load(), kSize - kTail);
-    EXPECT_NE(m_pArticle->m_strTimeLeft, "");
+    EXPECT_EQ(m_pArticle->GetTransfer().m_nReceived.load(), kSize - kTail);
+    EXPECT_NE(m_pArticle->GetTransfer().m_strTimeLeft, "");
 
     m_pSim->ClearArticleFault(kGroup, 0);
     m_pQueue = std::make_shared<LoggingQueue>();
-    EXPECT_TRUE(Attempt()) << m_pArticle->m_strLastError;
+    EXPECT_TRUE(Attempt()) << m_pArticle->GetTransfer().m_strLastError;
     const auto requests = m_pSim->Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(testsupport::Join(requests[1].m_strRange, requests[1].m_nStatus),
               testsupport::Join("bytes=" + std::to_string(kSize - kTail) + "-", 206));
-    EXPECT_EQ(testsupport::Join(std::filesystem::file_size(strPath), m_pArticle->m_nReceived.load(),
+    EXPECT_EQ(testsupport::Join(std::filesystem::file_size(strPath), m_pArticle->GetTransfer().m_nReceived.load(),
                                 m_pArticle->GetSize(), m_pArticle->m_nSize),
               testsupport::Join(kSize, kSize, kSize, INT32_MAX));
     EXPECT_EQ(FirstDifference(strPath), -1);

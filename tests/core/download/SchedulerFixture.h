@@ -82,10 +82,10 @@ inline void WriteOwnFile(CArticle& article, const std::string& strPath, const st
     };
     ::stat(strPath.c_str(), &st);
     article.m_strSavedName = std::filesystem::path(strPath).filename().string();
-    article.m_strOwnFile = strPath;
-    article.m_nOwnFileDev = st.st_dev;
-    article.m_nOwnFileIno = st.st_ino;
-    article.m_bWroteOwnFile = true;
+    article.Transfer().m_strOwnFile = strPath;
+    article.Transfer().m_nOwnFileDev = st.st_dev;
+    article.Transfer().m_nOwnFileIno = st.st_ino;
+    article.Transfer().m_bWroteOwnFile = true;
 }
 
 // A scheduler with its document, lists, prompts and tools; TSink takes what

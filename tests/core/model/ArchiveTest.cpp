@@ -107,8 +107,8 @@ TEST(ArchiveTest, ArticleRoundTripKeepsStoredFieldsOnly)
 {
     auto pArticle = FilledArticle();
     pArticle->m_nLists = 3;
-    pArticle->m_fSpeed = 12.5f;
-    pArticle->m_strTimeLeft = "00:01";
+    pArticle->Transfer().m_fSpeed = 12.5f;
+    pArticle->Transfer().m_strTimeLeft = "00:01";
     pArticle->m_strSavedName = "saved.bin";
     CArchive ar;
     ar.WriteObject(*pArticle);
@@ -120,8 +120,8 @@ TEST(ArchiveTest, ArticleRoundTripKeepsStoredFieldsOnly)
     CArchive again;
     again.WriteObject(*pLoaded);
     EXPECT_EQ(again.GetBuffer(), ar.GetBuffer());
-    EXPECT_EQ(testsupport::Join(pLoaded->m_strSubject, pLoaded->m_nLists, pLoaded->m_fSpeed,
-                                pLoaded->m_strTimeLeft, pLoaded->m_strSavedName),
+    EXPECT_EQ(testsupport::Join(pLoaded->m_strSubject, pLoaded->m_nLists, pLoaded->GetTransfer().m_fSpeed,
+                                pLoaded->GetTransfer().m_strTimeLeft, pLoaded->m_strSavedName),
               testsupport::Join(pArticle->m_strSubject, 0, 0, "", ""));
 }
 

@@ -283,3 +283,27 @@ TEST(ArticleListTest, ClicksSortAndToggle)
         EXPECT_TRUE(f.list.IsSelected(f.list.FindArticleRow(pSize10.get())));
     }
 }
+
+// Subjects that agree in their first eight bytes, or in all of them but case,
+// sort by the rest: case-insensitively, bytes above 0x7f after ASCII, a
+// shorter text before its extensions, ties in their old order both ways.
+TEST(ArticleListTest, SortsLongTextsPastTheirFirstBytes)
+{
+    ListFixture f(CArticleList::KindArticles);
+    for (const char* psz : {"holiday photos 2", "Holiday", "HOLIDAY PHOTOS 10", "holiday photos \xc3\xa9",
+                            "holiday photos 2", "holiday photos", "Holiday Photos 2", "holidays"})
+        f.list.AddArticleRow(MakeArticle(StateListed, ListArticles, psz));
+    auto order = [&]
+    {
+        std::string str;
+        for (int nRow = 0; nRow < f.list.GetItemCount(); ++nRow)
+            str += (nRow ? "|" : "") + f.list.GetArticle(nRow)->m_strSubject;
+        return str;
+    };
+    f.list.SortByColumn(4);
+    EXPECT_EQ(order(), "Holiday|holiday photos|HOLIDAY PHOTOS 10|holiday photos 2|holiday photos 2|"
+                       "Holiday Photos 2|holiday photos \xc3\xa9|holidays");
+    f.list.SortByColumn(4);
+    EXPECT_EQ(order(), "holidays|holiday photos \xc3\xa9|holiday photos 2|holiday photos 2|Holiday Photos 2|"
+                       "HOLIDAY PHOTOS 10|holiday photos|Holiday");
+}
