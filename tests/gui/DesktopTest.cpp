@@ -305,10 +305,10 @@ private slots:
                     QStringLiteral("Disk full"),
                     QStringLiteral("There is not enough space on the disk for the downloads."));
             if (row.bFailSecond)
-                expected.emplace_back(QStringLiteral("Download failed"),
-                                      QString::fromStdString(served[1].m_strSubject).toHtmlEscaped() +
-                                          QLatin1Char('\n') +
-                                          QString::fromStdString(queued[1]->GetTransfer().m_strLastError).toHtmlEscaped());
+                expected.emplace_back(
+                    QStringLiteral("Download failed"),
+                    QString::fromStdString(served[1].m_strSubject).toHtmlEscaped() + QLatin1Char('\n') +
+                        QString::fromStdString(queued[1]->GetTransfer().m_strLastError).toHtmlEscaped());
             expected.emplace_back(QStringLiteral("Downloads finished"),
                                   CDesktopNotifier::QueueDoneBody(row.bFailSecond ? 1 : 2, nBytes));
         }

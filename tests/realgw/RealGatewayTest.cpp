@@ -170,8 +170,9 @@ TEST_F(RealGatewayTest, TheClientDoesNotMarkAShortFileDone)
     EXPECT_FALSE(testsupport::RunDownloadWorker(
         std::make_shared<CMessageQueue>(),
         testsupport::NewAccount(1, m_pGateway->HostPort(), "reader", "secret"), pSettings, pArticle));
-    EXPECT_NE(pArticle->GetTransfer().m_strLastError.find("the body ended after " + std::to_string(29 * kPartSize)),
-              std::string::npos)
+    EXPECT_NE(
+        pArticle->GetTransfer().m_strLastError.find("the body ended after " + std::to_string(29 * kPartSize)),
+        std::string::npos)
         << pArticle->GetTransfer().m_strLastError;
     CDownloadOptions::Reset();
 }

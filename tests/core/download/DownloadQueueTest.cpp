@@ -111,9 +111,9 @@ TEST_P(GatewayProgressTest, ReportsSpeedUnlessSwitchedOff)
     auto pA = Queue(nIndex);
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(pA->m_nState, StateDone);
-    EXPECT_EQ(
-        testsupport::Join(m_pQueue->Count("progress") == 0, pA->GetTransfer().m_fSpeed == 0.0f, pA->GetTransfer().m_strTimeLeft.size()),
-        testsupport::Join(bDisabled, bDisabled, bDisabled ? 0 : 8));
+    EXPECT_EQ(testsupport::Join(m_pQueue->Count("progress") == 0, pA->GetTransfer().m_fSpeed == 0.0f,
+                                pA->GetTransfer().m_strTimeLeft.size()),
+              testsupport::Join(bDisabled, bDisabled, bDisabled ? 0 : 8));
 }
 
 INSTANTIATE_TEST_SUITE_P(Switch, GatewayProgressTest, ::testing::Bool());

@@ -350,9 +350,9 @@ TEST_F(SchedulerTest, QueueingAgainMovesToTheEndAndStartsAfresh)
     pA->Transfer().m_strResumeValidator = "\"etag\"";
     m_scheduler.QueueArticle(pA, 0, "/other/");
     EXPECT_EQ(QueueOrder(), "BA");
-    EXPECT_EQ(
-        testsupport::Join(pA->m_nRetries, pA->m_strDownloadPath, pA->GetTransfer().m_strResumeValidator, pA->m_nLists),
-        testsupport::Join(0, "/other/", "", ListArticles | ListProgress));
+    EXPECT_EQ(testsupport::Join(pA->m_nRetries, pA->m_strDownloadPath, pA->GetTransfer().m_strResumeValidator,
+                                pA->m_nLists),
+              testsupport::Join(0, "/other/", "", ListArticles | ListProgress));
     m_pDoc->m_settings.m_nMaxDownloads = 0;
     EXPECT_FALSE(m_scheduler.CanStartDownloading());
 }

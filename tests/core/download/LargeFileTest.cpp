@@ -160,8 +160,9 @@ TEST_F(LargeDownloadTest, ArrivesWholeAndAResumePast2GiBCompletesIt)
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(testsupport::Join(requests[1].m_strRange, requests[1].m_nStatus),
               testsupport::Join("bytes=" + std::to_string(kSize - kTail) + "-", 206));
-    EXPECT_EQ(testsupport::Join(std::filesystem::file_size(strPath), m_pArticle->GetTransfer().m_nReceived.load(),
-                                m_pArticle->GetSize(), m_pArticle->m_nSize),
+    EXPECT_EQ(testsupport::Join(std::filesystem::file_size(strPath),
+                                m_pArticle->GetTransfer().m_nReceived.load(), m_pArticle->GetSize(),
+                                m_pArticle->m_nSize),
               testsupport::Join(kSize, kSize, kSize, INT32_MAX));
     EXPECT_EQ(FirstDifference(strPath), -1);
 }
