@@ -5,7 +5,10 @@ PRESET ?= default
 BUILD_DIR ?= build
 DEMO_DIR ?= $(BUILD_DIR)/demo
 
-.PHONY: all run test coverage deps configure build clean
+FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?=
+
+.PHONY: all run test coverage fuzz deps configure build clean
 
 all: build
 
@@ -30,8 +33,14 @@ coverage: deps
 	gcovr --root . --filter 'src/' --filter 'gateway/' --exclude-unreachable-branches \
 	      --exclude-throw-branches --print-summary --txt build-coverage/coverage.txt build-coverage
 
+# Every fuzz target in turn for FUZZ_SECONDS seconds (or FUZZ_RUNS inputs).
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) scripts/run-fuzz build-fuzz
+
 run: build
 	scripts/run-demo $(BUILD_DIR) $(DEMO_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-coverage
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-coverage build-fuzz
