@@ -7,6 +7,7 @@ DEMO_DIR ?= $(BUILD_DIR)/demo
 
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS ?=
+FUZZ_MAX_LEN ?=
 
 .PHONY: all run test coverage fuzz deps configure build clean
 
@@ -37,7 +38,7 @@ coverage: deps
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
-	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) scripts/run-fuzz build-fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_MAX_LEN=$(FUZZ_MAX_LEN) scripts/run-fuzz build-fuzz
 
 run: build
 	scripts/run-demo $(BUILD_DIR) $(DEMO_DIR)
