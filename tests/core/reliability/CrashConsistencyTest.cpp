@@ -79,15 +79,21 @@ TEST(CrashConsistencyTest, KilledSavesLeaveOldOrNewFiles)
     CDataFolder folder;
     ASSERT_TRUE(folder.Resolve(dir.Path().string()));
     const CFileSet versions[2] = {CFileSet(0, 10000), CFileSet(1, 10000)};
+    // The kills fall within the time of one round of saves, here (a
+    // sanitizer build is slower).
+    const auto tStart = std::chrono::steady_clock::now();
+    ASSERT_TRUE(versions[1].Save(folder));
     ASSERT_TRUE(versions[0].Save(folder));
+    const auto nRoundUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - tStart).count();
 
     const unsigned nSeed = std::random_device()();
     SCOPED_TRACE("seed " + std::to_string(nSeed));
     std::mt19937 random(nSeed);
-    std::uniform_int_distribution<int> delayMs(0, 40);
+    std::uniform_int_distribution<int64_t> delayUs(0, nRoundUs);
     int nKills = 0;
     int nCaughtMidWrite = 0; // kills that left a temporary file behind
-    while (nKills < 200 && (nKills < 20 || nCaughtMidWrite < 3))
+    while (nKills < 100 && (nKills < 20 || nCaughtMidWrite < 3))
     {
         {
             ChildProcess child(
@@ -97,7 +103,7 @@ TEST(CrashConsistencyTest, KilledSavesLeaveOldOrNewFiles)
                         if (!versions[n % 2].Save(folder))
                             return 1;
                 });
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+            std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
             child.Kill(SIGKILL);
             ASSERT_EQ(child.Wait(), -1) << "the saving child ended by itself";
         }
