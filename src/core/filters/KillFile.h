@@ -29,8 +29,9 @@ public:
     }
 
     // Rewrites the file with one entry a line, each followed by "\n" (an entry
-    // that ends in CR by "\r\n"; an empty list gives an empty file). The new text goes to a temporary file in the
-    // same folder that then replaces the old file, so a crash or a full disk
+    // that ends in CR by "\r\n"; an empty list gives an empty file). The new
+    // text goes to a temporary file in the same folder that then replaces the
+    // old file, so a crash or a full disk
     // leaves the old file or the new one, never half of one. False when it
     // could not be written; the old file (or none) is then left in place.
     template <class TList> static bool SaveKillFilter(const std::string& strPath, const TList& lstEntries)
