@@ -213,6 +213,10 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
         return Fail(pstrError, "no group");
     if (!bSegments)
         return Fail(pstrError, "no segments");
+    // A part count counts only when it says more than the parts listed, as
+    // Encode writes it.
+    if (q.m_nTotal <= (q.m_vecSegments.empty() ? 0 : q.m_vecSegments.back().m_nNumber))
+        q.m_nTotal = 0;
     for (SSegmentRef& s : q.m_vecSegments)
     {
         s.m_strMessageId += strSuffix;

@@ -47,7 +47,8 @@ TEST(FuzzFindings, KillEntryEndingInCrSurvivesASave)
 }
 
 // A second segment list would restart the part numbers; a gap must not
-// carry them past the largest int.
+// carry them past the largest int; a part count that adds nothing is dropped,
+// so the query's text form gives it back the same.
 TEST(FuzzFindings, DecodeQueryRefusesRestartedOrOverflowingNumbers)
 {
     for (const char* psz : {"g=a&m=.x,.y&m=.z", "g=a&m=&m=.z", "g=a&m=.x,~2147483646,.y", "g=a&m=.x,~2147483645,.y,.z"})
@@ -61,6 +62,15 @@ TEST(FuzzFindings, DecodeQueryRefusesRestartedOrOverflowingNumbers)
     ASSERT_TRUE(CDecodeQuery::Decode("g=a&m=.x,~2147483645,.y", query));
     ASSERT_EQ(query.m_vecSegments.size(), 2u);
     EXPECT_EQ(query.m_vecSegments.back().m_nNumber, 2147483647);
+    // A part count no larger than the last part listed says nothing more.
+    for (const char* psz : {"g=a&m=.x,.y&t=2", "g=a&m=.x,.y&t=-4"})
+    {
+        ASSERT_TRUE(CDecodeQuery::Decode(psz, query)) << psz;
+        EXPECT_EQ(query.m_nTotal, 0) << psz;
+        CDecodeQuery again;
+        ASSERT_TRUE(CDecodeQuery::Decode(query.Encode(), again));
+        EXPECT_TRUE(again == query) << psz;
+    }
 }
 
 // A file without a newsgroup has no decode query to give: it is skipped
