@@ -150,7 +150,6 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
 {
     CDecodeQuery q;
     std::string strSuffix;
-    bool bSegments = false;
     bool bSegmentList = false;
     std::vector<std::string> vecIds;
     for (const std::string_view field : Split(strQuery, '&'))
@@ -180,7 +179,6 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
             if (bSegmentList)
                 return Fail(pstrError, "segments given twice");
             bSegmentList = true;
-            bSegments = !strValue.empty();
             int64_t nNumber = 1; // a part number is an int: checked before use
             std::string strPrev;
             for (const std::string_view e : Split(strValue, ','))
@@ -211,7 +209,8 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
     }
     if (q.m_vecGroups.empty())
         return Fail(pstrError, "no group");
-    if (!bSegments)
+    // Gaps alone name no part to fetch.
+    if (q.m_vecSegments.empty())
         return Fail(pstrError, "no segments");
     // A part count counts only when it says more than the parts listed, as
     // Encode writes it.

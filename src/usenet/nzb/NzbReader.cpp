@@ -254,7 +254,7 @@ int CNzbReader::PartCountFromSubject(std::string_view strSubject)
     if (nClose == std::string_view::npos ||
         !ParseNumber(strSubject.substr(nSlash + 1, nClose - nSlash - 1), n))
         return 0;
-    return n;
+    return n > 0 ? n : 0; // "(1/-7)" counts nothing
 }
 
 } // namespace usenet

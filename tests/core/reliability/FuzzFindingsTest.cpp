@@ -47,11 +47,11 @@ TEST(FuzzFindings, KillEntryEndingInCrSurvivesASave)
 }
 
 // A second segment list would restart the part numbers; a gap must not
-// carry them past the largest int; a part count that adds nothing is dropped,
+// carry them past the largest int, nor may gaps stand alone; a part count that adds nothing is dropped,
 // so the query's text form gives it back the same.
 TEST(FuzzFindings, DecodeQueryRefusesRestartedOrOverflowingNumbers)
 {
-    for (const char* psz : {"g=a&m=.x,.y&m=.z", "g=a&m=&m=.z", "g=a&m=.x,~2147483646,.y", "g=a&m=.x,~2147483645,.y,.z"})
+    for (const char* psz : {"g=a&m=.x,.y&m=.z", "g=a&m=&m=.z", "g=a&m=.x,~2147483646,.y", "g=a&m=.x,~2147483645,.y,.z", "g=a&m=~3"})
     {
         CDecodeQuery query;
         std::string strError;
@@ -74,7 +74,7 @@ TEST(FuzzFindings, DecodeQueryRefusesRestartedOrOverflowingNumbers)
 }
 
 // A file without a newsgroup has no decode query to give: it is skipped
-// with a warning, and the others stay.
+// with a warning, and the others stay. A counter of no parts counts none.
 TEST(FuzzFindings, NzbFileWithoutGroupIsSkipped)
 {
     const std::string strNzb = R"NZB(<?xml version="1.0"?>
@@ -96,4 +96,5 @@ TEST(FuzzFindings, NzbFileWithoutGroupIsSkipped)
     EXPECT_TRUE(CDecodeQuery::Decode(reader.GetFiles()[0].m_query.Encode(), query));
     ASSERT_EQ(reader.GetWarnings().size(), 1u);
     EXPECT_EQ(reader.GetWarnings()[0], "\"nogroup.bin (1/1)\" names no newsgroup and was skipped.");
+    EXPECT_EQ(CNzbReader::PartCountFromSubject("x (1/-7)"), 0);
 }
