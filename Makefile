@@ -9,7 +9,11 @@ PREFIX ?= /usr/local
 BUILD_DIR ?= build
 DEMO_DIR ?= $(BUILD_DIR)/demo
 
-.PHONY: all run test coverage deps configure build clean install deb
+FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?=
+FUZZ_MAX_LEN ?=
+
+.PHONY: all run test coverage fuzz deps configure build clean install deb
 
 all: build
 
@@ -40,8 +44,14 @@ install: build
 deb: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
+# Every fuzz target in turn for FUZZ_SECONDS seconds (or FUZZ_RUNS inputs).
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_MAX_LEN=$(FUZZ_MAX_LEN) scripts/run-fuzz build-fuzz
+
 run: build
 	scripts/run-demo $(BUILD_DIR) $(DEMO_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-coverage
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-coverage build-fuzz

@@ -26,6 +26,14 @@ if(DRAVELIN_SANITIZE)
     target_link_options(dravelin_config INTERFACE -fsanitize=${DRAVELIN_SANITIZE})
 endif()
 
+# Fuzz builds (the fuzz preset): every library is instrumented for libFuzzer's
+# coverage feedback; only the fuzz targets link its main. A sanitizer report
+# ends the run, so the fuzzer keeps the input.
+if(DRAVELIN_FUZZ)
+    target_compile_options(dravelin_config INTERFACE -fsanitize=fuzzer-no-link -fno-sanitize-recover=all)
+    target_link_options(dravelin_config INTERFACE -fno-sanitize-recover=all)
+endif()
+
 # Coverage builds: -DDRAVELIN_COVERAGE=ON (the coverage preset, `make coverage`)
 option(DRAVELIN_COVERAGE "Instrument for line and branch coverage (gcc --coverage)" OFF)
 if(DRAVELIN_COVERAGE)

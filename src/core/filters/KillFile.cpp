@@ -9,7 +9,12 @@ bool CKillFile::ReadLines(const std::string& strPath, std::vector<std::string>& 
     std::string strData;
     if (!CAtomicFile::Read(strPath, strData))
         return false; // no file, a folder, or a read error: nothing is taken
+    SplitLines(strData, lines);
+    return true;
+}
 
+void CKillFile::SplitLines(std::string_view strData, std::vector<std::string>& lines)
+{
     size_t nStart = 0;
     while (nStart < strData.size())
     {
@@ -23,7 +28,6 @@ bool CKillFile::ReadLines(const std::string& strPath, std::vector<std::string>& 
         lines.emplace_back(strData, nStart, nLength);
         nStart = nNext;
     }
-    return true;
 }
 
 bool CKillFile::WriteFileAtomic(const std::string& strPath, std::string_view strData)

@@ -28,26 +28,38 @@ public:
                 lstEntries.push_back(std::move(line));
     }
 
-    // Rewrites the file with one entry a line, each followed by "\n" (an empty
-    // list gives an empty file). The new text goes to a temporary file in the
-    // same folder that then replaces the old file, so a crash or a full disk
+    // Rewrites the file with one entry a line, each followed by "\n" (an entry
+    // that ends in CR by "\r\n"; an empty list gives an empty file). The new
+    // text goes to a temporary file in the same folder that then replaces the
+    // old file, so a crash or a full disk
     // leaves the old file or the new one, never half of one. False when it
     // could not be written; the old file (or none) is then left in place.
     template <class TList> static bool SaveKillFilter(const std::string& strPath, const TList& lstEntries)
+    {
+        return WriteFileAtomic(strPath, FileText(lstEntries));
+    }
+    // The text SaveKillFilter writes.
+    template <class TList> static std::string FileText(const TList& lstEntries)
     {
         std::string strText;
         for (const auto& entry : lstEntries)
         {
             strText += entry;
+            // The reader drops one CR before the LF: an entry's own CR at
+            // its end needs another behind it to come back.
+            if (!std::string_view(entry).empty() && std::string_view(entry).back() == '\r')
+                strText += '\r';
             strText += '\n';
         }
-        return WriteFileAtomic(strPath, strText);
+        return strText;
     }
 
     // The file's lines without their line ends (LF or CR LF); a last line
     // without a line end counts when it is not empty. False when the file
     // cannot be opened or read.
     static bool ReadLines(const std::string& strPath, std::vector<std::string>& lines);
+    // The same for a file's text already read.
+    static void SplitLines(std::string_view strData, std::vector<std::string>& lines);
     // Replaces the file's whole content through a temporary file and a rename.
     static bool WriteFileAtomic(const std::string& strPath, std::string_view strData);
 };

@@ -302,9 +302,7 @@ void CHttpRequest::OnHeaderLine(std::string_view line)
         // A new response begins (after an interim one or a followed redirect).
         m_strRawHeaders.clear();
         m_bHasLocation = false;
-        size_t nBlank = text.find(' ');
-        m_nStatusCode =
-            nBlank == std::string_view::npos ? 0 : std::atol(std::string(text.substr(nBlank + 1)).c_str());
+        m_nStatusCode = ParseStatusCode(text);
     }
     else if (text.empty())
     {
@@ -523,7 +521,16 @@ int64_t CHttpRequest::ReadBlockTo(const BodyConsumer& consume, size_t nSize)
 
 bool CHttpRequest::QueryHeader(std::string_view strName, std::string& strValue) const
 {
-    std::string_view headers(m_strRawHeaders);
+    return FindHeader(m_strRawHeaders, strName, strValue);
+}
+
+int64_t CHttpRequest::GetContentLength() const
+{
+    return ContentLengthOf(m_strRawHeaders);
+}
+
+bool CHttpRequest::FindHeader(std::string_view headers, std::string_view strName, std::string& strValue)
+{
     size_t nStart = headers.find("\r\n"); // skip the status line
     while (nStart != std::string_view::npos)
     {
@@ -547,13 +554,32 @@ bool CHttpRequest::QueryHeader(std::string_view strName, std::string& strValue) 
     return false;
 }
 
-int64_t CHttpRequest::GetContentLength() const
+int64_t CHttpRequest::ContentLengthOf(std::string_view headers)
 {
     std::string strValue;
-    if (!QueryHeader("Content-Length", strValue) || strValue.empty() ||
+    if (!FindHeader(headers, "Content-Length", strValue) || strValue.empty() ||
         strValue.find_first_not_of("0123456789") != std::string::npos || strValue.size() > 18)
         return -1;
     return std::strtoll(strValue.c_str(), nullptr, 10);
+}
+
+long CHttpRequest::ParseStatusCode(std::string_view statusLine)
+{
+    // Three digits standing alone after the version, as libcurl accepts them.
+    size_t nBlank = statusLine.find(' ');
+    if (nBlank == std::string_view::npos)
+        return 0;
+    std::string_view code = statusLine.substr(nBlank + 1);
+    if (code.size() < 3 || (code.size() > 3 && code[3] != ' '))
+        return 0;
+    long nCode = 0;
+    for (size_t i = 0; i < 3; ++i)
+    {
+        if (code[i] < '0' || code[i] > '9')
+            return 0;
+        nCode = nCode * 10 + (code[i] - '0');
+    }
+    return nCode < 100 ? 0 : nCode;
 }
 
 std::string CHttpRequest::GetEffectiveUrl() const

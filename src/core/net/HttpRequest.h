@@ -85,6 +85,14 @@ public:
     // dropped; blanks, controls, '#' and bytes above 127 percent-encoded.
     static std::string MakeTarget(const std::string& strObject);
 
+    // The pieces of the response head's reading, over text as GetRawHeaders
+    // gives it: the code of a status line ("HTTP/1.1 200 OK" is 200; 0 when
+    // it names no code from 100 to 999), a header's trimmed value, Content-Length (-1 when absent
+    // or not a number).
+    static long ParseStatusCode(std::string_view statusLine);
+    static bool FindHeader(std::string_view rawHeaders, std::string_view strName, std::string& strValue);
+    static int64_t ContentLengthOf(std::string_view rawHeaders);
+
 private:
     static size_t HeaderCallback(char* pData, size_t nSize, size_t nCount, void* pThis);
     static size_t WriteCallback(char* pData, size_t nSize, size_t nCount, void* pThis);

@@ -77,11 +77,22 @@ std::string OneLine(const std::string& str)
 
 bool CProfileFile::Read(const std::string& strPath)
 {
-    m_lines.clear();
-    m_strEol.assign(1, '\n');
     std::string strData;
     if (!CAtomicFile::Read(strPath, strData))
+    {
+        int nError = errno; // ReadForUpdate tells a missing file by it
+        Parse("");
+        errno = nError;
         return false;
+    }
+    Parse(strData);
+    return true;
+}
+
+void CProfileFile::Parse(const std::string& strData)
+{
+    m_lines.clear();
+    m_strEol.assign(1, '\n');
     bool bEolChosen = false;
     size_t nPos = 0;
     while (nPos < strData.size())
@@ -111,7 +122,6 @@ bool CProfileFile::Read(const std::string& strPath)
         }
         m_lines.push_back(std::move(line));
     }
-    return true;
 }
 
 bool CProfileFile::ReadForUpdate(const std::string& strPath)

@@ -26,6 +26,8 @@ public:
     // Reads and parses strPath; false (and an empty file) when it cannot be
     // read, which is the same as a file without keys.
     bool Read(const std::string& strPath);
+    // Takes the file's text as it was read (Read does this with the file).
+    void Parse(const std::string& strData);
     // Read for a following write: true when the file was read or does not
     // exist yet, false when it exists but cannot be read.
     bool ReadForUpdate(const std::string& strPath);

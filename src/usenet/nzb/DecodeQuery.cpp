@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstring>
 
 namespace usenet
@@ -120,7 +121,7 @@ std::string CDecodeQuery::Encode() const
     AppendEscaped(out, strSuffix);
     out += "&m=";
     std::string_view prev;
-    int nNext = 1;
+    int64_t nNext = 1; // past the last part number, which may be INT_MAX
     for (size_t i = 0; i < m_vecSegments.size(); ++i)
     {
         const SSegmentRef& s = m_vecSegments[i];
@@ -128,7 +129,7 @@ std::string CDecodeQuery::Encode() const
             out += ',';
         if (s.m_nNumber > nNext)
             out += '~' + std::to_string(s.m_nNumber - nNext) + ',';
-        nNext = s.m_nNumber + 1;
+        nNext = int64_t{s.m_nNumber} + 1;
         const std::string_view id =
             std::string_view(s.m_strMessageId).substr(0, s.m_strMessageId.size() - strSuffix.size());
         size_t k = 0;
@@ -149,7 +150,7 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
 {
     CDecodeQuery q;
     std::string strSuffix;
-    bool bSegments = false;
+    bool bSegmentList = false;
     std::vector<std::string> vecIds;
     for (const std::string_view field : Split(strQuery, '&'))
     {
@@ -174,15 +175,18 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
         }
         else if (strKey == "m")
         {
-            bSegments = !strValue.empty();
-            int nNumber = 1;
+            // A second list would number its parts from 1 again.
+            if (bSegmentList)
+                return Fail(pstrError, "segments given twice");
+            bSegmentList = true;
+            int64_t nNumber = 1; // a part number is an int: checked before use
             std::string strPrev;
             for (const std::string_view e : Split(strValue, ','))
             {
                 int n = 0;
                 if (!e.empty() && e[0] == '~')
                 {
-                    if (!ParseInt(e.substr(1), n) || n <= 0)
+                    if (!ParseInt(e.substr(1), n) || n <= 0 || nNumber + n > INT_MAX)
                         return Fail(pstrError, "a bad gap");
                     nNumber += n;
                     continue;
@@ -191,8 +195,10 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
                 if (nDot == std::string_view::npos || (nDot && !ParseInt(e.substr(0, nDot), n)) || n < 0 ||
                     static_cast<size_t>(n) > strPrev.size() || !Unescape(e.substr(nDot + 1), strText))
                     return Fail(pstrError, "a bad message-id entry");
+                if (nNumber > INT_MAX)
+                    return Fail(pstrError, "a bad message-id entry");
                 strPrev = strPrev.substr(0, static_cast<size_t>(n)) + strText;
-                q.m_vecSegments.push_back({nNumber++, strPrev});
+                q.m_vecSegments.push_back({static_cast<int>(nNumber++), strPrev});
             }
         }
         else if (strKey == "t")
@@ -203,8 +209,13 @@ bool CDecodeQuery::Decode(std::string_view strQuery, CDecodeQuery& query, std::s
     }
     if (q.m_vecGroups.empty())
         return Fail(pstrError, "no group");
-    if (!bSegments)
+    // Gaps alone name no part to fetch.
+    if (q.m_vecSegments.empty())
         return Fail(pstrError, "no segments");
+    // A part count counts only when it says more than the parts listed, as
+    // Encode writes it.
+    if (q.m_nTotal <= (q.m_vecSegments.empty() ? 0 : q.m_vecSegments.back().m_nNumber))
+        q.m_nTotal = 0;
     for (SSegmentRef& s : q.m_vecSegments)
     {
         s.m_strMessageId += strSuffix;

@@ -155,6 +155,12 @@ struct SNzbParse
                                              "\" lists no segments and was skipped.");
             return;
         }
+        // Its decode query needs a group to name.
+        if (m_file.m_query.m_vecGroups.empty())
+        {
+            m_reader.m_vecWarnings.push_back("\"" + m_file.m_strSubject + "\" names no newsgroup and was skipped.");
+            return;
+        }
         if (nRepeats)
             m_reader.m_vecWarnings.push_back("\"" + m_file.m_strSubject + "\" lists " +
                                              std::to_string(nRepeats) +
@@ -248,7 +254,7 @@ int CNzbReader::PartCountFromSubject(std::string_view strSubject)
     if (nClose == std::string_view::npos ||
         !ParseNumber(strSubject.substr(nSlash + 1, nClose - nSlash - 1), n))
         return 0;
-    return n;
+    return n > 0 ? n : 0; // "(1/-7)" counts nothing
 }
 
 } // namespace usenet

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -193,6 +195,67 @@ CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vecto
         result.nExit = WEXITSTATUS(nStatus);
     result.strErr = ReadFile(strErrPath);
     return result;
+}
+
+ChildProcess::ChildProcess(const std::function<int()>& fnChild)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        throw std::runtime_error("pipe failed");
+    m_pid = fork();
+    if (m_pid < 0)
+        throw std::runtime_error("fork failed");
+    if (m_pid == 0)
+    {
+        close(out[0]);
+        dup2(out[1], 1);
+        close(out[1]);
+        int nExit = fnChild();
+        std::fflush(stdout);
+        _exit(nExit);
+    }
+    close(out[1]);
+    m_nOut = out[0];
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_pid > 0)
+    {
+        Kill();
+        Wait();
+    }
+}
+
+void ChildProcess::Kill(int nSignal)
+{
+    if (m_pid > 0)
+        kill(m_pid, nSignal);
+}
+
+int ChildProcess::Wait(std::string* pOut)
+{
+    std::string strOut;
+    char buf[4096];
+    ssize_t n = 0;
+    while (m_nOut >= 0 && (n = read(m_nOut, buf, sizeof buf)) > 0)
+        strOut.append(buf, static_cast<size_t>(n));
+    if (m_nOut >= 0)
+        close(m_nOut);
+    m_nOut = -1;
+    int nStatus = 0;
+    const bool bReaped = m_pid > 0 && waitpid(m_pid, &nStatus, 0) == m_pid;
+    m_pid = -1;
+    if (pOut)
+        *pOut = strOut;
+    return bReaped && WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+void ChildProcess::LimitFileSize(size_t nBytes)
+{
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {static_cast<rlim_t>(nBytes), static_cast<rlim_t>(nBytes)};
+    setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 bool FakePrompts::AskYesNo(const std::string& strText, PromptIcon nIcon)

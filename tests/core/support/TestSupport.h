@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <ctime>
 #include <deque>
 #include <filesystem>
@@ -77,6 +78,30 @@ struct CProcessResult
 CProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                           size_t nInterruptAfter = 0, const std::string& strStdin = {},
                           const std::function<void(pid_t)>& fnStarted = {});
+
+// A forked copy of the test process that runs fnChild and ends with its
+// result; its standard output comes back through Wait. Killed and reaped at
+// the end of the scope when still running.
+class ChildProcess
+{
+public:
+    explicit ChildProcess(const std::function<int()>& fnChild);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    void Kill(int nSignal = SIGKILL);
+    // The exit code, -1 when a signal ended it; pOut receives its output.
+    int Wait(std::string* pOut = nullptr);
+
+    // For fnChild: file writes beyond nBytes fail with EFBIG (SIGXFSZ ignored,
+    // inherited by programs it starts).
+    static void LimitFileSize(size_t nBytes);
+
+private:
+    pid_t m_pid = -1;
+    int m_nOut = -1;
+};
 
 // Answers questions from a script (default answer when the script is empty)
 // and records every text it was shown.
